@@ -1,0 +1,50 @@
+#include "app/GameApplication.h"
+
+#include "client/ChatForm.h"
+#include "host/ServerForm.h"
+#include "windows/AboutForm.h"
+#include "windows/DownloadForm.h"
+#include "windows/GameStartForm.h"
+#include "windows/HelpForm.h"
+#include "windows/PhrasesForm.h"
+#include "windows/SpyListForm.h"
+#include "windows/TallyListForm.h"
+
+namespace {
+
+template <typename Form, typename... Args>
+std::unique_ptr<Form> create(Form*& slot, Args&&... args)
+{
+    auto form = std::make_unique<Form>(std::forward<Args>(args)...);
+    slot = form.get();
+    return form;
+}
+
+} // namespace
+
+GameApplication::GameApplication(QStringList parameters)
+{
+    m_chat = create(m_forms.chat, m_forms, std::move(parameters));
+    m_tallylist = create(m_forms.tallylist);
+    m_about = create(m_forms.about);
+    m_help = create(m_forms.help);
+    m_server = create(m_forms.server);
+    m_spylist = create(m_forms.spylist);
+    m_gamestartform = create(m_forms.gamestartform);
+    m_phrases = create(m_forms.phrases);
+    m_download = create(m_forms.download);
+}
+
+GameApplication::~GameApplication()
+{
+    // Side windows go first; the host outlives the player window so that the
+    // window's own connection closes before the listener does.
+    m_download.reset();
+    m_phrases.reset();
+    m_gamestartform.reset();
+    m_spylist.reset();
+    m_chat.reset();
+    m_server.reset();
+}
+
+void GameApplication::start() { m_chat->show(); }

@@ -1,0 +1,55 @@
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "platform/Environment.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/Logging.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+// The framework's default error box: non-modal, so the game keeps running.
+void showErrorBox(const std::exception& error)
+{
+    const QString text = QString::fromLocal8Bit(error.what());
+    qWarning("error box: %s", qPrintable(text));
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Dunvex"), text,
+                                QMessageBox::Ok, QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void raiseWindow(QWidget& window)
+{
+    if (window.isMinimized())
+        window.showNormal();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Before anything else: a second copy only wakes the first and leaves.
+    platform::SingleInstance instance(platform::scopedObjectName(QStringLiteral("rovlek")));
+    if (instance.anotherInstanceRuns(true))
+        return 0;
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dunvex"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    platform::setExceptionHandler(showErrorBox);
+
+    GameApplication game(QApplication::arguments().mid(1));
+    QObject::connect(&game.chat(), &Tchat::closed, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
+    instance.setActivationHandler([&game] {
+        qCInfo(lcLaunch) << "activated by a second start";
+        raiseWindow(game.chat());
+    });
+    game.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,251 @@
+#include "client/ChatForm.h"
+
+#include "client/WindowBounds.h"
+#include "host/ServerForm.h"
+#include "platform/Environment.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/IniFile.h"
+#include "platform/Logging.h"
+#include "platform/NamedMutex.h"
+#include "windows/DownloadForm.h"
+#include "windows/GameStartForm.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+const QString SettingsSection = QStringLiteral("Dunvex");
+const QString SettingsFileName = QStringLiteral("kelvlobby.ini");
+const QString LoopbackAddress = QStringLiteral("127.0.0.1");
+
+QColor toQColor(TColor color)
+{
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+} // namespace
+
+Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
+    : QMainWindow(parent)
+    , m_forms(forms)
+    , m_parameters(std::move(parameters))
+{
+    setObjectName(QStringLiteral("chat"));
+    setWindowTitle(QStringLiteral("Dunvex"));
+    buildMenus();
+    buildPanels();
+    sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
+    sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
+    FormCreate();
+}
+
+Tchat::~Tchat()
+{
+    // The socket reports its close while the window is half gone: not to us.
+    sock.OnInfo = nullptr;
+    sock.OnRead = nullptr;
+}
+
+void Tchat::FormCreate()
+{
+    m_runningMarker = std::make_unique<platform::NamedMutex>(platform::scopedObjectName("dunvex"));
+    // The design-time place; the saved one is applied once the host confirms us.
+    move(3, 5);
+    resize(775, 466);
+    hosting = false;
+    currentplayer = 0;
+    sock.setPortName(platform::gamePortName());
+}
+
+void Tchat::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    StartGame1 = file->addAction(QStringLiteral("Start Game"), this, &Tchat::button_startClick);
+    StartGame1->setEnabled(false);
+    file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("Exit"), this, &Tchat::Exit1Click);
+}
+
+void Tchat::buildPanels()
+{
+    auto* background = new QFrame(this);
+    background->setObjectName(QStringLiteral("panel_main"));
+    background->setStyleSheet(QStringLiteral("#panel_main { background: white; }"));
+    setCentralWidget(background);
+
+    panel_board = new QFrame(background);
+    panel_board->setObjectName(QStringLiteral("panel_board"));
+    panel_board->setGeometry(0, 0, 484, 312);
+    panel_board->setStyleSheet(QStringLiteral("#panel_board { background: #0b5d1e; }"));
+
+    button_start = new QPushButton(QStringLiteral("Start Game"), panel_board);
+    button_start->setObjectName(QStringLiteral("button_start"));
+    button_start->setGeometry(192, 140, 100, 30);
+    button_start->hide();
+    connect(button_start, &QPushButton::clicked, this, &Tchat::button_startClick);
+
+    mainchat = new QTextEdit(background);
+    mainchat->setObjectName(QStringLiteral("mainchat"));
+    mainchat->setReadOnly(true);
+    mainchat->setGeometry(0, 314, 483, 110);
+}
+
+void Tchat::addlinetochat(const QString& text, TColor color)
+{
+    qCInfo(lcChat).noquote() << text;
+    QTextCursor cursor(mainchat->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!mainchat->document()->isEmpty())
+        cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(toQColor(color));
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    const qsizetype boldLength = colon < 0 ? 0 : colon + 1;
+    format.setFontWeight(QFont::Bold);
+    cursor.insertText(text.left(boldLength), format);
+    format.setFontWeight(QFont::Normal);
+    cursor.insertText(text.mid(boldLength), format);
+}
+
+// ---------------------------------------------------------------- launch
+
+void Tchat::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // The launch runs once the event loop is up, as the window's first act.
+    QTimer::singleShot(0, this, [this] { platform::runGuarded([this] { FormShow(); }); });
+}
+
+void Tchat::FormShow() { processparams(); }
+
+void Tchat::processparams()
+{
+    StartGame1->setEnabled(false);
+    logintext.clear();
+    if (m_parameters.isEmpty()) {
+        addlinetochat(QStringLiteral("Loading Solo Game..Please wait."), clBlue);
+        if (m_forms.download)
+            m_forms.download->show();
+        hostaddress = LoopbackAddress;
+        playername = QStringLiteral("You");
+        qCInfo(lcLaunch) << "launch mode: solo";
+        hostpress();
+        return;
+    }
+    addlinetochat(QStringLiteral("Loading Multi-player Game.. Please Wait."), clBlue);
+    if (m_parameters.size() < 3) {
+        qCInfo(lcLaunch) << "launch mode: idle";
+        return;
+    }
+    playername = m_parameters.at(0);
+    hostaddress = m_parameters.at(1);
+    if (m_parameters.at(2) == QLatin1String("true")) {
+        qCInfo(lcLaunch) << "launch mode: host";
+        hostpress();
+    } else {
+        qCInfo(lcLaunch) << "launch mode: join";
+        joinpress();
+    }
+    openPresenceConnection();
+}
+
+void Tchat::openPresenceConnection()
+{
+    try {
+        Sock11.setHostName(LoopbackAddress);
+        Sock11.setPortName(platform::lobbyPortName());
+        Sock11.Open();
+    } catch (const std::exception&) {
+        // Without a lobby the game runs just the same.
+    }
+}
+
+void Tchat::hostpress()
+{
+    m_forms.server->Sock1.setListen(true);
+    logintext = playername.toLocal8Bit() + char(0xFF);
+    hosting = true;
+    sock.setHostName(LoopbackAddress);
+    sock.Open();
+    StartGame1->setEnabled(true);
+    button_start->show();
+}
+
+void Tchat::joinpress()
+{
+    logintext = playername.toLocal8Bit() + char(0xFF);
+    sock.setHostName(hostaddress);
+    sock.Open();
+    StartGame1->setEnabled(false);
+}
+
+// ---------------------------------------------------------------- connection
+
+void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg)
+{
+    qCInfo(lcLaunch).noquote() << "sock info" << int(info) << msg;
+    if (msg == QLatin1String("Socket Closed"))
+        close();
+}
+
+void Tchat::sockRead(TGameSocket* sender, int)
+{
+    // The protocol reader takes these bytes; until then they are dropped.
+    sender->Receive();
+}
+
+void Tchat::button_startClick()
+{
+    button_start->hide();
+    if (m_forms.gamestartform)
+        m_forms.gamestartform->show();
+}
+
+void Tchat::Exit1Click() { close(); }
+
+// ---------------------------------------------------------------- closing
+
+void Tchat::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    platform::runGuarded([this] { FormClose(); });
+    event->accept();
+    emit closed();
+}
+
+void Tchat::FormClose()
+{
+    const QScreen* screen = this->screen();
+    const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+    const auto bounds = client::boundsToSave(client::outerBounds(*this), savedBounds, workArea);
+    if (!bounds)
+        return;
+    savedBounds = *bounds;
+    writeSettings(*bounds);
+}
+
+void Tchat::saveinifile() { writeSettings(client::outerBounds(*this)); }
+
+void Tchat::writeSettings(const QRect& bounds)
+{
+    platform::IniFile ini(platform::dataFilePath(SettingsFileName));
+    ini.writeInteger(SettingsSection, QStringLiteral("Top"), bounds.top());
+    ini.writeInteger(SettingsSection, QStringLiteral("Left"), bounds.left());
+    ini.writeInteger(SettingsSection, QStringLiteral("Width"), bounds.width());
+    ini.writeInteger(SettingsSection, QStringLiteral("Height"), bounds.height());
+    if (!ini.save())
+        qCWarning(lcLaunch) << "settings could not be written";
+}

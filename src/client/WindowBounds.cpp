@@ -1,0 +1,33 @@
+#include "client/WindowBounds.h"
+
+#include <QWidget>
+
+namespace client {
+
+QRect outerBounds(const QWidget& window)
+{
+    const QRect frame = window.frameGeometry();
+    return {frame.topLeft(), frame.size()};
+}
+
+void setOuterBounds(QWidget& window, const QRect& bounds)
+{
+    // Frame thickness is known only once the window manager has framed it.
+    const QSize frameExtra = window.frameGeometry().size() - window.geometry().size();
+    window.move(bounds.topLeft());
+    window.resize(bounds.size() - frameExtra);
+}
+
+std::optional<QRect> boundsToSave(const QRect& window, const QRect& saved, const QRect& workArea)
+{
+    if (window == saved)
+        return std::nullopt;
+    QRect stored = window;
+    if (window.width() > workArea.width())
+        stored.setWidth(window.width() - 15);
+    if (window.height() > workArea.height())
+        stored.setHeight(window.height() - 15);
+    return stored;
+}
+
+} // namespace client

@@ -1,0 +1,496 @@
+#include "net/GameSocket.h"
+
+#include "net/HostCache.h"
+#include "net/SocketErrors.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/StrToInt.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+QString dottedAddress(const sockaddr_in& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+void setNonBlocking(int fd, bool nonBlocking)
+{
+    const int flags = ::fcntl(fd, F_GETFL, 0);
+    ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+} // namespace
+
+TGameSocket::TGameSocket(QObject* owner)
+    : QObject(owner)
+{
+    createNotifiers();
+}
+
+TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
+    : QObject(listener)
+{
+    createNotifiers();
+    m_fd = acceptedFd;
+    m_blockingTimeout = listener->m_blockingTimeout;
+    OnRead = listener->OnRead;
+    OnWrite = listener->OnWrite;
+    OnDisconnect = listener->OnDisconnect;
+    OnInfo = listener->OnInfo;
+    m_connected = true;
+    m_writeEventDue = true;
+    setBlocking(listener->m_blocking);
+}
+
+TGameSocket::~TGameSocket()
+{
+    if (m_listen || m_connected) {
+        Close();
+    } else if (m_fd >= 0) {
+        m_readNotifier->setEnabled(false);
+        m_writeNotifier->setEnabled(false);
+        ::close(m_fd);
+    }
+}
+
+void TGameSocket::createNotifiers()
+{
+    m_readNotifier = new QSocketNotifier(QSocketNotifier::Read, this);
+    m_writeNotifier = new QSocketNotifier(QSocketNotifier::Write, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, [this] {
+        dispatchEvent(m_listen ? &TGameSocket::acceptNotification : &TGameSocket::readNotification);
+    });
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
+        dispatchEvent(m_connecting ? &TGameSocket::connectNotification
+                                   : &TGameSocket::writeNotification);
+    });
+}
+
+// ---------------------------------------------------------------- properties
+
+void TGameSocket::setSocketType(TSocketType type)
+{
+    if (m_listen)
+        throw EGameSocketException("SocketType - Can't Assign Socket Type While Listening");
+    if (m_connected)
+        throw EGameSocketException("SocketType - Can't Assign Socket Type While Connected");
+    m_socketType = type;
+}
+
+void TGameSocket::setHostName(const QString& name)
+{
+    if (m_connected && m_socketType == stStream)
+        info(siLookup, QStringLiteral("Setting HostName While Connected Has No Effect"));
+    m_hostName = name;
+    if (m_connected && m_socketType == stDatagram)
+        m_remoteAddress.sin_addr.s_addr = LookupHost(name);
+}
+
+void TGameSocket::setPortName(const QString& name)
+{
+    if (m_connected)
+        info(siLookup, QStringLiteral("Setting PortName While Connected Has No Effect"));
+    m_portName = name;
+}
+
+void TGameSocket::setBlocking(bool blocking)
+{
+    m_blocking = blocking;
+    if (m_fd >= 0)
+        applyNotificationMode();
+}
+
+void TGameSocket::setListen(bool listen)
+{
+    if (m_fd >= 0 && !m_listen) {
+        m_listen = false;
+        throw EGameSocketException("Listen - Socket Already In Use");
+    }
+    if (listen && m_socketType == stDatagram) {
+        m_listen = false;
+        throw EGameSocketException("Listen - Cannot Listen On A Datagram Socket");
+    }
+    if (!listen) {
+        m_listen = false;
+        Close();
+        info(siListen, QStringLiteral("Listening Stopped"));
+    } else if (m_listen) {
+        info(siListen, QStringLiteral("Listening Already Running"));
+    } else {
+        startListening();
+    }
+}
+
+void TGameSocket::startListening()
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = LookupPort(m_portName);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+
+    m_listen = true;
+    m_fd = createStreamSocket();
+    // Let a restarted host take its port back while old connections linger in
+    // TIME_WAIT; a port that something still listens on stays refused.
+    const int reuse = 1;
+    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    applyNotificationMode();
+    m_listen = false;
+    updateNotifiers();
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+        throw EGameSocketException("Listen - Error Binding Socket");
+    if (::listen(m_fd, 5) != 0)
+        throw EGameSocketException("Listen - Error Starting Listen");
+    m_listen = true;
+    updateNotifiers();
+    info(siListen, QStringLiteral("Listening Started"));
+}
+
+// ---------------------------------------------------------------- operations
+
+bool TGameSocket::Open()
+{
+    if (m_fd >= 0)
+        return m_connected;
+    if (m_socketType == stDatagram)
+        unsupportedMode("Datagram sockets");
+    if (m_blocking)
+        unsupportedMode("Blocking connect");
+
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = LookupPort(m_portName);
+    remote.sin_addr.s_addr = LookupHost(m_hostName);
+    m_remoteAddress = remote;
+
+    m_fd = createStreamSocket();
+    m_sendBroken = false;
+    applyNotificationMode();
+    connectNonBlocking();
+    return m_connected;
+}
+
+void TGameSocket::connectNonBlocking()
+{
+    m_connecting = true;
+    const int result =
+        ::connect(m_fd, reinterpret_cast<sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress);
+    if (result != 0 && errno != EINPROGRESS && !wouldBlock(errno)) {
+        // Refused before any notification: report it as the notification would.
+        m_connecting = false;
+        failConnectLater(net::winsockErrorCode(errno));
+    }
+    updateNotifiers();
+}
+
+void TGameSocket::failConnectLater(int winsockError)
+{
+    m_pendingConnectError = winsockError;
+    QTimer::singleShot(0, this, [this] { dispatchEvent(&TGameSocket::failedConnectNotification); });
+}
+
+bool TGameSocket::Close()
+{
+    const bool wasListening = m_listen;
+    bool closed = false;
+    if (m_fd >= 0) {
+        m_readNotifier->setEnabled(false);
+        m_writeNotifier->setEnabled(false);
+        closed = ::close(m_fd) == 0;
+    }
+    m_fd = -1;
+    m_connected = false;
+    m_connecting = false;
+    m_writeEventDue = false;
+    m_pendingConnectError = 0;
+    m_acceptDue = false;
+    m_sendQueue.clear();
+    if (!wasListening) {
+        try {
+            info(siClose, QStringLiteral("Socket Closed"));
+        } catch (...) {
+            // Closing never fails, whatever the handler does.
+        }
+    }
+    m_listen = false;
+    return closed;
+}
+
+bool TGameSocket::Send(const QByteArray& bytes)
+{
+    if (m_fd < 0)
+        throw EGameSocketException("Send - Socket Not Connected");
+    if (m_listen)
+        throw EGameSocketException("Send - Cannot Send On A Listener Socket");
+    if (m_socketType == stDatagram)
+        unsupportedMode("Datagram sockets");
+    m_sendQueue.append(bytes);
+    if (m_sendQueue.isEmpty())
+        return true;
+    if (m_blocking)
+        unsupportedMode("Blocking send");
+
+    QPointer<TGameSocket> alive(this);
+    info(siSend, QStringLiteral("Non-Blocking Outgoing Data"));
+    if (!alive || m_fd < 0 || m_sendQueue.isEmpty())
+        return true;
+    const ssize_t taken =
+        ::send(m_fd, m_sendQueue.constData(), size_t(m_sendQueue.size()), MSG_NOSIGNAL);
+    if (taken > 0)
+        m_sendQueue.remove(0, taken);
+    else if (taken < 0 && !wouldBlock(errno))
+        m_sendBroken = true; // the close that follows is reported by the read side
+    updateNotifiers();
+    return true;
+}
+
+QByteArray TGameSocket::Receive(int maxCount)
+{
+    if (m_fd < 0 && m_receiveBuffer.isEmpty())
+        throw EGameSocketException("Receive - Socket Not Connected");
+    if (m_listen)
+        throw EGameSocketException("Receive - Cannot Receive On A Listener Socket");
+    if (m_socketType == stDatagram)
+        unsupportedMode("Datagram sockets");
+    if (m_blocking && m_fd >= 0)
+        unsupportedMode("Blocking receive");
+
+    if (maxCount < 0 || maxCount >= m_receiveBuffer.size())
+        return std::exchange(m_receiveBuffer, QByteArray());
+    QByteArray head = m_receiveBuffer.left(maxCount);
+    m_receiveBuffer.remove(0, maxCount);
+    return head;
+}
+
+bool TGameSocket::Accept(TGameSocket*& newSock)
+{
+    newSock = nullptr;
+    if (!m_listen)
+        throw EGameSocketException("Accept - Socket Not In Listening Mode");
+    if (m_blocking)
+        info(siAccept, QStringLiteral("Blocking Accept"));
+    m_acceptDue = false;
+    updateNotifiers();
+    socklen_t length = sizeof m_peerAddress;
+    const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&m_peerAddress), &length,
+                             SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+        info(siAccept, QStringLiteral("Could Not Accept Connection"));
+        return false;
+    }
+    newSock = new TGameSocket(this, fd);
+    newSock->setPortName(m_portName);
+    newSock->setHostName(dottedAddress(m_peerAddress));
+    info(siAccept, QStringLiteral("Created New Socket Structure"));
+    return true;
+}
+
+std::uint32_t TGameSocket::LookupHost(const QString& name)
+{
+    if (name.isEmpty())
+        return htonl(INADDR_ANY);
+    info(siLookup, QStringLiteral("Lookup Of Host ") + name);
+    if (name.front().isDigit() && name.front().unicode() < 128)
+        return ::inet_addr(name.toLatin1().constData());
+    if (const auto cached = net::HostCache::find(name))
+        return *cached;
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(name.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+        throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
+    const std::uint32_t address =
+        reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(found);
+    net::HostCache::add(name, address);
+    return address;
+}
+
+std::uint16_t TGameSocket::LookupPort(const QString& name)
+{
+    info(siLookup, QStringLiteral("Lookup Of Port ") + name);
+    if (name.isEmpty())
+        throw EGameSocketException("Port Lookup - No Port Given");
+    if (name.front().isDigit() && name.front().unicode() < 128) {
+        const int port = platform::StrToInt(name);
+        if (port < 0 || port > 65535)
+            throw platform::EConvertError(
+                QStringLiteral("'%1' is not a valid port number").arg(name).toStdString());
+        return htons(std::uint16_t(port));
+    }
+    const char* protocol = m_socketType == stStream ? "tcp" : "udp";
+    const servent* service = ::getservbyname(name.toLatin1().constData(), protocol);
+    if (!service)
+        throw EGameSocketException("Port Lookup - Could Not Find Service Entry");
+    return std::uint16_t(service->s_port);
+}
+
+// ---------------------------------------------------------------- notifications
+
+void TGameSocket::adoptHandle(int fd)
+{
+    m_readNotifier->setSocket(fd);
+    m_writeNotifier->setSocket(fd);
+}
+
+int TGameSocket::createStreamSocket()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw EGameSocketException("Could Not Create Socket");
+    return fd;
+}
+
+void TGameSocket::applyNotificationMode()
+{
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    adoptHandle(m_fd);
+    setNonBlocking(m_fd, m_listen || !m_blocking);
+    updateNotifiers();
+}
+
+// Which notifications the socket wants follows from its state alone.
+void TGameSocket::updateNotifiers()
+{
+    const bool notifying = m_fd >= 0 && !m_inEvent && (m_listen || !m_blocking);
+    // Like the platform we mirror, a listener announces the next connection
+    // only after the last one was accepted, so an unanswered one cannot spin.
+    const bool wantRead = notifying && ((m_listen && !m_acceptDue) || m_connected);
+    const bool pendingBytes = !m_sendQueue.isEmpty() && !m_sendBroken;
+    const bool wantWrite =
+        notifying && !m_listen && (m_connecting || (m_connected && (m_writeEventDue || pendingBytes)));
+    if (m_readNotifier->isEnabled() != wantRead)
+        m_readNotifier->setEnabled(wantRead);
+    if (m_writeNotifier->isEnabled() != wantWrite)
+        m_writeNotifier->setEnabled(wantWrite);
+}
+
+// One event at a time: while a handler runs (and perhaps a nested event loop
+// with it), this socket's notifications wait.
+void TGameSocket::dispatchEvent(void (TGameSocket::*event)())
+{
+    if (m_inEvent)
+        return;
+    QPointer<TGameSocket> alive(this);
+    m_inEvent = true;
+    updateNotifiers();
+    platform::runGuarded([&] { (this->*event)(); });
+    if (!alive)
+        return;
+    m_inEvent = false;
+    updateNotifiers();
+}
+
+void TGameSocket::readNotification()
+{
+    if (m_fd < 0)
+        return;
+    const qsizetype held = m_receiveBuffer.size();
+    m_receiveBuffer.resize(held + ReceiveAreaSize);
+    const ssize_t received = ::recv(m_fd, m_receiveBuffer.data() + held, ReceiveAreaSize, 0);
+    const int error = errno;
+    m_receiveBuffer.resize(held + std::max<qsizetype>(received, 0));
+    if (received == 0)
+        return closeNotification(0);
+    if (received < 0 && !wouldBlock(error))
+        return closeNotification(net::winsockErrorCode(error));
+
+    QPointer<TGameSocket> alive(this);
+    info(siReceive, QStringLiteral("Non-Blocking Incoming Data"));
+    if (alive && OnRead)
+        OnRead(this, int(std::min<qsizetype>(m_receiveBuffer.size(), INT32_MAX)));
+}
+
+void TGameSocket::writeNotification()
+{
+    m_writeEventDue = false;
+    QPointer<TGameSocket> alive(this);
+    if (!m_sendQueue.isEmpty())
+        Send(QByteArray());
+    if (!alive)
+        return;
+    info(siSend, QStringLiteral("Non-Blocking Outgoing Data"));
+    if (alive && OnWrite)
+        OnWrite(this);
+}
+
+void TGameSocket::acceptNotification()
+{
+    if (m_autoAccept && OnAutoAccept)
+        unsupportedMode("Automatic accept");
+    m_acceptDue = true;
+    if (OnAccept)
+        OnAccept(this);
+}
+
+void TGameSocket::connectNotification()
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    m_connecting = false;
+    if (error != 0) {
+        // A failed connect only reports; the socket stays open until Close.
+        m_pendingConnectError = net::winsockErrorCode(error);
+        return failedConnectNotification();
+    }
+    m_connected = true;
+    m_writeEventDue = true;
+    QPointer<TGameSocket> alive(this);
+    info(siConnect, QStringLiteral("Non-Blocking Socket Connected"));
+    if (alive && OnConnect)
+        OnConnect(this);
+}
+
+void TGameSocket::failedConnectNotification()
+{
+    const int code = std::exchange(m_pendingConnectError, 0);
+    if (code != 0 && m_fd >= 0)
+        info(siError, net::winsockErrorText(code));
+}
+
+// The peer closed, or the connection broke (reset, timed out). A broken
+// connection is reported as an error and then closed like any other, so a
+// vanished peer never leaves a half-dead connection behind.
+void TGameSocket::closeNotification(int winsockError)
+{
+    QPointer<TGameSocket> alive(this);
+    if (winsockError != 0)
+        info(siError, net::winsockErrorText(winsockError));
+    if (alive && OnDisconnect)
+        OnDisconnect(this);
+    if (alive)
+        Close();
+}
+
+void TGameSocket::info(TSocketInfo kind, const QString& text)
+{
+    if (!OnInfo)
+        return;
+    try {
+        OnInfo(this, kind, text);
+    } catch (...) {
+        throw EGameSocketException("Error here");
+    }
+}
+
+void TGameSocket::unsupportedMode(const char* what) const
+{
+    throw EGameSocketException(std::string("Not supported yet: ") + what);
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <netinet/in.h>
+#include <stdexcept>
+
+class QSocketNotifier;
+
+enum TSocketType { stStream, stDatagram };
+enum TLineBreak { lbCRLF, lbCR, lbLF, lbSmart };
+enum TSocketInfo { siLookup, siConnect, siClose, siListen, siReceive, siSend, siAccept, siError };
+
+class EGameSocketException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TGameSocket;
+using TNotifyEvent = std::function<void(TGameSocket* sender)>;
+using TNotifyReadEvent = std::function<void(TGameSocket* sender, int count)>;
+using TNotifyAutoEvent = std::function<void(TGameSocket* sender, TGameSocket* newSock)>;
+using TNotifyInfoEvent =
+    std::function<void(TGameSocket* sender, TSocketInfo info, const QString& msg)>;
+
+// The game's TCP socket: a non-blocking byte stream whose every step is reported
+// as an event on the thread that owns it. Events arrive one at a time, in the
+// order the network produced them; Send never blocks and finishes by itself.
+//
+// Handlers may Close the socket, but must not delete it: use deleteLater().
+class TGameSocket : public QObject {
+    Q_OBJECT
+public:
+    explicit TGameSocket(QObject* owner = nullptr);
+    ~TGameSocket() override;
+
+    // Published properties.
+    TSocketType SocketType() const { return m_socketType; }
+    void setSocketType(TSocketType type);
+    QString HostName() const { return m_hostName; }
+    void setHostName(const QString& name);
+    QString PortName() const { return m_portName; }
+    void setPortName(const QString& name);
+    bool Blocking() const { return m_blocking; }
+    void setBlocking(bool blocking);
+    bool AutoAccept() const { return m_autoAccept; }
+    void setAutoAccept(bool autoAccept) { m_autoAccept = autoAccept; }
+    bool Listen() const { return m_listen; }
+    void setListen(bool listen);
+    TLineBreak LineBreak() const { return m_lineBreak; }
+    void setLineBreak(TLineBreak lineBreak) { m_lineBreak = lineBreak; }
+    int BlockingTimeout() const { return m_blockingTimeout; }
+    void setBlockingTimeout(int seconds) { m_blockingTimeout = seconds; }
+
+    TNotifyEvent OnConnect;
+    TNotifyEvent OnDisconnect;
+    TNotifyInfoEvent OnInfo;
+    TNotifyReadEvent OnRead;
+    TNotifyEvent OnWrite;
+    TNotifyEvent OnAccept;
+    TNotifyAutoEvent OnAutoAccept;
+
+    // Free for the user (the host keeps a connection's slot number here).
+    int Tag = 0;
+
+    bool Connected() const { return m_connected; }
+    bool isOpen() const { return m_fd >= 0; }
+    // Bytes given to Send that the network has not taken yet.
+    qsizetype sendQueueLength() const { return m_sendQueue.size(); }
+    // Bytes received and not yet handed out by Receive.
+    qsizetype receiveBufferLength() const { return m_receiveBuffer.size(); }
+
+    bool Open();
+    bool Close();
+    bool Send(const QByteArray& bytes);
+    QByteArray Receive(int maxCount = -1);
+    // Accepts one pending connection. The new socket belongs to this listener.
+    bool Accept(TGameSocket*& newSock);
+
+    // Both results are in network byte order.
+    std::uint32_t LookupHost(const QString& name);
+    std::uint16_t LookupPort(const QString& name);
+
+    // The largest amount one read takes from the network.
+    static constexpr int ReceiveAreaSize = 32768;
+
+private:
+    TGameSocket(TGameSocket* listener, int acceptedFd); // construction from a listener
+
+    void createNotifiers();
+    void adoptHandle(int fd);
+    void applyNotificationMode();
+    void updateNotifiers();
+    void dispatchEvent(void (TGameSocket::*event)());
+    void info(TSocketInfo kind, const QString& text);
+
+    void readNotification();
+    void writeNotification();
+    void acceptNotification();
+    void connectNotification();
+    void closeNotification(int winsockError);
+    void failedConnectNotification();
+    void failConnectLater(int winsockError);
+
+    int createStreamSocket();
+    void startListening();
+    void connectNonBlocking();
+    [[noreturn]] void unsupportedMode(const char* what) const;
+
+    TSocketType m_socketType = stStream;
+    QString m_hostName;
+    QString m_portName;
+    bool m_blocking = false;
+    bool m_autoAccept = false;
+    bool m_listen = false;
+    TLineBreak m_lineBreak = lbSmart;
+    int m_blockingTimeout = 0;
+
+    int m_fd = -1;
+    bool m_connected = false;
+    bool m_connecting = false;      // non-blocking connect under way
+    bool m_writeEventDue = false;   // the first write notification after connect or accept
+    bool m_sendBroken = false;      // the network refused queued bytes for good
+    bool m_inEvent = false;         // an event handler of this socket is running
+    bool m_acceptDue = false;       // a connection was announced and not accepted yet
+    int m_pendingConnectError = 0;  // a connect that failed before any notification
+    QByteArray m_receiveBuffer;
+    QByteArray m_sendQueue;
+    sockaddr_in m_remoteAddress{};
+    sockaddr_in m_peerAddress{};
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QWidget>
+
+// The people watching the game.
+class Tspylist : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tspylist(QWidget* parent = nullptr);
+};
