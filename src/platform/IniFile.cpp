@@ -9,10 +9,11 @@
 
 namespace platform {
 
-struct IniFile::Document : CSimpleIniCaseA {
+struct IniFile::Document : CSimpleIniA {
     Document()
-        : CSimpleIniCaseA(false, false, false)
+        : CSimpleIniA(false, false, false)
     {
+        SetSpaces(false); // "Key=value", as the lobby writes it
     }
 };
 
