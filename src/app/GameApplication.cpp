@@ -13,8 +13,7 @@
 namespace {
 
 template <typename Form, typename... Args>
-std::unique_ptr<Form> create(Form*& slot, Args&&... args)
-{
+std::unique_ptr<Form> create(Form*& slot, Args&&... args) {
     auto form = std::make_unique<Form>(std::forward<Args>(args)...);
     slot = form.get();
     return form;
@@ -22,8 +21,7 @@ std::unique_ptr<Form> create(Form*& slot, Args&&... args)
 
 } // namespace
 
-GameApplication::GameApplication(QStringList parameters)
-{
+GameApplication::GameApplication(QStringList parameters) {
     m_chat = create(m_forms.chat, m_forms, std::move(parameters));
     m_tallylist = create(m_forms.tallylist);
     m_about = create(m_forms.about);
@@ -35,8 +33,7 @@ GameApplication::GameApplication(QStringList parameters)
     m_download = create(m_forms.download);
 }
 
-GameApplication::~GameApplication()
-{
+GameApplication::~GameApplication() {
     // Side windows go first; the host outlives the player window so that the
     // window's own connection closes before the listener does.
     m_download.reset();
@@ -47,4 +44,6 @@ GameApplication::~GameApplication()
     m_server.reset();
 }
 
-void GameApplication::start() { m_chat->show(); }
+void GameApplication::start() {
+    m_chat->show();
+}

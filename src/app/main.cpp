@@ -11,8 +11,7 @@
 namespace {
 
 // The framework's default error box: non-modal, so the game keeps running.
-void showErrorBox(const std::exception& error)
-{
+void showErrorBox(const std::exception& error) {
     const QString text = QString::fromLocal8Bit(error.what());
     qWarning("error box: %s", qPrintable(text));
     auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Dunvex"), text,
@@ -21,8 +20,7 @@ void showErrorBox(const std::exception& error)
     box->open();
 }
 
-void raiseWindow(QWidget& window)
-{
+void raiseWindow(QWidget& window) {
     if (window.isMinimized())
         window.showNormal();
     window.raise();
@@ -31,8 +29,7 @@ void raiseWindow(QWidget& window)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // Before anything else: a second copy only wakes the first and leaves.
     platform::SingleInstance instance(platform::scopedObjectName(QStringLiteral("rovlek")));
     if (instance.anotherInstanceRuns(true))

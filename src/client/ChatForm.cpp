@@ -24,8 +24,7 @@ const QString SettingsSection = QStringLiteral("Dunvex");
 const QString SettingsFileName = QStringLiteral("kelvlobby.ini");
 const QString LoopbackAddress = QStringLiteral("127.0.0.1");
 
-QColor toQColor(TColor color)
-{
+QColor toQColor(TColor color) {
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
@@ -34,8 +33,7 @@ QColor toQColor(TColor color)
 Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     : QMainWindow(parent)
     , m_forms(forms)
-    , m_parameters(std::move(parameters))
-{
+    , m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
     buildMenus();
@@ -45,15 +43,13 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     FormCreate();
 }
 
-Tchat::~Tchat()
-{
+Tchat::~Tchat() {
     // The socket reports its close while the window is half gone: not to us.
     sock.OnInfo = nullptr;
     sock.OnRead = nullptr;
 }
 
-void Tchat::FormCreate()
-{
+void Tchat::FormCreate() {
     m_runningMarker = std::make_unique<platform::NamedMutex>(platform::scopedObjectName("dunvex"));
     // The design-time place; the saved one is applied once the host confirms us.
     move(3, 5);
@@ -63,8 +59,7 @@ void Tchat::FormCreate()
     sock.setPortName(platform::gamePortName());
 }
 
-void Tchat::buildMenus()
-{
+void Tchat::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     StartGame1 = file->addAction(QStringLiteral("Start Game"), this, &Tchat::button_startClick);
     StartGame1->setEnabled(false);
@@ -72,8 +67,7 @@ void Tchat::buildMenus()
     Exit1 = file->addAction(QStringLiteral("Exit"), this, &Tchat::Exit1Click);
 }
 
-void Tchat::buildPanels()
-{
+void Tchat::buildPanels() {
     auto* background = new QFrame(this);
     background->setObjectName(QStringLiteral("panel_main"));
     background->setStyleSheet(QStringLiteral("#panel_main { background: white; }"));
@@ -96,8 +90,7 @@ void Tchat::buildPanels()
     mainchat->setGeometry(0, 314, 483, 110);
 }
 
-void Tchat::addlinetochat(const QString& text, TColor color)
-{
+void Tchat::addlinetochat(const QString& text, TColor color) {
     qCInfo(lcChat).noquote() << text;
     QTextCursor cursor(mainchat->document());
     cursor.movePosition(QTextCursor::End);
@@ -115,8 +108,7 @@ void Tchat::addlinetochat(const QString& text, TColor color)
 
 // ---------------------------------------------------------------- launch
 
-void Tchat::showEvent(QShowEvent* event)
-{
+void Tchat::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_shownOnce)
         return;
@@ -125,10 +117,11 @@ void Tchat::showEvent(QShowEvent* event)
     QTimer::singleShot(0, this, [this] { platform::runGuarded([this] { FormShow(); }); });
 }
 
-void Tchat::FormShow() { processparams(); }
+void Tchat::FormShow() {
+    processparams();
+}
 
-void Tchat::processparams()
-{
+void Tchat::processparams() {
     StartGame1->setEnabled(false);
     logintext.clear();
     if (m_parameters.isEmpty()) {
@@ -158,8 +151,7 @@ void Tchat::processparams()
     openPresenceConnection();
 }
 
-void Tchat::openPresenceConnection()
-{
+void Tchat::openPresenceConnection() {
     try {
         Sock11.setHostName(LoopbackAddress);
         Sock11.setPortName(platform::lobbyPortName());
@@ -169,8 +161,7 @@ void Tchat::openPresenceConnection()
     }
 }
 
-void Tchat::hostpress()
-{
+void Tchat::hostpress() {
     m_forms.server->Sock1.setListen(true);
     logintext = playername.toLocal8Bit() + char(0xFF);
     hosting = true;
@@ -180,8 +171,7 @@ void Tchat::hostpress()
     button_start->show();
 }
 
-void Tchat::joinpress()
-{
+void Tchat::joinpress() {
     logintext = playername.toLocal8Bit() + char(0xFF);
     sock.setHostName(hostaddress);
     sock.Open();
@@ -190,32 +180,30 @@ void Tchat::joinpress()
 
 // ---------------------------------------------------------------- connection
 
-void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg)
-{
+void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg) {
     qCInfo(lcLaunch).noquote() << "sock info" << int(info) << msg;
     if (msg == QLatin1String("Socket Closed"))
         close();
 }
 
-void Tchat::sockRead(TGameSocket* sender, int)
-{
+void Tchat::sockRead(TGameSocket* sender, int) {
     // The protocol reader takes these bytes; until then they are dropped.
     sender->Receive();
 }
 
-void Tchat::button_startClick()
-{
+void Tchat::button_startClick() {
     button_start->hide();
     if (m_forms.gamestartform)
         m_forms.gamestartform->show();
 }
 
-void Tchat::Exit1Click() { close(); }
+void Tchat::Exit1Click() {
+    close();
+}
 
 // ---------------------------------------------------------------- closing
 
-void Tchat::closeEvent(QCloseEvent* event)
-{
+void Tchat::closeEvent(QCloseEvent* event) {
     if (m_closing) {
         event->accept();
         return;
@@ -226,8 +214,7 @@ void Tchat::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
-void Tchat::FormClose()
-{
+void Tchat::FormClose() {
     const QScreen* screen = this->screen();
     const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
     const auto bounds = client::boundsToSave(client::outerBounds(*this), savedBounds, workArea);
@@ -237,10 +224,11 @@ void Tchat::FormClose()
     writeSettings(*bounds);
 }
 
-void Tchat::saveinifile() { writeSettings(client::outerBounds(*this)); }
+void Tchat::saveinifile() {
+    writeSettings(client::outerBounds(*this));
+}
 
-void Tchat::writeSettings(const QRect& bounds)
-{
+void Tchat::writeSettings(const QRect& bounds) {
     platform::IniFile ini(platform::dataFilePath(SettingsFileName));
     ini.writeInteger(SettingsSection, QStringLiteral("Top"), bounds.top());
     ini.writeInteger(SettingsSection, QStringLiteral("Left"), bounds.left());

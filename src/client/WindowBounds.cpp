@@ -4,22 +4,19 @@
 
 namespace client {
 
-QRect outerBounds(const QWidget& window)
-{
+QRect outerBounds(const QWidget& window) {
     const QRect frame = window.frameGeometry();
     return {frame.topLeft(), frame.size()};
 }
 
-void setOuterBounds(QWidget& window, const QRect& bounds)
-{
+void setOuterBounds(QWidget& window, const QRect& bounds) {
     // Frame thickness is known only once the window manager has framed it.
     const QSize frameExtra = window.frameGeometry().size() - window.geometry().size();
     window.move(bounds.topLeft());
     window.resize(bounds.size() - frameExtra);
 }
 
-std::optional<QRect> boundsToSave(const QRect& window, const QRect& saved, const QRect& workArea)
-{
+std::optional<QRect> boundsToSave(const QRect& window, const QRect& saved, const QRect& workArea) {
     if (window == saved)
         return std::nullopt;
     QRect stored = window;

@@ -4,13 +4,11 @@
 #include "platform/Logging.h"
 
 TServer::TServer(QObject* parent)
-    : QObject(parent)
-{
+    : QObject(parent) {
     FormCreate();
 }
 
-TServer::~TServer()
-{
+TServer::~TServer() {
     // The connections die with the listener; their departures must not call
     // back into a host that is going away.
     for (TGameSocket* connection : Sock1.findChildren<TGameSocket*>(Qt::FindDirectChildrenOnly)) {
@@ -20,8 +18,7 @@ TServer::~TServer()
     }
 }
 
-void TServer::FormCreate()
-{
+void TServer::FormCreate() {
     gameinprogress = false;
     players[1].partner = 3;
     players[2].partner = 4;
@@ -37,8 +34,7 @@ void TServer::FormCreate()
     };
 }
 
-int TServer::connectionCount() const
-{
+int TServer::connectionCount() const {
     int count = 0;
     for (int slot = 1; slot <= MaxSlots; ++slot)
         count += players[slot].inuse ? 1 : 0;
@@ -47,8 +43,7 @@ int TServer::connectionCount() const
 
 // The first free slot up to the slot count, else one more slot while there are
 // fewer than nine; 0 when all nine are taken.
-int TServer::chooseSlot()
-{
+int TServer::chooseSlot() {
     if (slotcount == 0) {
         slotcount = 1;
         return 1;
@@ -61,8 +56,7 @@ int TServer::chooseSlot()
     return ++slotcount;
 }
 
-void TServer::Sock1Accept(TGameSocket* sender)
-{
+void TServer::Sock1Accept(TGameSocket* sender) {
     const int slot = chooseSlot();
     if (slot == 0)
         return refuseConnection();
@@ -82,8 +76,7 @@ void TServer::Sock1Accept(TGameSocket* sender)
 }
 
 // A tenth connection is taken for a moment and dropped; nothing else changes.
-void TServer::refuseConnection()
-{
+void TServer::refuseConnection() {
     TGameSocket* connection = nullptr;
     if (!Sock1.Accept(connection))
         return;
@@ -92,21 +85,18 @@ void TServer::refuseConnection()
     delete connection;
 }
 
-void TServer::Sock1Read(TGameSocket* sender, int)
-{
+void TServer::Sock1Read(TGameSocket* sender, int) {
     // Messages are read by the protocol layer; until then nothing is kept.
     sender->Receive();
 }
 
-void TServer::tempsockDisconnect(TGameSocket* sender)
-{
+void TServer::tempsockDisconnect(TGameSocket* sender) {
     const int slot = sender->Tag;
     if (slot >= 1 && slot <= MaxSlots && players[slot].inuse && players[slot].connection == sender)
         sender->Close();
 }
 
-void TServer::tempsockInfo(TGameSocket* sender, TSocketInfo, const QString& msg)
-{
+void TServer::tempsockInfo(TGameSocket* sender, TSocketInfo, const QString& msg) {
     if (msg != QLatin1String("Socket Closed"))
         return;
     const int slot = sender->Tag;
@@ -117,8 +107,7 @@ void TServer::tempsockInfo(TGameSocket* sender, TSocketInfo, const QString& msg)
     departure(slot);
 }
 
-void TServer::departure(int slot)
-{
+void TServer::departure(int slot) {
     tplayer& player = players[slot];
     const bool wasInUse = player.inuse;
     player.inuse = false;

@@ -28,7 +28,7 @@ class TServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int SeatCount = 4;
-    static constexpr int MaxSlots = 9;  // seats 1..4, spectators 5..9
+    static constexpr int MaxSlots = 9; // seats 1..4, spectators 5..9
     static constexpr int RefusalSlot = 10;
 
     explicit TServer(QObject* parent = nullptr);

@@ -17,17 +17,17 @@
 
 namespace {
 
-bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+bool wouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
 
-QString dottedAddress(const sockaddr_in& address)
-{
+QString dottedAddress(const sockaddr_in& address) {
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
     return QString::fromLatin1(text);
 }
 
-void setNonBlocking(int fd, bool nonBlocking)
-{
+void setNonBlocking(int fd, bool nonBlocking) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
     ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
 }
@@ -35,14 +35,12 @@ void setNonBlocking(int fd, bool nonBlocking)
 } // namespace
 
 TGameSocket::TGameSocket(QObject* owner)
-    : QObject(owner)
-{
+    : QObject(owner) {
     createNotifiers();
 }
 
 TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
-    : QObject(listener)
-{
+    : QObject(listener) {
     createNotifiers();
     m_fd = acceptedFd;
     m_blockingTimeout = listener->m_blockingTimeout;
@@ -55,8 +53,7 @@ TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
     setBlocking(listener->m_blocking);
 }
 
-TGameSocket::~TGameSocket()
-{
+TGameSocket::~TGameSocket() {
     if (m_listen || m_connected) {
         Close();
     } else if (m_fd >= 0) {
@@ -66,8 +63,7 @@ TGameSocket::~TGameSocket()
     }
 }
 
-void TGameSocket::createNotifiers()
-{
+void TGameSocket::createNotifiers() {
     m_readNotifier = new QSocketNotifier(QSocketNotifier::Read, this);
     m_writeNotifier = new QSocketNotifier(QSocketNotifier::Write, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, [this] {
@@ -81,8 +77,7 @@ void TGameSocket::createNotifiers()
 
 // ---------------------------------------------------------------- properties
 
-void TGameSocket::setSocketType(TSocketType type)
-{
+void TGameSocket::setSocketType(TSocketType type) {
     if (m_listen)
         throw EGameSocketException("SocketType - Can't Assign Socket Type While Listening");
     if (m_connected)
@@ -90,8 +85,7 @@ void TGameSocket::setSocketType(TSocketType type)
     m_socketType = type;
 }
 
-void TGameSocket::setHostName(const QString& name)
-{
+void TGameSocket::setHostName(const QString& name) {
     if (m_connected && m_socketType == stStream)
         info(siLookup, QStringLiteral("Setting HostName While Connected Has No Effect"));
     m_hostName = name;
@@ -99,22 +93,19 @@ void TGameSocket::setHostName(const QString& name)
         m_remoteAddress.sin_addr.s_addr = LookupHost(name);
 }
 
-void TGameSocket::setPortName(const QString& name)
-{
+void TGameSocket::setPortName(const QString& name) {
     if (m_connected)
         info(siLookup, QStringLiteral("Setting PortName While Connected Has No Effect"));
     m_portName = name;
 }
 
-void TGameSocket::setBlocking(bool blocking)
-{
+void TGameSocket::setBlocking(bool blocking) {
     m_blocking = blocking;
     if (m_fd >= 0)
         applyNotificationMode();
 }
 
-void TGameSocket::setListen(bool listen)
-{
+void TGameSocket::setListen(bool listen) {
     if (m_fd >= 0 && !m_listen) {
         m_listen = false;
         throw EGameSocketException("Listen - Socket Already In Use");
@@ -134,8 +125,7 @@ void TGameSocket::setListen(bool listen)
     }
 }
 
-void TGameSocket::startListening()
-{
+void TGameSocket::startListening() {
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = LookupPort(m_portName);
@@ -161,8 +151,7 @@ void TGameSocket::startListening()
 
 // ---------------------------------------------------------------- operations
 
-bool TGameSocket::Open()
-{
+bool TGameSocket::Open() {
     if (m_fd >= 0)
         return m_connected;
     if (m_socketType == stDatagram)
@@ -183,8 +172,7 @@ bool TGameSocket::Open()
     return m_connected;
 }
 
-void TGameSocket::connectNonBlocking()
-{
+void TGameSocket::connectNonBlocking() {
     m_connecting = true;
     const int result =
         ::connect(m_fd, reinterpret_cast<sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress);
@@ -196,14 +184,12 @@ void TGameSocket::connectNonBlocking()
     updateNotifiers();
 }
 
-void TGameSocket::failConnectLater(int winsockError)
-{
+void TGameSocket::failConnectLater(int winsockError) {
     m_pendingConnectError = winsockError;
     QTimer::singleShot(0, this, [this] { dispatchEvent(&TGameSocket::failedConnectNotification); });
 }
 
-bool TGameSocket::Close()
-{
+bool TGameSocket::Close() {
     const bool wasListening = m_listen;
     bool closed = false;
     if (m_fd >= 0) {
@@ -229,8 +215,7 @@ bool TGameSocket::Close()
     return closed;
 }
 
-bool TGameSocket::Send(const QByteArray& bytes)
-{
+bool TGameSocket::Send(const QByteArray& bytes) {
     if (m_fd < 0)
         throw EGameSocketException("Send - Socket Not Connected");
     if (m_listen)
@@ -257,8 +242,7 @@ bool TGameSocket::Send(const QByteArray& bytes)
     return true;
 }
 
-QByteArray TGameSocket::Receive(int maxCount)
-{
+QByteArray TGameSocket::Receive(int maxCount) {
     if (m_fd < 0 && m_receiveBuffer.isEmpty())
         throw EGameSocketException("Receive - Socket Not Connected");
     if (m_listen)
@@ -275,8 +259,7 @@ QByteArray TGameSocket::Receive(int maxCount)
     return head;
 }
 
-bool TGameSocket::Accept(TGameSocket*& newSock)
-{
+bool TGameSocket::Accept(TGameSocket*& newSock) {
     newSock = nullptr;
     if (!m_listen)
         throw EGameSocketException("Accept - Socket Not In Listening Mode");
@@ -298,8 +281,7 @@ bool TGameSocket::Accept(TGameSocket*& newSock)
     return true;
 }
 
-std::uint32_t TGameSocket::LookupHost(const QString& name)
-{
+std::uint32_t TGameSocket::LookupHost(const QString& name) {
     if (name.isEmpty())
         return htonl(INADDR_ANY);
     info(siLookup, QStringLiteral("Lookup Of Host ") + name);
@@ -321,8 +303,7 @@ std::uint32_t TGameSocket::LookupHost(const QString& name)
     return address;
 }
 
-std::uint16_t TGameSocket::LookupPort(const QString& name)
-{
+std::uint16_t TGameSocket::LookupPort(const QString& name) {
     info(siLookup, QStringLiteral("Lookup Of Port ") + name);
     if (name.isEmpty())
         throw EGameSocketException("Port Lookup - No Port Given");
@@ -342,22 +323,19 @@ std::uint16_t TGameSocket::LookupPort(const QString& name)
 
 // ---------------------------------------------------------------- notifications
 
-void TGameSocket::adoptHandle(int fd)
-{
+void TGameSocket::adoptHandle(int fd) {
     m_readNotifier->setSocket(fd);
     m_writeNotifier->setSocket(fd);
 }
 
-int TGameSocket::createStreamSocket()
-{
+int TGameSocket::createStreamSocket() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw EGameSocketException("Could Not Create Socket");
     return fd;
 }
 
-void TGameSocket::applyNotificationMode()
-{
+void TGameSocket::applyNotificationMode() {
     m_readNotifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     adoptHandle(m_fd);
@@ -366,15 +344,14 @@ void TGameSocket::applyNotificationMode()
 }
 
 // Which notifications the socket wants follows from its state alone.
-void TGameSocket::updateNotifiers()
-{
+void TGameSocket::updateNotifiers() {
     const bool notifying = m_fd >= 0 && !m_inEvent && (m_listen || !m_blocking);
     // Like the platform we mirror, a listener announces the next connection
     // only after the last one was accepted, so an unanswered one cannot spin.
     const bool wantRead = notifying && ((m_listen && !m_acceptDue) || m_connected);
     const bool pendingBytes = !m_sendQueue.isEmpty() && !m_sendBroken;
-    const bool wantWrite =
-        notifying && !m_listen && (m_connecting || (m_connected && (m_writeEventDue || pendingBytes)));
+    const bool wantWrite = notifying && !m_listen &&
+                           (m_connecting || (m_connected && (m_writeEventDue || pendingBytes)));
     if (m_readNotifier->isEnabled() != wantRead)
         m_readNotifier->setEnabled(wantRead);
     if (m_writeNotifier->isEnabled() != wantWrite)
@@ -383,8 +360,7 @@ void TGameSocket::updateNotifiers()
 
 // One event at a time: while a handler runs (and perhaps a nested event loop
 // with it), this socket's notifications wait.
-void TGameSocket::dispatchEvent(void (TGameSocket::*event)())
-{
+void TGameSocket::dispatchEvent(void (TGameSocket::*event)()) {
     if (m_inEvent)
         return;
     QPointer<TGameSocket> alive(this);
@@ -397,8 +373,7 @@ void TGameSocket::dispatchEvent(void (TGameSocket::*event)())
     updateNotifiers();
 }
 
-void TGameSocket::readNotification()
-{
+void TGameSocket::readNotification() {
     if (m_fd < 0)
         return;
     const qsizetype held = m_receiveBuffer.size();
@@ -417,8 +392,7 @@ void TGameSocket::readNotification()
         OnRead(this, int(std::min<qsizetype>(m_receiveBuffer.size(), INT32_MAX)));
 }
 
-void TGameSocket::writeNotification()
-{
+void TGameSocket::writeNotification() {
     m_writeEventDue = false;
     QPointer<TGameSocket> alive(this);
     if (!m_sendQueue.isEmpty())
@@ -430,8 +404,7 @@ void TGameSocket::writeNotification()
         OnWrite(this);
 }
 
-void TGameSocket::acceptNotification()
-{
+void TGameSocket::acceptNotification() {
     if (m_autoAccept && OnAutoAccept)
         unsupportedMode("Automatic accept");
     m_acceptDue = true;
@@ -439,8 +412,7 @@ void TGameSocket::acceptNotification()
         OnAccept(this);
 }
 
-void TGameSocket::connectNotification()
-{
+void TGameSocket::connectNotification() {
     int error = 0;
     socklen_t length = sizeof error;
     ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
@@ -458,8 +430,7 @@ void TGameSocket::connectNotification()
         OnConnect(this);
 }
 
-void TGameSocket::failedConnectNotification()
-{
+void TGameSocket::failedConnectNotification() {
     const int code = std::exchange(m_pendingConnectError, 0);
     if (code != 0 && m_fd >= 0)
         info(siError, net::winsockErrorText(code));
@@ -468,8 +439,7 @@ void TGameSocket::failedConnectNotification()
 // The peer closed, or the connection broke (reset, timed out). A broken
 // connection is reported as an error and then closed like any other, so a
 // vanished peer never leaves a half-dead connection behind.
-void TGameSocket::closeNotification(int winsockError)
-{
+void TGameSocket::closeNotification(int winsockError) {
     QPointer<TGameSocket> alive(this);
     if (winsockError != 0)
         info(siError, net::winsockErrorText(winsockError));
@@ -479,8 +449,7 @@ void TGameSocket::closeNotification(int winsockError)
         Close();
 }
 
-void TGameSocket::info(TSocketInfo kind, const QString& text)
-{
+void TGameSocket::info(TSocketInfo kind, const QString& text) {
     if (!OnInfo)
         return;
     try {
@@ -490,7 +459,6 @@ void TGameSocket::info(TSocketInfo kind, const QString& text)
     }
 }
 
-void TGameSocket::unsupportedMode(const char* what) const
-{
+void TGameSocket::unsupportedMode(const char* what) const {
     throw EGameSocketException(std::string("Not supported yet: ") + what);
 }

@@ -121,12 +121,12 @@ private:
 
     int m_fd = -1;
     bool m_connected = false;
-    bool m_connecting = false;      // non-blocking connect under way
-    bool m_writeEventDue = false;   // the first write notification after connect or accept
-    bool m_sendBroken = false;      // the network refused queued bytes for good
-    bool m_inEvent = false;         // an event handler of this socket is running
-    bool m_acceptDue = false;       // a connection was announced and not accepted yet
-    int m_pendingConnectError = 0;  // a connect that failed before any notification
+    bool m_connecting = false;     // non-blocking connect under way
+    bool m_writeEventDue = false;  // the first write notification after connect or accept
+    bool m_sendBroken = false;     // the network refused queued bytes for good
+    bool m_inEvent = false;        // an event handler of this socket is running
+    bool m_acceptDue = false;      // a connection was announced and not accepted yet
+    int m_pendingConnectError = 0; // a connect that failed before any notification
     QByteArray m_receiveBuffer;
     QByteArray m_sendQueue;
     sockaddr_in m_remoteAddress{};

@@ -12,18 +12,18 @@ struct Entries {
     std::map<QString, std::uint32_t> addresses;
 };
 
-Entries& entries()
-{
+Entries& entries() {
     static Entries shared;
     return shared;
 }
 
-QString keyOf(const QString& name) { return name.toCaseFolded(); }
+QString keyOf(const QString& name) {
+    return name.toCaseFolded();
+}
 
 } // namespace
 
-std::optional<std::uint32_t> HostCache::find(const QString& name)
-{
+std::optional<std::uint32_t> HostCache::find(const QString& name) {
     std::lock_guard guard(entries().lock);
     const auto found = entries().addresses.find(keyOf(name));
     if (found == entries().addresses.end())
@@ -31,14 +31,12 @@ std::optional<std::uint32_t> HostCache::find(const QString& name)
     return found->second;
 }
 
-void HostCache::add(const QString& name, std::uint32_t address)
-{
+void HostCache::add(const QString& name, std::uint32_t address) {
     std::lock_guard guard(entries().lock);
     entries().addresses.emplace(keyOf(name), address);
 }
 
-int HostCache::size()
-{
+int HostCache::size() {
     std::lock_guard guard(entries().lock);
     return int(entries().addresses.size());
 }

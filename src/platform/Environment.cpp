@@ -10,20 +10,22 @@ namespace platform {
 
 namespace {
 
-QString environmentOr(const char* name, const QString& fallback)
-{
+QString environmentOr(const char* name, const QString& fallback) {
     const QString value = qEnvironmentVariable(name);
     return value.isEmpty() ? fallback : value;
 }
 
 } // namespace
 
-QString gamePortName() { return environmentOr("DUNVEX_PORT", QStringLiteral("7772")); }
+QString gamePortName() {
+    return environmentOr("DUNVEX_PORT", QStringLiteral("7772"));
+}
 
-QString lobbyPortName() { return environmentOr("DUNVEX_LOBBY_PORT", QStringLiteral("9001")); }
+QString lobbyPortName() {
+    return environmentOr("DUNVEX_LOBBY_PORT", QStringLiteral("9001"));
+}
 
-QString scopedObjectName(const QString& baseName)
-{
+QString scopedObjectName(const QString& baseName) {
     QString name = QStringLiteral("dunvex.%1.%2").arg(getuid()).arg(baseName);
     const QString instance = qEnvironmentVariable("DUNVEX_INSTANCE");
     if (!instance.isEmpty())
@@ -31,8 +33,7 @@ QString scopedObjectName(const QString& baseName)
     return name;
 }
 
-QString dataFolder()
-{
+QString dataFolder() {
     const QString home = qEnvironmentVariable("DUNVEX_HOME");
     if (!home.isEmpty()) {
         QDir().mkpath(home);
@@ -46,6 +47,8 @@ QString dataFolder()
     return userFolder;
 }
 
-QString dataFilePath(const QString& fileName) { return QDir(dataFolder()).filePath(fileName); }
+QString dataFilePath(const QString& fileName) {
+    return QDir(dataFolder()).filePath(fileName);
+}
 
 } // namespace platform

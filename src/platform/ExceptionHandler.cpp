@@ -6,18 +6,18 @@ namespace platform {
 
 namespace {
 
-ExceptionHandler& installedHandler()
-{
+ExceptionHandler& installedHandler() {
     static ExceptionHandler handler;
     return handler;
 }
 
 } // namespace
 
-void setExceptionHandler(ExceptionHandler handler) { installedHandler() = std::move(handler); }
+void setExceptionHandler(ExceptionHandler handler) {
+    installedHandler() = std::move(handler);
+}
 
-void handleException(const std::exception& error)
-{
+void handleException(const std::exception& error) {
     if (installedHandler())
         installedHandler()(error);
     else

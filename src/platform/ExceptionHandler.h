@@ -16,9 +16,7 @@ void setExceptionHandler(ExceptionHandler handler);
 void handleException(const std::exception& error);
 
 // Runs fn; an exception it throws goes to handleException.
-template <typename Fn>
-void runGuarded(Fn&& fn)
-{
+template <typename Fn> void runGuarded(Fn&& fn) {
     try {
         fn();
     } catch (const std::exception& error) {

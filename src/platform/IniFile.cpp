@@ -11,8 +11,7 @@ namespace platform {
 
 struct IniFile::Document : CSimpleIniA {
     Document()
-        : CSimpleIniA(false, false, false)
-    {
+        : CSimpleIniA(false, false, false) {
         SetSpaces(false); // "Key=value", as the lobby writes it
     }
 };
@@ -20,14 +19,15 @@ struct IniFile::Document : CSimpleIniA {
 namespace {
 
 // The file is the lobby's too and holds single-byte text; keep bytes as they are.
-std::string bytesOf(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string bytesOf(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 } // namespace
 
 IniFile::IniFile(QString path)
     : m_path(std::move(path))
-    , m_ini(std::make_unique<Document>())
-{
+    , m_ini(std::make_unique<Document>()) {
     QFile file(m_path);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray content = file.readAll();
@@ -39,14 +39,12 @@ IniFile::IniFile(QString path)
 IniFile::~IniFile() = default;
 
 QString IniFile::readString(const QString& section, const QString& key,
-                            const QString& fallback) const
-{
+                            const QString& fallback) const {
     const char* value = m_ini->GetValue(bytesOf(section).c_str(), bytesOf(key).c_str(), nullptr);
     return value ? QString::fromLocal8Bit(value) : fallback;
 }
 
-int IniFile::readInteger(const QString& section, const QString& key, int fallback) const
-{
+int IniFile::readInteger(const QString& section, const QString& key, int fallback) const {
     try {
         return StrToInt(readString(section, key, QString()));
     } catch (const EConvertError&) {
@@ -54,18 +52,15 @@ int IniFile::readInteger(const QString& section, const QString& key, int fallbac
     }
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value)
-{
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     m_ini->SetValue(bytesOf(section).c_str(), bytesOf(key).c_str(), bytesOf(value).c_str());
 }
 
-void IniFile::writeInteger(const QString& section, const QString& key, int value)
-{
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
     writeString(section, key, QString::number(value));
 }
 
-bool IniFile::save()
-{
+bool IniFile::save() {
     std::string content;
     if (m_ini->Save(content) < 0)
         return false;

@@ -10,8 +10,7 @@ namespace platform {
 
 namespace {
 
-socklen_t makeAddress(const QString& name, sockaddr_un& address)
-{
+socklen_t makeAddress(const QString& name, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
 #ifdef __linux__
@@ -27,12 +26,13 @@ socklen_t makeAddress(const QString& name, sockaddr_un& address)
 #endif
 }
 
-int newLocalSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+int newLocalSocket() {
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
 
 } // namespace
 
-int holdLocalName(const QString& name)
-{
+int holdLocalName(const QString& name) {
     sockaddr_un address;
     const socklen_t length = makeAddress(name, address);
     const int fd = newLocalSocket();
@@ -55,8 +55,7 @@ int holdLocalName(const QString& name)
     return fd;
 }
 
-int connectLocalName(const QString& name)
-{
+int connectLocalName(const QString& name) {
     sockaddr_un address;
     const socklen_t length = makeAddress(name, address);
     const int fd = newLocalSocket();

@@ -7,18 +7,14 @@
 namespace platform {
 
 NamedMutex::NamedMutex(const QString& name)
-    : m_fd(holdLocalName(name))
-{
-}
+    : m_fd(holdLocalName(name)) {}
 
-NamedMutex::~NamedMutex()
-{
+NamedMutex::~NamedMutex() {
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-bool NamedMutex::exists(const QString& name)
-{
+bool NamedMutex::exists(const QString& name) {
     const int fd = connectLocalName(name);
     if (fd < 0)
         return false;

@@ -11,19 +11,15 @@ namespace platform {
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent)
-    , m_name(name)
-{
-}
+    , m_name(name) {}
 
-SingleInstance::~SingleInstance()
-{
+SingleInstance::~SingleInstance() {
     delete m_notifier;
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-bool SingleInstance::anotherInstanceRuns(bool activate)
-{
+bool SingleInstance::anotherInstanceRuns(bool activate) {
     if (m_fd >= 0)
         return false;
     // Two tries: the holder may vanish between our failed hold and the knock.
@@ -43,8 +39,7 @@ bool SingleInstance::anotherInstanceRuns(bool activate)
     return false;
 }
 
-void SingleInstance::setActivationHandler(std::function<void()> handler)
-{
+void SingleInstance::setActivationHandler(std::function<void()> handler) {
     m_onActivate = std::move(handler);
     if (m_fd >= 0 && !m_notifier) {
         m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
@@ -52,8 +47,7 @@ void SingleInstance::setActivationHandler(std::function<void()> handler)
     }
 }
 
-void SingleInstance::acceptKnock()
-{
+void SingleInstance::acceptKnock() {
     const int peer = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (peer < 0)
         return;

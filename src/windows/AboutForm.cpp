@@ -1,8 +1,7 @@
 #include "windows/AboutForm.h"
 
 Tabout::Tabout(QWidget* parent)
-    : QWidget(parent, Qt::Tool)
-{
+    : QWidget(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral("Dunvex - About"));
     resize(304, 174);
 }

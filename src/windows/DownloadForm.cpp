@@ -7,8 +7,7 @@
 
 namespace {
 
-QLabel* wrappedLabel(const QString& text, QWidget* parent)
-{
+QLabel* wrappedLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
     return label;
@@ -17,8 +16,7 @@ QLabel* wrappedLabel(const QString& text, QWidget* parent)
 } // namespace
 
 Tdownload::Tdownload(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-{
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("download"));
     setWindowTitle(QStringLiteral("Download The Kelvor Lobby"));
     setStyleSheet(QStringLiteral("#download { background: white; }"));
@@ -48,10 +46,11 @@ Tdownload::Tdownload(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &Tdownload::Button2Click);
 }
 
-void Tdownload::Button1Click() { close(); }
+void Tdownload::Button1Click() {
+    close();
+}
 
-void Tdownload::Button2Click()
-{
+void Tdownload::Button2Click() {
     QMessageBox::information(
         this, windowTitle(),
         QStringLiteral("Please close the game and open the Kelvor Lobby using the icon on your "

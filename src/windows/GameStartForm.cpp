@@ -1,8 +1,7 @@
 #include "windows/GameStartForm.h"
 
 Tgamestartform::Tgamestartform(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-{
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("Dunvex - Start Game"));
     resize(250, 124);
 }

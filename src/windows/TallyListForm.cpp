@@ -1,8 +1,7 @@
 #include "windows/TallyListForm.h"
 
 Ttallylist::Ttallylist(QWidget* parent)
-    : QWidget(parent, Qt::Window)
-{
+    : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Dunvex - Tally List"));
     resize(380, 300);
 }

@@ -11,11 +11,9 @@ namespace {
 
 class LaunchTest : public testing::Test {
 protected:
-    std::unique_ptr<ChildProgram> game(const QString& instance = QString())
-    {
-        return std::make_unique<ChildProgram>(gameProgram(), port,
-                                              instance.isEmpty() ? this->instance : instance,
-                                              home.path());
+    std::unique_ptr<ChildProgram> game(const QString& instance = QString()) {
+        return std::make_unique<ChildProgram>(
+            gameProgram(), port, instance.isEmpty() ? this->instance : instance, home.path());
     }
 
     std::uint16_t port = freeTcpPort();
@@ -25,8 +23,7 @@ protected:
 
 } // namespace
 
-TEST_F(LaunchTest, NoParametersStartsASoloHostAndLogsInAsYou)
-{
+TEST_F(LaunchTest, NoParametersStartsASoloHostAndLogsInAsYou) {
     auto solo = game();
     solo->start();
     ASSERT_TRUE(solo->waitForOutput("launch mode: solo")) << solo->output().toStdString();
@@ -40,8 +37,7 @@ TEST_F(LaunchTest, NoParametersStartsASoloHostAndLogsInAsYou)
     EXPECT_TRUE(solo->isRunning());
 }
 
-TEST_F(LaunchTest, HostModeListensAndConnectsItsWindowToLoopback)
-{
+TEST_F(LaunchTest, HostModeListensAndConnectsItsWindowToLoopback) {
     RawSocket lobby;
     ASSERT_TRUE(lobby.listenOn("127.0.0.1", 0));
     auto host = game();
@@ -54,8 +50,7 @@ TEST_F(LaunchTest, HostModeListensAndConnectsItsWindowToLoopback)
     EXPECT_TRUE(lobby.accept().isValid()) << "the presence connection reaches the lobby port";
 }
 
-TEST_F(LaunchTest, CapitalTrueJoinsTheGivenHostInstead)
-{
+TEST_F(LaunchTest, CapitalTrueJoinsTheGivenHostInstead) {
     RawSocket remoteHost;
     ASSERT_TRUE(remoteHost.listenOn("127.0.0.2", port));
     auto player = game();
@@ -67,8 +62,7 @@ TEST_F(LaunchTest, CapitalTrueJoinsTheGivenHostInstead)
     EXPECT_FALSE(player->hasOutput("slot 1 taken"));
 }
 
-TEST_F(LaunchTest, FalseWithAFourthWordJoinsAndIgnoresTheRest)
-{
+TEST_F(LaunchTest, FalseWithAFourthWordJoinsAndIgnoresTheRest) {
     RawSocket remoteHost;
     ASSERT_TRUE(remoteHost.listenOn("127.0.0.2", port));
     auto player = game();
@@ -77,8 +71,7 @@ TEST_F(LaunchTest, FalseWithAFourthWordJoinsAndIgnoresTheRest)
     EXPECT_TRUE(player->waitForOutput("launch mode: join"));
 }
 
-TEST_F(LaunchTest, OneParameterLeavesTheProgramIdle)
-{
+TEST_F(LaunchTest, OneParameterLeavesTheProgramIdle) {
     auto idle = game();
     idle->start({"Ann"});
     ASSERT_TRUE(idle->waitForOutput("launch mode: idle")) << idle->output().toStdString();
@@ -89,11 +82,11 @@ TEST_F(LaunchTest, OneParameterLeavesTheProgramIdle)
     EXPECT_TRUE(idle->isRunning());
 }
 
-TEST_F(LaunchTest, SecondStartExitsAtOnceAndRaisesTheFirst)
-{
+TEST_F(LaunchTest, SecondStartExitsAtOnceAndRaisesTheFirst) {
     auto first = game();
     first->start();
-    ASSERT_TRUE(first->waitForOutput("Non-Blocking Socket Connected")) << first->output().toStdString();
+    ASSERT_TRUE(first->waitForOutput("Non-Blocking Socket Connected"))
+        << first->output().toStdString();
 
     auto second = game();
     second->start();
@@ -109,15 +102,15 @@ TEST_F(LaunchTest, SecondStartExitsAtOnceAndRaisesTheFirst)
     EXPECT_TRUE(other->waitForOutput("launch mode: idle")) << other->output().toStdString();
 }
 
-TEST_F(LaunchTest, EndingTheHostClosesAConnectedPlayer)
-{
+TEST_F(LaunchTest, EndingTheHostClosesAConnectedPlayer) {
     auto host = game();
     host->start({"Ann", "127.0.0.1", "true"});
     ASSERT_TRUE(host->waitForOutput("slot 1 taken")) << host->output().toStdString();
 
     auto player = game(instance + "-player");
     player->start({"Bob", "127.0.0.1", "false"});
-    ASSERT_TRUE(player->waitForOutput("Non-Blocking Socket Connected")) << player->output().toStdString();
+    ASSERT_TRUE(player->waitForOutput("Non-Blocking Socket Connected"))
+        << player->output().toStdString();
     ASSERT_TRUE(host->waitForOutput("slot 2 taken"));
 
     host->kill();
@@ -125,8 +118,7 @@ TEST_F(LaunchTest, EndingTheHostClosesAConnectedPlayer)
     EXPECT_TRUE(player->hasOutput("Socket Closed"));
 }
 
-TEST_F(LaunchTest, TakenPortShowsTheErrorAndKeepsTheWindowOpen)
-{
+TEST_F(LaunchTest, TakenPortShowsTheErrorAndKeepsTheWindowOpen) {
     RawSocket holder;
     ASSERT_TRUE(holder.listenOn("0.0.0.0", port));
     auto solo = game();

@@ -23,8 +23,7 @@ namespace {
 // Each test gets its own port, lobby port and data folder.
 class ChatFormTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         port = freeTcpPort();
         lobby.listenOn("127.0.0.1", 0);
         qputenv("DUNVEX_PORT", QByteArray::number(port));
@@ -35,8 +34,7 @@ protected:
     }
     void TearDown() override { platform::setExceptionHandler(nullptr); }
 
-    std::unique_ptr<GameApplication> launch(const QStringList& parameters)
-    {
+    std::unique_ptr<GameApplication> launch(const QStringList& parameters) {
         auto game = std::make_unique<GameApplication>(parameters);
         game->start();
         return game;
@@ -52,8 +50,7 @@ protected:
 
 } // namespace
 
-TEST_F(ChatFormTest, SoloGameHostsAndConnectsItsOwnWindowAsYou)
-{
+TEST_F(ChatFormTest, SoloGameHostsAndConnectsItsOwnWindowAsYou) {
     auto game = launch({});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitFor([&] { return chat.sock.Connected(); }));
@@ -71,8 +68,7 @@ TEST_F(ChatFormTest, SoloGameHostsAndConnectsItsOwnWindowAsYou)
     EXPECT_TRUE(errors.isEmpty());
 }
 
-TEST_F(ChatFormTest, ChatLinesAreBoldUpToTheFirstColonInTheirColour)
-{
+TEST_F(ChatFormTest, ChatLinesAreBoldUpToTheFirstColonInTheirColour) {
     auto game = launch({QStringLiteral("Ann")});
     Tchat& chat = game->chat();
     chat.addlinetochat(QStringLiteral("Ann: hello: there"), clGreen);
@@ -85,9 +81,9 @@ TEST_F(ChatFormTest, ChatLinesAreBoldUpToTheFirstColonInTheirColour)
     EXPECT_EQ(chat.mainchat->document()->lastBlock().text(), "Ann: hello: there");
 }
 
-TEST_F(ChatFormTest, HostModeConnectsToLoopbackAndOpensThePresenceConnection)
-{
-    auto game = launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.2"), QStringLiteral("true")});
+TEST_F(ChatFormTest, HostModeConnectsToLoopbackAndOpensThePresenceConnection) {
+    auto game =
+        launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.2"), QStringLiteral("true")});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitFor([&] { return chat.sock.Connected(); }));
     EXPECT_EQ(chat.sock.HostName(), "127.0.0.1");
@@ -96,11 +92,11 @@ TEST_F(ChatFormTest, HostModeConnectsToLoopbackAndOpensThePresenceConnection)
     EXPECT_TRUE(chat.hosting);
     EXPECT_TRUE(lobby.accept().isValid());
     EXPECT_FALSE(game->forms().download->isVisible());
-    EXPECT_TRUE(chat.mainchat->toPlainText().startsWith("Loading Multi-player Game.. Please Wait."));
+    EXPECT_TRUE(
+        chat.mainchat->toPlainText().startsWith("Loading Multi-player Game.. Please Wait."));
 }
 
-TEST_F(ChatFormTest, JoinModeConnectsToTheGivenHostAndDoesNotListen)
-{
+TEST_F(ChatFormTest, JoinModeConnectsToTheGivenHostAndDoesNotListen) {
     RawSocket remoteHost;
     ASSERT_TRUE(remoteHost.listenOn("127.0.0.2", port));
     auto game = launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.2"), QStringLiteral("True"),
@@ -115,8 +111,7 @@ TEST_F(ChatFormTest, JoinModeConnectsToTheGivenHostAndDoesNotListen)
     EXPECT_EQ(chat.logintext, QByteArray("Ann\xFF"));
 }
 
-TEST_F(ChatFormTest, OneOrTwoParametersLeaveTheWindowIdle)
-{
+TEST_F(ChatFormTest, OneOrTwoParametersLeaveTheWindowIdle) {
     for (const QStringList& parameters : {QStringList{"Ann"}, QStringList{"Ann", "127.0.0.1"}}) {
         auto game = launch(parameters);
         Tchat& chat = game->chat();
@@ -129,8 +124,7 @@ TEST_F(ChatFormTest, OneOrTwoParametersLeaveTheWindowIdle)
     }
 }
 
-TEST_F(ChatFormTest, TakenPortShowsTheListenErrorAndStopsTheLaunch)
-{
+TEST_F(ChatFormTest, TakenPortShowsTheListenErrorAndStopsTheLaunch) {
     RawSocket holder;
     ASSERT_TRUE(holder.listenOn("0.0.0.0", port));
     auto game = launch({});
@@ -143,8 +137,7 @@ TEST_F(ChatFormTest, TakenPortShowsTheListenErrorAndStopsTheLaunch)
     EXPECT_TRUE(chat.isVisible()) << "the window stays open and idle";
 }
 
-TEST_F(ChatFormTest, LosingTheConnectionClosesTheWindowAndSavesItsBounds)
-{
+TEST_F(ChatFormTest, LosingTheConnectionClosesTheWindowAndSavesItsBounds) {
     platform::IniFile other(settingsPath());
     other.writeString("Lobby", "Nick", "Ann");
     ASSERT_TRUE(other.save());
@@ -166,8 +159,7 @@ TEST_F(ChatFormTest, LosingTheConnectionClosesTheWindowAndSavesItsBounds)
     EXPECT_EQ(saved.readString("Lobby", "Nick", ""), "Ann");
 }
 
-TEST_F(ChatFormTest, ClosingWithoutMovingWritesNothing)
-{
+TEST_F(ChatFormTest, ClosingWithoutMovingWritesNothing) {
     auto game = launch({QStringLiteral("Ann")});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitFor([&] { return chat.isVisible(); }));

@@ -9,21 +9,18 @@ namespace {
 const QRect WorkArea(0, 0, 1280, 984);
 }
 
-TEST(WindowBounds, UnchangedBoundsAreNotSaved)
-{
+TEST(WindowBounds, UnchangedBoundsAreNotSaved) {
     const QRect bounds(3, 3, 783, 512);
     EXPECT_FALSE(boundsToSave(bounds, bounds, WorkArea).has_value());
 }
 
-TEST(WindowBounds, MovedWindowIsSavedAsItIs)
-{
+TEST(WindowBounds, MovedWindowIsSavedAsItIs) {
     const auto saved = boundsToSave(QRect(40, 50, 783, 512), QRect(3, 3, 783, 512), WorkArea);
     ASSERT_TRUE(saved);
     EXPECT_EQ(*saved, QRect(40, 50, 783, 512));
 }
 
-TEST(WindowBounds, OversizeWindowIsTakenInOnceNotUntilItFits)
-{
+TEST(WindowBounds, OversizeWindowIsTakenInOnceNotUntilItFits) {
     const QRect wide(0, 0, WorkArea.width() + 20, 500);
     const auto saved = boundsToSave(wide, QRect(), WorkArea);
     ASSERT_TRUE(saved);

@@ -14,15 +14,13 @@ struct RunningHost {
     TServer server;
     std::uint16_t port = freeTcpPort();
 
-    RunningHost()
-    {
+    RunningHost() {
         server.Sock1.setPortName(QString::number(port));
         server.Sock1.setListen(true);
     }
 
     // Connects a raw client and waits until the host has given it a slot.
-    RawSocket join(int* slot = nullptr)
-    {
+    RawSocket join(int* slot = nullptr) {
         QSignalSpy taken(&server, &TServer::slotTaken);
         RawSocket client;
         client.connectTo("127.0.0.1", port);
@@ -32,16 +30,14 @@ struct RunningHost {
         return client;
     }
 
-    bool waitFreed(int slot)
-    {
+    bool waitFreed(int slot) {
         return waitFor([&] { return !server.players[slot].inuse; });
     }
 };
 
 } // namespace
 
-TEST(ServerSlots, FirstConnectionIsSlotOneAndPartnersAreSet)
-{
+TEST(ServerSlots, FirstConnectionIsSlotOneAndPartnersAreSet) {
     RunningHost host;
     int slot = 0;
     RawSocket first = host.join(&slot);
@@ -54,8 +50,7 @@ TEST(ServerSlots, FirstConnectionIsSlotOneAndPartnersAreSet)
     EXPECT_EQ(host.server.players[4].partner, 2);
 }
 
-TEST(ServerSlots, FreedSlotIsReusedWithItsGameFieldsAndTheCountOnlyGrows)
-{
+TEST(ServerSlots, FreedSlotIsReusedWithItsGameFieldsAndTheCountOnlyGrows) {
     RunningHost host;
     std::vector<RawSocket> clients;
     for (int expected = 1; expected <= 5; ++expected) {
@@ -79,8 +74,7 @@ TEST(ServerSlots, FreedSlotIsReusedWithItsGameFieldsAndTheCountOnlyGrows)
     EXPECT_EQ(host.server.slotcount, 5);
 }
 
-TEST(ServerSlots, TenthConnectionIsDroppedAndAFreedSlotIsGivenAgain)
-{
+TEST(ServerSlots, TenthConnectionIsDroppedAndAFreedSlotIsGivenAgain) {
     RunningHost host;
     std::vector<RawSocket> clients;
     for (int i = 0; i < 9; ++i)
@@ -101,8 +95,7 @@ TEST(ServerSlots, TenthConnectionIsDroppedAndAFreedSlotIsGivenAgain)
     EXPECT_EQ(host.server.connectionCount(), 9);
 }
 
-TEST(ServerSlots, GarbageAndVanishingPeersLeaveTheOthersServed)
-{
+TEST(ServerSlots, GarbageAndVanishingPeersLeaveTheOthersServed) {
     RunningHost host;
     RawSocket steady = host.join();
     RawSocket noisy = host.join();

@@ -20,8 +20,7 @@ namespace {
 struct EventLog {
     std::vector<QString> events;
 
-    void attach(TGameSocket& socket)
-    {
+    void attach(TGameSocket& socket) {
         socket.OnInfo = [this](TGameSocket*, TSocketInfo kind, const QString& text) {
             events.push_back(QString::number(int(kind)) + ':' + text);
         };
@@ -30,16 +29,13 @@ struct EventLog {
             events.push_back(QStringLiteral("disconnect"));
         };
     }
-    bool contains(const QString& event) const
-    {
+    bool contains(const QString& event) const {
         return std::find(events.begin(), events.end(), event) != events.end();
     }
-    int count(const QString& event) const
-    {
+    int count(const QString& event) const {
         return int(std::count(events.begin(), events.end(), event));
     }
-    std::vector<QString> withoutLookups() const
-    {
+    std::vector<QString> withoutLookups() const {
         std::vector<QString> result;
         for (const QString& event : events)
             if (!event.startsWith(QLatin1String("0:Lookup Of")))
@@ -48,7 +44,9 @@ struct EventLog {
     }
 };
 
-QString portText(std::uint16_t port) { return QString::number(port); }
+QString portText(std::uint16_t port) {
+    return QString::number(port);
+}
 
 // A game socket connected to a raw peer that the test drives by hand.
 struct ClientAndPeer {
@@ -57,8 +55,7 @@ struct ClientAndPeer {
     TGameSocket client;
     RawSocket peer;
 
-    ClientAndPeer()
-    {
+    ClientAndPeer() {
         listener.listenOn("127.0.0.1", 0);
         log.attach(client);
         client.setHostName(QStringLiteral("127.0.0.1"));
@@ -66,7 +63,9 @@ struct ClientAndPeer {
         client.Open();
         peer = listener.accept();
     }
-    bool waitConnected() { return waitFor([this] { return client.Connected(); }); }
+    bool waitConnected() {
+        return waitFor([this] { return client.Connected(); });
+    }
 };
 
 // A game socket accepted by a game listener from a raw client.
@@ -75,8 +74,7 @@ struct ListenerAndClient {
     TGameSocket* accepted = nullptr;
     RawSocket raw;
 
-    ListenerAndClient()
-    {
+    ListenerAndClient() {
         listener.setPortName(portText(freeTcpPort()));
         listener.OnAccept = [this](TGameSocket* sender) { sender->Accept(accepted); };
         listener.setListen(true);
@@ -87,8 +85,7 @@ struct ListenerAndClient {
 
 } // namespace
 
-TEST(GameSocketConnect, ConnectsAndReportsInOrder)
-{
+TEST(GameSocketConnect, ConnectsAndReportsInOrder) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.peer.isValid());
     ASSERT_TRUE(pair.waitConnected());
@@ -98,8 +95,7 @@ TEST(GameSocketConnect, ConnectsAndReportsInOrder)
                             "1:Non-Blocking Socket Connected", "connect"));
 }
 
-TEST(GameSocketConnect, RefusedConnectReportsOnlyTheError)
-{
+TEST(GameSocketConnect, RefusedConnectReportsOnlyTheError) {
     EventLog log;
     TGameSocket client;
     log.attach(client);
@@ -120,8 +116,7 @@ TEST(GameSocketConnect, RefusedConnectReportsOnlyTheError)
     EXPECT_FALSE(client.isOpen());
 }
 
-TEST(GameSocketSend, QueuedSendsKeepOrderAndDrainByThemselves)
-{
+TEST(GameSocketSend, QueuedSendsKeepOrderAndDrainByThemselves) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.waitConnected());
 
@@ -146,19 +141,18 @@ TEST(GameSocketSend, QueuedSendsKeepOrderAndDrainByThemselves)
     EXPECT_TRUE(waitFor([&] { return pair.client.sendQueueLength() == 0; }));
 }
 
-TEST(GameSocketSend, EmptySendTransmitsNothing)
-{
+TEST(GameSocketSend, EmptySendTransmitsNothing) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.waitConnected());
     const std::size_t before = pair.log.events.size();
     EXPECT_TRUE(pair.client.Send(QByteArray()));
-    EXPECT_EQ(pair.log.events.size(), before) << "an empty send with an empty queue reports nothing";
+    EXPECT_EQ(pair.log.events.size(), before)
+        << "an empty send with an empty queue reports nothing";
     ASSERT_TRUE(pair.client.Send("x"));
     EXPECT_EQ(pair.peer.readExactly(1), "x");
 }
 
-TEST(GameSocketReceive, LargeArrivalIsReadInPiecesOfAtMost32768)
-{
+TEST(GameSocketReceive, LargeArrivalIsReadInPiecesOfAtMost32768) {
     ListenerAndClient pair;
     ASSERT_NE(pair.accepted, nullptr);
     std::vector<int> counts;
@@ -174,8 +168,7 @@ TEST(GameSocketReceive, LargeArrivalIsReadInPiecesOfAtMost32768)
     EXPECT_EQ(pair.accepted->receiveBufferLength(), 0);
 }
 
-TEST(GameSocketReceive, ZeroBytesAndHighBytesArriveIntact)
-{
+TEST(GameSocketReceive, ZeroBytesAndHighBytesArriveIntact) {
     ListenerAndClient pair;
     ASSERT_NE(pair.accepted, nullptr);
     const QByteArray payload("a\0b\0\0\xFF\xFE z", 10);
@@ -186,8 +179,7 @@ TEST(GameSocketReceive, ZeroBytesAndHighBytesArriveIntact)
     EXPECT_TRUE(received == payload);
 }
 
-TEST(GameSocketReceive, CountLimitsWhatIsHandedOut)
-{
+TEST(GameSocketReceive, CountLimitsWhatIsHandedOut) {
     ListenerAndClient pair;
     ASSERT_NE(pair.accepted, nullptr);
     ASSERT_TRUE(pair.raw.sendAll("abcdef"));
@@ -196,8 +188,7 @@ TEST(GameSocketReceive, CountLimitsWhatIsHandedOut)
     EXPECT_EQ(pair.accepted->Receive(10), "cdef");
 }
 
-TEST(GameSocketClose, PeerCloseReportsDisconnectThenClosedAndKeepsBufferedBytes)
-{
+TEST(GameSocketClose, PeerCloseReportsDisconnectThenClosedAndKeepsBufferedBytes) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.waitConnected());
     ASSERT_TRUE(pair.peer.sendAll("left behind"));
@@ -214,8 +205,7 @@ TEST(GameSocketClose, PeerCloseReportsDisconnectThenClosedAndKeepsBufferedBytes)
     EXPECT_THROW(pair.client.Receive(), EGameSocketException);
 }
 
-TEST(GameSocketClose, CloseInsideDisconnectHandlerReportsClosedTwice)
-{
+TEST(GameSocketClose, CloseInsideDisconnectHandlerReportsClosedTwice) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.waitConnected());
     pair.client.OnDisconnect = [&](TGameSocket* s) {
@@ -230,8 +220,7 @@ TEST(GameSocketClose, CloseInsideDisconnectHandlerReportsClosedTwice)
                 ElementsAre("disconnect", "2:Socket Closed", "2:Socket Closed"));
 }
 
-TEST(GameSocketClose, ResetByPeerIsReportedAndClosed)
-{
+TEST(GameSocketClose, ResetByPeerIsReportedAndClosed) {
     ClientAndPeer pair;
     ASSERT_TRUE(pair.waitConnected());
     ASSERT_TRUE(pair.client.Send("unread by the peer"));
@@ -246,8 +235,7 @@ TEST(GameSocketClose, ResetByPeerIsReportedAndClosed)
     EXPECT_LT(disconnect, closed);
 }
 
-TEST(GameSocketClose, CloseWithoutSocketStillReportsClosed)
-{
+TEST(GameSocketClose, CloseWithoutSocketStillReportsClosed) {
     EventLog log;
     TGameSocket socket;
     log.attach(socket);
@@ -255,8 +243,7 @@ TEST(GameSocketClose, CloseWithoutSocketStillReportsClosed)
     EXPECT_THAT(log.events, ElementsAre("2:Socket Closed"));
 }
 
-TEST(GameSocketListen, ListenTwiceAndStopReportAsDesigned)
-{
+TEST(GameSocketListen, ListenTwiceAndStopReportAsDesigned) {
     EventLog log;
     TGameSocket listener;
     log.attach(listener);
@@ -265,13 +252,12 @@ TEST(GameSocketListen, ListenTwiceAndStopReportAsDesigned)
     listener.setListen(true);
     listener.setListen(false);
     EXPECT_THAT(log.withoutLookups(),
-                ElementsAre("3:Listening Started", "3:Listening Already Running",
-                            "2:Socket Closed", "3:Listening Stopped"));
+                ElementsAre("3:Listening Started", "3:Listening Already Running", "2:Socket Closed",
+                            "3:Listening Stopped"));
     EXPECT_FALSE(listener.Listen());
 }
 
-TEST(GameSocketListen, CloseOnListenerReportsNothing)
-{
+TEST(GameSocketListen, CloseOnListenerReportsNothing) {
     EventLog log;
     TGameSocket listener;
     listener.setPortName(portText(freeTcpPort()));
@@ -282,8 +268,7 @@ TEST(GameSocketListen, CloseOnListenerReportsNothing)
     EXPECT_FALSE(listener.Listen());
 }
 
-TEST(GameSocketListen, TakenPortFailsToBindAndBlocksFurtherTriesUntilClosed)
-{
+TEST(GameSocketListen, TakenPortFailsToBindAndBlocksFurtherTriesUntilClosed) {
     RawSocket holder;
     ASSERT_TRUE(holder.listenOn("0.0.0.0", 0));
     TGameSocket listener;
@@ -307,8 +292,7 @@ TEST(GameSocketListen, TakenPortFailsToBindAndBlocksFurtherTriesUntilClosed)
     EXPECT_TRUE(listener.Listen());
 }
 
-TEST(GameSocketListen, AcceptedSocketInheritsHandlersAndKnowsItsPeer)
-{
+TEST(GameSocketListen, AcceptedSocketInheritsHandlersAndKnowsItsPeer) {
     EventLog log;
     TGameSocket listener;
     log.attach(listener);
@@ -336,8 +320,7 @@ TEST(GameSocketListen, AcceptedSocketInheritsHandlersAndKnowsItsPeer)
     EXPECT_TRUE(log.contains("disconnect"));
 }
 
-TEST(GameSocketListen, UnansweredConnectionIsAnnouncedOnce)
-{
+TEST(GameSocketListen, UnansweredConnectionIsAnnouncedOnce) {
     TGameSocket listener;
     int announcements = 0;
     listener.OnAccept = [&](TGameSocket*) { ++announcements; };
@@ -354,8 +337,7 @@ TEST(GameSocketListen, UnansweredConnectionIsAnnouncedOnce)
     ASSERT_NE(accepted, nullptr);
 }
 
-TEST(GameSocketErrors, CallerMistakesRaiseTheirTexts)
-{
+TEST(GameSocketErrors, CallerMistakesRaiseTheirTexts) {
     auto expectThrow = [](auto&& call, const char* text) {
         try {
             call();
@@ -396,8 +378,7 @@ TEST(GameSocketErrors, CallerMistakesRaiseTheirTexts)
     EXPECT_FALSE(throwing.Close()) << "Close swallows the handler's failure";
 }
 
-TEST(GameSocketLookup, PortNamesAreNumbersOrServices)
-{
+TEST(GameSocketLookup, PortNamesAreNumbersOrServices) {
     TGameSocket socket;
     EXPECT_EQ(socket.LookupPort(QStringLiteral("7772")), htons(7772));
     EXPECT_EQ(socket.LookupPort(QStringLiteral("http")), htons(80));
@@ -412,8 +393,7 @@ TEST(GameSocketLookup, PortNamesAreNumbersOrServices)
     }
 }
 
-TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase)
-{
+TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase) {
     EventLog log;
     TGameSocket socket;
     log.attach(socket);
@@ -433,7 +413,8 @@ TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase)
 
     // An entry in the cache is answered from it, whatever the resolver says.
     net::HostCache::add(QStringLiteral("dunvex-test-host.invalid"), inet_addr("127.0.0.9"));
-    EXPECT_EQ(socket.LookupHost(QStringLiteral("DUNVEX-Test-Host.invalid")), inet_addr("127.0.0.9"));
+    EXPECT_EQ(socket.LookupHost(QStringLiteral("DUNVEX-Test-Host.invalid")),
+              inet_addr("127.0.0.9"));
     try {
         socket.LookupHost(QStringLiteral("no-such-host.invalid"));
         FAIL();
@@ -442,8 +423,7 @@ TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase)
     }
 }
 
-TEST(GameSocketProperties, SettersFollowTheirRules)
-{
+TEST(GameSocketProperties, SettersFollowTheirRules) {
     TGameSocket socket;
     EXPECT_EQ(socket.SocketType(), stStream);
     EXPECT_EQ(socket.LineBreak(), lbSmart);

@@ -6,8 +6,7 @@
 
 using namespace net;
 
-TEST(SocketErrors, PlatformErrorsMapToWinSockNumbers)
-{
+TEST(SocketErrors, PlatformErrorsMapToWinSockNumbers) {
     EXPECT_EQ(winsockErrorCode(ECONNREFUSED), 10061);
     EXPECT_EQ(winsockErrorCode(ECONNRESET), 10054);
     EXPECT_EQ(winsockErrorCode(ETIMEDOUT), 10060);
@@ -19,8 +18,7 @@ TEST(SocketErrors, PlatformErrorsMapToWinSockNumbers)
     EXPECT_EQ(winsockErrorName(winsockErrorCode(ENOMEM)), "UNKNOWN ERROR");
 }
 
-TEST(SocketErrors, NamesCoverTheTableAndNothingElse)
-{
+TEST(SocketErrors, NamesCoverTheTableAndNothingElse) {
     EXPECT_EQ(winsockErrorText(10061), "Error #10061 (WSAECONNREFUSED)");
     EXPECT_EQ(winsockErrorName(10093), "WSANOTINITIALISED");
     EXPECT_EQ(winsockErrorName(11001), "WSAHOST_NOT_FOUND");

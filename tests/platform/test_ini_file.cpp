@@ -9,23 +9,20 @@ using platform::IniFile;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& content)
-{
+void writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
 
-TEST(IniFile, MissingFileReadsAsDefaultsAndIsCreatedBySave)
-{
+TEST(IniFile, MissingFileReadsAsDefaultsAndIsCreatedBySave) {
     QTemporaryDir folder;
     const QString path = folder.filePath("kelvlobby.ini");
     IniFile ini(path);
@@ -36,8 +33,7 @@ TEST(IniFile, MissingFileReadsAsDefaultsAndIsCreatedBySave)
     EXPECT_EQ(IniFile(path).readInteger("Dunvex", "width", 0), 800) << "keys ignore case";
 }
 
-TEST(IniFile, UnreadableNumbersFallBackPerKey)
-{
+TEST(IniFile, UnreadableNumbersFallBackPerKey) {
     QTemporaryDir folder;
     const QString path = folder.filePath("kelvlobby.ini");
     writeFile(path, "[Dunvex]\nTop=abc\nLeft=12\nWidth=\nHeight=99999999999\n");
@@ -48,8 +44,7 @@ TEST(IniFile, UnreadableNumbersFallBackPerKey)
     EXPECT_EQ(ini.readInteger("Dunvex", "Height", 512), 512);
 }
 
-TEST(IniFile, OtherSectionsSurviveASave)
-{
+TEST(IniFile, OtherSectionsSurviveASave) {
     QTemporaryDir folder;
     const QString path = folder.filePath("kelvlobby.ini");
     writeFile(path, "[Lobby]\nServer=games.example\nNick=Ann\n\n[Dunvex]\nTop=10\n");
@@ -65,8 +60,7 @@ TEST(IniFile, OtherSectionsSurviveASave)
     EXPECT_LT(text.indexOf("Top"), text.indexOf("Left")) << "new keys follow the existing ones";
 }
 
-TEST(IniFile, GarbageFileNeitherCrashesNorBlocksSaving)
-{
+TEST(IniFile, GarbageFileNeitherCrashesNorBlocksSaving) {
     QTemporaryDir folder;
     const QString path = folder.filePath("kelvlobby.ini");
     QByteArray junk;
@@ -80,8 +74,7 @@ TEST(IniFile, GarbageFileNeitherCrashesNorBlocksSaving)
     EXPECT_EQ(IniFile(path).readInteger("Dunvex", "Top", 0), 4);
 }
 
-TEST(IniFile, UnwritableFileReportsFailure)
-{
+TEST(IniFile, UnwritableFileReportsFailure) {
     QTemporaryDir folder;
     IniFile ini(folder.filePath("no-such-folder/kelvlobby.ini"));
     ini.writeInteger("Dunvex", "Top", 4);

@@ -11,12 +11,13 @@ using namespace platform;
 
 namespace {
 
-QString uniqueName() { return "dunvex-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces); }
+QString uniqueName() {
+    return "dunvex-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
 
 } // namespace
 
-TEST(SingleInstance, SecondInstanceFindsTheFirstAndAsksItToActivate)
-{
+TEST(SingleInstance, SecondInstanceFindsTheFirstAndAsksItToActivate) {
     const QString name = uniqueName();
     SingleInstance first(name);
     ASSERT_FALSE(first.anotherInstanceRuns(true));
@@ -37,8 +38,7 @@ TEST(SingleInstance, SecondInstanceFindsTheFirstAndAsksItToActivate)
     EXPECT_EQ(activations, 2) << "a knock without activation must not raise the window";
 }
 
-TEST(SingleInstance, NameIsFreeAgainWhenTheFirstEnds)
-{
+TEST(SingleInstance, NameIsFreeAgainWhenTheFirstEnds) {
     const QString name = uniqueName();
     {
         SingleInstance first(name);
@@ -48,8 +48,7 @@ TEST(SingleInstance, NameIsFreeAgainWhenTheFirstEnds)
     EXPECT_FALSE(next.anotherInstanceRuns(true));
 }
 
-TEST(NamedMutex, ExistsWhileHeld)
-{
+TEST(NamedMutex, ExistsWhileHeld) {
     const QString name = uniqueName();
     EXPECT_FALSE(NamedMutex::exists(name));
     {

@@ -6,16 +6,14 @@
 using platform::EConvertError;
 using platform::StrToInt;
 
-TEST(StrToInt, AcceptsPlainDecimalNumbers)
-{
+TEST(StrToInt, AcceptsPlainDecimalNumbers) {
     EXPECT_EQ(StrToInt("0"), 0);
     EXPECT_EQ(StrToInt("7772"), 7772);
     EXPECT_EQ(StrToInt("-15"), -15);
     EXPECT_EQ(StrToInt("2147483647"), 2147483647);
 }
 
-TEST(StrToInt, RejectsEverythingElseWithTheConversionText)
-{
+TEST(StrToInt, RejectsEverythingElseWithTheConversionText) {
     for (const char* text : {"", " 1", "1 ", "7x", "x7", "1.5", "0x10", "2147483648", "--1", "+"})
         EXPECT_THROW(StrToInt(QString::fromLatin1(text)), EConvertError) << text;
     try {

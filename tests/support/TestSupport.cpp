@@ -12,8 +12,7 @@ namespace testsupport {
 
 namespace {
 
-sockaddr_in addressOf(const char* address, std::uint16_t port)
-{
+sockaddr_in addressOf(const char* address, std::uint16_t port) {
     sockaddr_in result{};
     result.sin_family = AF_INET;
     result.sin_port = htons(port);
@@ -21,31 +20,28 @@ sockaddr_in addressOf(const char* address, std::uint16_t port)
     return result;
 }
 
-bool readable(int fd, int milliseconds)
-{
+bool readable(int fd, int milliseconds) {
     pollfd entry{fd, POLLIN, 0};
     return ::poll(&entry, 1, milliseconds) > 0;
 }
 
 } // namespace
 
-std::uint16_t freeTcpPort()
-{
+std::uint16_t freeTcpPort() {
     RawSocket probe;
     probe.listenOn("127.0.0.1", 0);
     return probe.localPort();
 }
 
-RawSocket::~RawSocket() { close(); }
+RawSocket::~RawSocket() {
+    close();
+}
 
 RawSocket::RawSocket(RawSocket&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
-    , m_peerClosed(other.m_peerClosed)
-{
-}
+    , m_peerClosed(other.m_peerClosed) {}
 
-RawSocket& RawSocket::operator=(RawSocket&& other) noexcept
-{
+RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
@@ -54,8 +50,7 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept
     return *this;
 }
 
-bool RawSocket::connectTo(const char* address, std::uint16_t port)
-{
+bool RawSocket::connectTo(const char* address, std::uint16_t port) {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in remote = addressOf(address, port);
@@ -66,8 +61,7 @@ bool RawSocket::connectTo(const char* address, std::uint16_t port)
     return true;
 }
 
-bool RawSocket::listenOn(const char* address, std::uint16_t port)
-{
+bool RawSocket::listenOn(const char* address, std::uint16_t port) {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int reuse = 1;
@@ -81,29 +75,25 @@ bool RawSocket::listenOn(const char* address, std::uint16_t port)
     return true;
 }
 
-std::uint16_t RawSocket::localPort() const
-{
+std::uint16_t RawSocket::localPort() const {
     sockaddr_in local{};
     socklen_t length = sizeof local;
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
     return ntohs(local.sin_port);
 }
 
-RawSocket RawSocket::accept(int milliseconds)
-{
+RawSocket RawSocket::accept(int milliseconds) {
     // The peer may be in this very process, so the event loop keeps running.
     if (!waitFor([this] { return readable(m_fd, 0); }, milliseconds))
         return RawSocket();
     return RawSocket(::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
-void RawSocket::setReceiveBuffer(int bytes)
-{
+void RawSocket::setReceiveBuffer(int bytes) {
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-bool RawSocket::sendAll(const QByteArray& bytes)
-{
+bool RawSocket::sendAll(const QByteArray& bytes) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n =
@@ -115,8 +105,7 @@ bool RawSocket::sendAll(const QByteArray& bytes)
     return true;
 }
 
-QByteArray RawSocket::readAvailable()
-{
+QByteArray RawSocket::readAvailable() {
     QByteArray result;
     char buffer[65536];
     while (!m_peerClosed && readable(m_fd, 0)) {
@@ -131,8 +120,7 @@ QByteArray RawSocket::readAvailable()
     return result;
 }
 
-QByteArray RawSocket::readExactly(qsizetype count, int milliseconds)
-{
+QByteArray RawSocket::readExactly(qsizetype count, int milliseconds) {
     QByteArray result;
     waitFor(
         [&] {
@@ -143,8 +131,7 @@ QByteArray RawSocket::readExactly(qsizetype count, int milliseconds)
     return result;
 }
 
-bool RawSocket::peerClosed(int milliseconds)
-{
+bool RawSocket::peerClosed(int milliseconds) {
     return waitFor(
         [this] {
             readAvailable();
@@ -153,15 +140,13 @@ bool RawSocket::peerClosed(int milliseconds)
         milliseconds);
 }
 
-void RawSocket::close()
-{
+void RawSocket::close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
 }
 
-void RawSocket::reset()
-{
+void RawSocket::reset() {
     const linger abortive{1, 0};
     ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
     close();
@@ -170,8 +155,7 @@ void RawSocket::reset()
 ChildProgram::ChildProgram(const QString& program, std::uint16_t port, const QString& instance,
                            const QString& home)
     : m_environment(QProcessEnvironment::systemEnvironment())
-    , m_program(program)
-{
+    , m_program(program) {
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("dunvex.*.info=true"));
     m_environment.insert(QStringLiteral("DUNVEX_PORT"), QString::number(port));
@@ -184,38 +168,37 @@ ChildProgram::ChildProgram(const QString& program, std::uint16_t port, const QSt
                      [this] { m_output += QString::fromLocal8Bit(m_process.readAll()); });
 }
 
-ChildProgram::~ChildProgram() { kill(); }
+ChildProgram::~ChildProgram() {
+    kill();
+}
 
-void ChildProgram::setEnvironment(const QString& name, const QString& value)
-{
+void ChildProgram::setEnvironment(const QString& name, const QString& value) {
     m_environment.insert(name, value);
 }
 
-void ChildProgram::start(const QStringList& arguments)
-{
+void ChildProgram::start(const QStringList& arguments) {
     m_process.setProcessEnvironment(m_environment);
     m_process.start(m_program, arguments);
     m_process.waitForStarted();
 }
 
-bool ChildProgram::waitForOutput(const QString& text, int milliseconds)
-{
+bool ChildProgram::waitForOutput(const QString& text, int milliseconds) {
     return waitFor([&] { return m_output.contains(text); }, milliseconds);
 }
 
-bool ChildProgram::waitForExit(int milliseconds)
-{
+bool ChildProgram::waitForExit(int milliseconds) {
     return waitFor([this] { return m_process.state() == QProcess::NotRunning; }, milliseconds);
 }
 
-void ChildProgram::kill()
-{
+void ChildProgram::kill() {
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
 }
 
-QString gameProgram() { return QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex"); }
+QString gameProgram() {
+    return QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex");
+}
 
 } // namespace testsupport

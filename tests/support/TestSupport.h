@@ -9,18 +9,17 @@
 #include <QTest>
 #include <cstdint>
 #include <memory>
-
 #include <ostream>
 
 // Readable QStrings in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace testsupport {
 
 // Waits, running the event loop, until the condition holds or the time is up.
-template <typename Condition>
-bool waitFor(Condition condition, int milliseconds = 5000)
-{
+template <typename Condition> bool waitFor(Condition condition, int milliseconds = 5000) {
     return QTest::qWaitFor(condition, milliseconds);
 }
 
@@ -32,9 +31,7 @@ class RawSocket {
 public:
     RawSocket() = default;
     explicit RawSocket(int fd)
-        : m_fd(fd)
-    {
-    }
+        : m_fd(fd) {}
     ~RawSocket();
     RawSocket(RawSocket&& other) noexcept;
     RawSocket& operator=(RawSocket&& other) noexcept;
