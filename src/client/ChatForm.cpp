@@ -38,6 +38,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     setWindowTitle(QStringLiteral("Dunvex"));
     buildMenus();
     buildPanels();
+    buildRoster();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
     FormCreate();
@@ -57,6 +58,9 @@ void Tchat::FormCreate() {
     hosting = false;
     currentplayer = 0;
     sock.setPortName(platform::gamePortName());
+    Timer1.setInterval(1);
+    Timer1.setTimerType(Qt::PreciseTimer);
+    connect(&Timer1, &QTimer::timeout, this, &Tchat::Timer1Timer);
 }
 
 void Tchat::buildMenus() {
@@ -65,6 +69,13 @@ void Tchat::buildMenus() {
     StartGame1->setEnabled(false);
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("Exit"), this, &Tchat::Exit1Click);
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    JustWatch1 = options->addAction(QStringLiteral("Just Watch"), this, &Tchat::JustWatch1Click);
+    JustWatch1->setCheckable(true);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
 }
 
 void Tchat::buildPanels() {
@@ -88,6 +99,10 @@ void Tchat::buildPanels() {
     mainchat->setObjectName(QStringLiteral("mainchat"));
     mainchat->setReadOnly(true);
     mainchat->setGeometry(0, 314, 483, 110);
+
+    panel_scorecard = new QFrame(background);
+    panel_scorecard->setObjectName(QStringLiteral("panel_scorecard"));
+    panel_scorecard->setGeometry(484, 0, 281, 426);
 }
 
 void Tchat::addlinetochat(const QString& text, TColor color) {
@@ -178,18 +193,7 @@ void Tchat::joinpress() {
     StartGame1->setEnabled(false);
 }
 
-// ---------------------------------------------------------------- connection
-
-void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg) {
-    qCInfo(lcLaunch).noquote() << "sock info" << int(info) << msg;
-    if (msg == QLatin1String("Socket Closed"))
-        close();
-}
-
-void Tchat::sockRead(TGameSocket* sender, int) {
-    // The protocol reader takes these bytes; until then they are dropped.
-    sender->Receive();
-}
+// ---------------------------------------------------------------- commands
 
 void Tchat::button_startClick() {
     button_start->hide();
@@ -222,6 +226,16 @@ void Tchat::FormClose() {
         return;
     savedBounds = *bounds;
     writeSettings(*bounds);
+}
+
+void Tchat::loadinifile() {
+    platform::IniFile ini(platform::dataFilePath(SettingsFileName));
+    const QRect bounds(ini.readInteger(SettingsSection, QStringLiteral("Left"), 3),
+                       ini.readInteger(SettingsSection, QStringLiteral("Top"), 3),
+                       ini.readInteger(SettingsSection, QStringLiteral("Width"), 783),
+                       ini.readInteger(SettingsSection, QStringLiteral("Height"), 512));
+    savedBounds = bounds;
+    client::setOuterBounds(*this, bounds);
 }
 
 void Tchat::saveinifile() {

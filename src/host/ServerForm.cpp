@@ -2,6 +2,16 @@
 
 #include "platform/Environment.h"
 #include "platform/Logging.h"
+#include "platform/StrToInt.h"
+
+using net::FieldReader;
+using net::WireMessage;
+
+namespace {
+
+bool isSlotNumber(int slot) { return slot >= 1 && slot <= TServer::MaxSlots; }
+
+} // namespace
 
 TServer::TServer(QObject* parent)
     : QObject(parent) {
@@ -32,6 +42,12 @@ void TServer::FormCreate() {
     tempsock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) {
         tempsockInfo(s, i, m);
     };
+
+    socktimer.setInterval(10);
+    connect(&socktimer, &QTimer::timeout, this, &TServer::socktimerTimer);
+    Timer1.setSingleShot(true);
+    Timer1.setInterval(500);
+    connect(&Timer1, &QTimer::timeout, this, &TServer::Timer1Timer);
 }
 
 int TServer::connectionCount() const {
@@ -40,6 +56,8 @@ int TServer::connectionCount() const {
         count += players[slot].inuse ? 1 : 0;
     return count;
 }
+
+// ---------------------------------------------------------------- admission
 
 // The first free slot up to the slot count, else one more slot while there are
 // fewer than nine; 0 when all nine are taken.
@@ -67,32 +85,267 @@ void TServer::Sock1Accept(TGameSocket* sender) {
     tplayer& player = players[slot];
     player.connection = connection;
     player.inuse = true;
+    m_connections[slot] = Connection{};
+    m_connections[slot].serial = m_nextSerial++;
     connection->Tag = slot;
     connection->OnDisconnect = tempsock.OnDisconnect;
     connection->OnInfo = tempsock.OnInfo;
     connection->OnRead = Sock1.OnRead;
     qCInfo(lcHost).noquote() << "slot" << slot << "taken by" << connection->HostName();
-    emit slotTaken(slot);
+    emit slotTaken(slot, connection->HostName());
+    sendTo(slot, WireMessage("CMD_sendlogininfo").field(slot).bytes());
 }
 
-// A tenth connection is taken for a moment and dropped; nothing else changes.
+// A tenth connection is told and dropped; nothing else changes.
 void TServer::refuseConnection() {
     TGameSocket* connection = nullptr;
     if (!Sock1.Accept(connection))
         return;
     connection->Tag = RefusalSlot;
     qCInfo(lcHost).noquote() << "connection from" << connection->HostName() << "refused: full";
+    connection->Send(WireMessage("CMD_full").field("").bytes());
     delete connection;
 }
 
+// ---------------------------------------------------------------- receiving
+
 void TServer::Sock1Read(TGameSocket* sender, int) {
-    // Messages are read by the protocol layer; until then nothing is kept.
-    sender->Receive();
+    const QByteArray bytes = sender->Receive();
+    const int slot = sender->Tag;
+    if (!isSlotNumber(slot) || players[slot].connection != sender || m_connections[slot].dropping)
+        return;
+    std::deque<QByteArray> lines;
+    const bool intact = m_connections[slot].framer.append(bytes, lines);
+    for (QByteArray& line : lines)
+        queueMessage(slot, std::move(line));
+    if (!intact)
+        dropConnection(slot, QStringLiteral("more than 64 KiB without a terminator"));
+}
+
+void TServer::queueMessage(int slot, QByteArray line) {
+    Connection& connection = m_connections[slot];
+    if (connection.dropping)
+        return;
+    if (connection.waiting >= MaxWaitingMessages)
+        return dropConnection(slot, QStringLiteral("too many messages waiting"));
+    ++connection.waiting;
+    m_receivedlist.push_back({std::move(line), slot, connection.serial});
+    if (!socktimer.isActive())
+        socktimer.start();
+}
+
+// One message per tick; the timer sleeps while nothing waits.
+void TServer::socktimerTimer() {
+    if (m_receivedlist.empty()) {
+        socktimer.stop();
+        return;
+    }
+    const ReceivedMessage message = std::move(m_receivedlist.front());
+    m_receivedlist.pop_front();
+    Connection& connection = m_connections[message.slot];
+    if (connection.serial == message.serial)
+        --connection.waiting;
+    try {
+        dispatch(message);
+    } catch (const platform::EConvertError& error) {
+        // A remote peer must not be able to pop boxes on the host's screen.
+        qCWarning(lcHost).noquote() << "message from slot" << message.slot
+                                    << "abandoned:" << error.what();
+    } catch (const std::exception& error) {
+        qCWarning(lcHost).noquote() << "message from slot" << message.slot
+                                    << "failed:" << error.what();
+    }
+    if (m_receivedlist.empty())
+        socktimer.stop();
+}
+
+void TServer::dispatch(const ReceivedMessage& message) {
+    const int sender = message.slot;
+    // The slot was given to someone else since: the message is not theirs.
+    if (players[sender].inuse && m_connections[sender].serial != message.serial)
+        return;
+    const net::WireLine line = net::splitLine(message.line);
+    const QString& command = line.command;
+    if (command == QLatin1String("CMD_logininfo"))
+        receivedlogininfo(sender, line.arguments);
+    else if (command == QLatin1String("CMD_kickhim"))
+        kickhim(sender, line.arguments);
+    else if (command == QLatin1String("CMD_chat"))
+        chat(sender, line.arguments);
+    else if (command == QLatin1String("CMD_action"))
+        action(sender, line.arguments);
+    else if (command == QLatin1String("CMD_justwatch"))
+        justwatch(sender, line.arguments);
+    else if (command == QLatin1String("CMD_playasound"))
+        playasound(sender, line.arguments);
+}
+
+// Every request names a slot; only the connection in that slot may make it.
+bool TServer::isSeatedSender(int sender, int slotField) const {
+    return isSlotNumber(slotField) && slotField == sender;
+}
+
+// ---------------------------------------------------------------- handlers
+
+void TServer::receivedlogininfo(int sender, const QString& arguments) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const QString version = fields.text();
+    const QString name = fields.rest();
+    if (!isSeatedSender(sender, slot) || !players[slot].inuse)
+        return;
+
+    players[slot].name = name;
+    players[slot].inuse = true;
+    qCInfo(lcHost).noquote() << "slot" << slot << "logged in as" << name;
+    emit loggedIn(slot, name);
+
+    broadcast(WireMessage("CMD_newplayerinfo").field(slot).field(name).bytes());
+    for (int other = 1; other <= slotcount; ++other)
+        if (other != slot && players[other].inuse)
+            sendTo(slot, WireMessage("CMD_existingplayers")
+                             .field(other)
+                             .field(players[other].name)
+                             .bytes());
+    if (version != QLatin1String(net::GameVersion)) {
+        if (players[1].inuse)
+            sendTo(1, WireMessage("CMD_havewrongversion").field(name).bytes());
+        sendTo(slot, WireMessage("CMD_wrongversion").field("").bytes());
+    }
+    if (gameinprogress)
+        sendGameState(slot);
+}
+
+void TServer::sendGameState(int slot) {
+    const tplayer& current = players[currentplayer];
+    sendTo(slot, WireMessage("CMD_nextplayer")
+                     .field(currentplayer)
+                     .field(current.turns)
+                     .field(current.total)
+                     .field(rollcount)
+                     .field("")
+                     .bytes());
+    for (int seat = 1; seat <= SeatCount; ++seat) {
+        WireMessage score("CMD_pscore");
+        score.field(seat).field(players[seat].total).field("*");
+        for (int row = 1; row <= 15; ++row)
+            score.field(players[seat].card[row]);
+        sendTo(slot, score.bytes());
+    }
+}
+
+void TServer::kickhim(int sender, const QString& arguments) {
+    FieldReader fields(arguments);
+    const int requester = fields.number();
+    const int target = fields.number();
+    if (requester != 1 || sender != 1)
+        return;
+    disconnectsock(target);
+}
+
+void TServer::disconnectsock(int slot) {
+    if (isSlotNumber(slot) && players[slot].inuse && players[slot].connection)
+        players[slot].connection->Close();
+}
+
+void TServer::chat(int sender, const QString& arguments) {
+    relay("CMD_chat", sender, arguments, QStringLiteral(" chats: "));
+}
+
+void TServer::action(int sender, const QString& arguments) {
+    relay("CMD_action", sender, arguments, QStringLiteral(" "));
+}
+
+// The rest is passed on as it came, colour suffix and separators included.
+void TServer::relay(const char* command, int sender, const QString& arguments,
+                    const QString& joiner) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const QString rest = fields.rest();
+    if (!isSeatedSender(sender, slot))
+        return;
+    broadcast(WireMessage(command).field(players[slot].name + joiner + rest).bytes());
+}
+
+void TServer::playasound(int sender, const QString& arguments) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const QString rest = fields.rest();
+    if (!isSeatedSender(sender, slot))
+        return;
+    broadcast(WireMessage("CMD_playasound").field(slot).field(rest).bytes());
+}
+
+void TServer::justwatch(int sender, const QString& arguments) {
+    FieldReader fields(arguments);
+    const int seat = fields.number();
+    const QString state = fields.rest();
+    // A player switches their own seat; the hosting player may switch any.
+    if (!isSlotNumber(seat) || (sender != seat && sender != 1) || !players[seat].inuse)
+        return;
+    if (state == QLatin1String("2")) {
+        players[seat].justwatch = false;
+        broadcast(WireMessage("CMD_justwatching").field(seat).field("2").bytes());
+    } else if (state == QLatin1String("1")) {
+        players[seat].justwatch = true;
+        broadcast(WireMessage("CMD_justwatching").field(seat).field("1").bytes());
+        if (seat == currentplayer) {
+            Timer1.setInterval(botspeed());
+            Timer1.start();
+        }
+    }
+}
+
+// The computer player takes its next step here.
+void TServer::Timer1Timer() {}
+
+// ---------------------------------------------------------------- sending
+
+void TServer::sendTo(int slot, const QByteArray& message) {
+    if (!isSlotNumber(slot) || !players[slot].inuse || m_connections[slot].dropping)
+        return;
+    TGameSocket* connection = players[slot].connection;
+    if (!connection || !connection->isOpen())
+        return;
+    connection->Send(message);
+    if (connection->sendQueueLength() > MaxUnsentBytes)
+        dropConnection(slot, QStringLiteral("more than 1 MiB unsent: the peer does not read"));
+}
+
+void TServer::broadcast(const QByteArray& message) {
+    for (int slot = 1; slot <= slotcount; ++slot)
+        sendTo(slot, message);
+}
+
+void TServer::broadcastExcept(int except, const QByteArray& message) {
+    for (int slot = 1; slot <= slotcount; ++slot)
+        if (slot != except)
+            sendTo(slot, message);
+}
+
+// ---------------------------------------------------------------- departures
+
+// A connection that costs too much is closed outside the handler that found
+// it out (which may be a broadcast to it), with its waiting messages dropped.
+void TServer::dropConnection(int slot, const QString& reason) {
+    Connection& connection = m_connections[slot];
+    if (connection.dropping)
+        return;
+    connection.dropping = true;
+    const quint64 serial = connection.serial;
+    std::erase_if(m_receivedlist, [&](const ReceivedMessage& m) { return m.serial == serial; });
+    connection.waiting = 0;
+    qCWarning(lcHost).noquote() << "dropping slot" << slot << "-" << reason;
+    emit connectionDropped(slot, reason);
+    QTimer::singleShot(0, this, [this, slot, serial] {
+        if (m_connections[slot].serial == serial && players[slot].connection)
+            players[slot].connection->Close();
+    });
 }
 
 void TServer::tempsockDisconnect(TGameSocket* sender) {
     const int slot = sender->Tag;
-    if (slot >= 1 && slot <= MaxSlots && players[slot].inuse && players[slot].connection == sender)
+    if (isSlotNumber(slot) && players[slot].inuse && players[slot].connection == sender)
         sender->Close();
 }
 
@@ -102,21 +355,23 @@ void TServer::tempsockInfo(TGameSocket* sender, TSocketInfo, const QString& msg)
     const int slot = sender->Tag;
     // A late report from a connection whose slot has been given away is not
     // that slot's departure.
-    if (slot < 1 || slot > MaxSlots || players[slot].connection != sender)
+    if (!isSlotNumber(slot) || players[slot].connection != sender)
         return;
     departure(slot);
 }
 
 void TServer::departure(int slot) {
     tplayer& player = players[slot];
-    const bool wasInUse = player.inuse;
+    const QString name = player.name;
+    if (player.inuse)
+        broadcastExcept(slot, WireMessage("CMD_playerdisconnected").field(slot).field(name).bytes());
     player.inuse = false;
     player.name.clear();
     player.justwatch = false;
     player.connection->deleteLater();
     player.connection = nullptr;
-    if (wasInUse) {
-        qCInfo(lcHost) << "slot" << slot << "left";
-        emit slotFreed(slot);
-    }
+    m_connections[slot].framer.clear();
+    m_connections[slot].dropping = false;
+    qCInfo(lcHost).noquote() << "slot" << slot << "left";
+    emit slotFreed(slot, name);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "net/GameSocket.h"
+#include "net/WireProtocol.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
+#include <deque>
+#include <functional>
 
 // One slot of the host's table: a connection and, for seats 1 to 4, the
 // seat's game. The game fields outlive the connection, so a newcomer who takes
@@ -23,7 +27,8 @@ struct tplayer {
 
 // The game host: never shown, it lives in the hosting player's process (or in
 // the dedicated server) and meets every player window, its own included, only
-// over TCP.
+// over TCP. Messages from all connections share one queue, worked off one per
+// tick of `socktimer`.
 class TServer : public QObject {
     Q_OBJECT
 public:
@@ -31,33 +36,88 @@ public:
     static constexpr int MaxSlots = 9; // seats 1..4, spectators 5..9
     static constexpr int RefusalSlot = 10;
 
+    // What one connection may cost the host before it is dropped.
+    static constexpr qsizetype MaxUnterminatedBytes = 64 * 1024;
+    static constexpr int MaxWaitingMessages = 256;
+    static constexpr qsizetype MaxUnsentBytes = 1024 * 1024;
+
     explicit TServer(QObject* parent = nullptr);
     ~TServer() override;
 
     TGameSocket Sock1;    // the listener
     TGameSocket tempsock; // never opened: holds the handlers every connection gets
+    QTimer socktimer;     // the message pump, 10 ms
+    QTimer Timer1;        // the computer player's next step
 
     // Slots 1..11 (index 0 unused).
     std::array<tplayer, 12> players{};
     int slotcount = 0; // highest slot handed out so far; never goes down
     bool gameinprogress = false;
     int currentplayer = 0;
+    int rollcount = 0; // rolls made in the current turn
+
+    // The computer players' pace in milliseconds; the game reads the hosting
+    // player's setting, the dedicated server its command line.
+    void setBotSpeedSource(std::function<int()> source) { m_botSpeed = std::move(source); }
+    int botspeed() const { return m_botSpeed(); }
 
     int connectionCount() const;
+    int waitingMessages() const { return int(m_receivedlist.size()); }
 
+    // Socket events.
     void Sock1Accept(TGameSocket* sender);
     void Sock1Read(TGameSocket* sender, int count);
     void tempsockDisconnect(TGameSocket* sender);
     void tempsockInfo(TGameSocket* sender, TSocketInfo info, const QString& msg);
+    void socktimerTimer();
+    void Timer1Timer();
+
+    // Message handlers; `sender` is the slot of the connection the message came from.
+    void receivedlogininfo(int sender, const QString& arguments);
+    void kickhim(int sender, const QString& arguments);
+    void disconnectsock(int slot);
+    void chat(int sender, const QString& arguments);
+    void action(int sender, const QString& arguments);
+    void playasound(int sender, const QString& arguments);
+    void justwatch(int sender, const QString& arguments);
+
+    void sendTo(int slot, const QByteArray& message);
+    void broadcast(const QByteArray& message);
+    void broadcastExcept(int slot, const QByteArray& message);
 
 signals:
-    // A connection took slot n (Accept) or left it (departure).
-    void slotTaken(int slot);
-    void slotFreed(int slot);
+    void slotTaken(int slot, const QString& address);
+    void loggedIn(int slot, const QString& name);
+    void slotFreed(int slot, const QString& name);
+    void connectionDropped(int slot, const QString& reason);
 
 private:
+    // Bookkeeping of the connection in a slot, apart from the game's record.
+    struct Connection {
+        net::MessageFramer framer{MaxUnterminatedBytes};
+        quint64 serial = 0;
+        int waiting = 0;
+        bool dropping = false;
+    };
+    struct ReceivedMessage {
+        QByteArray line;
+        int slot;
+        quint64 serial;
+    };
+
     void FormCreate();
     int chooseSlot();
     void refuseConnection();
     void departure(int slot);
+    void dropConnection(int slot, const QString& reason);
+    void queueMessage(int slot, QByteArray line);
+    void dispatch(const ReceivedMessage& message);
+    bool isSeatedSender(int sender, int slotField) const;
+    void relay(const char* command, int sender, const QString& arguments, const QString& joiner);
+    void sendGameState(int slot);
+
+    std::array<Connection, 12> m_connections{};
+    std::deque<ReceivedMessage> m_receivedlist;
+    quint64 m_nextSerial = 1;
+    std::function<int()> m_botSpeed = [] { return 750; };
 };

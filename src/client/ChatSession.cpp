@@ -1,0 +1,301 @@
+// The player window's session with the host: receiving, the message pump,
+// login and the roster of seats and spectators.
+#include "client/ChatForm.h"
+#include "platform/Logging.h"
+#include "platform/StrToInt.h"
+#include "windows/SpyListForm.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+
+using net::FieldReader;
+using net::WireMessage;
+
+namespace {
+
+const QString Waiting = QStringLiteral("<Waiting>");
+const std::array<QString, 5> ComputerNames = {QString(), QString(), QStringLiteral("Klot"),
+                                              QStringLiteral("Kling"), QStringLiteral("Klick")};
+
+QPixmap eyesPicture() {
+    QPixmap picture(24, 12);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int x : {1, 13}) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QRectF(x, 1, 10, 10));
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(QRectF(x + 3, 4, 4, 4));
+    }
+    return picture;
+}
+
+QString spyEntry(int slot, const QString& name) { return QString::number(slot) + ": " + name; }
+
+} // namespace
+
+// ---------------------------------------------------------------- roster controls
+
+void Tchat::buildRoster() {
+    const QPixmap eyes = eyesPicture();
+    for (int seat = 1; seat <= 4; ++seat) {
+        // Two staggered rows, so the wide names fit above four narrow columns.
+        const int columnCentre = 120 + (seat - 1) * 46;
+        const int row = (seat - 1) % 2;
+
+        auto* name = new QLabel(Waiting, panel_scorecard);
+        name->setObjectName(QStringLiteral("label_playername%1").arg(seat));
+        name->setGeometry(std::min(columnCentre - 47, 281 - 94), 2 + row * 17, 94, 16);
+        name->setAlignment(Qt::AlignCenter);
+        name->setStyleSheet(QStringLiteral("font: bold 13px Arial; color: %1;")
+                                .arg(seat % 2 == 1 ? "green" : "maroon"));
+        name->setToolTip(ComputerNames[seat]);
+        name->setProperty("tag", seat);
+        name->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(name, &QLabel::customContextMenuRequested, this, [this, seat, name](QPoint at) {
+            label_playername1ContextPopup(seat);
+            popup_kick->popup(name->mapToGlobal(at));
+        });
+        label_playername[seat] = name;
+
+        auto* score = new QLabel(QStringLiteral("0"), panel_scorecard);
+        score->setObjectName(QStringLiteral("label_score%1").arg(seat));
+        score->setGeometry(columnCentre - 23, 38, 46, 16);
+        score->setAlignment(Qt::AlignCenter);
+        score->setStyleSheet(QStringLiteral("font-weight: bold;"));
+        label_score[seat] = score;
+
+        auto* eyesLabel = new QLabel(panel_scorecard);
+        eyesLabel->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
+        eyesLabel->setPixmap(eyes);
+        eyesLabel->setGeometry(columnCentre - 12, 56, 24, 12);
+        eyesLabel->hide();
+        image_eyes[seat] = eyesLabel;
+    }
+
+    popup_kick = new QMenu(this);
+    popup_kick->setObjectName(QStringLiteral("popup_kick"));
+    RemoveFromGame1 = popup_kick->addAction(QStringLiteral("Remove From Game"), this,
+                                            &Tchat::RemoveFromGame1Click);
+    SettoJustWatch1 = popup_kick->addAction(QStringLiteral("Set to Just Watch"), this,
+                                            &Tchat::SettoJustWatch1Click);
+    UnsetJustWatch1 = popup_kick->addAction(QStringLiteral("Unset Just Watch"), this,
+                                            &Tchat::UnsetJustWatch1Click);
+}
+
+void Tchat::label_playername1ContextPopup(int seat) {
+    for (QAction* item : {RemoveFromGame1, SettoJustWatch1, UnsetJustWatch1})
+        item->setEnabled(hosting);
+    if (label_playername[seat]->text() == Waiting)
+        RemoveFromGame1->setEnabled(false);
+    popup_kickTag = seat;
+}
+
+void Tchat::RemoveFromGame1Click() { kicking(popup_kickTag); }
+
+void Tchat::kicking(int slot) {
+    if (hosting && loggedin)
+        sendToHost(WireMessage("CMD_kickhim").field(myseat).field(slot).field("").bytes());
+}
+
+void Tchat::SettoJustWatch1Click() {
+    if (loggedin && popup_kickTag < 5)
+        sendToHost(WireMessage("CMD_justwatch").field(popup_kickTag).field("1").bytes());
+}
+
+void Tchat::UnsetJustWatch1Click() {
+    if (loggedin && popup_kickTag < 5)
+        sendToHost(WireMessage("CMD_justwatch").field(popup_kickTag).field("2").bytes());
+}
+
+void Tchat::JustWatch1Click() {
+    // The mark follows the host's report, not the click: undo Qt's toggle.
+    JustWatch1->setChecked(!JustWatch1->isChecked());
+    if (!loggedin)
+        return;
+    const char* state = JustWatch1->isChecked() ? "2" : "1";
+    sendToHost(WireMessage("CMD_justwatch").field(myseat).field(state).bytes());
+}
+
+void Tchat::SpyList1Click() {
+    if (m_forms.spylist)
+        m_forms.spylist->show();
+}
+
+// ---------------------------------------------------------------- connection
+
+void Tchat::sendToHost(const QByteArray& message) {
+    if (sock.isOpen())
+        sock.Send(message);
+}
+
+void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg) {
+    qCInfo(lcLaunch).noquote() << "sock info" << int(info) << msg;
+    if (msg != QLatin1String("Socket Closed"))
+        return;
+    // Read what the host said before it hung up (say, that the game is full),
+    // then close.
+    m_hostGone = true;
+    closeWhenQueueIsDone();
+}
+
+void Tchat::closeWhenQueueIsDone() {
+    if (m_hostGone && receivedlist.empty() && !m_fullBox)
+        close();
+}
+
+void Tchat::sockRead(TGameSocket* sender, int) {
+    if (!m_remainder.append(sender->Receive(), receivedlist))
+        qCWarning(lcLaunch) << "an over-long message from the host was skipped";
+    wakePump();
+}
+
+void Tchat::wakePump() {
+    if (!Timer1.isActive() && !receivedlist.empty())
+        Timer1.start();
+}
+
+// One message per tick while messages wait; no wake-ups when nothing does.
+void Tchat::Timer1Timer() {
+    processsocktimer();
+    if (receivedlist.empty()) {
+        Timer1.stop();
+        closeWhenQueueIsDone();
+    }
+}
+
+void Tchat::processsocktimer() {
+    if (receivedlist.empty())
+        return;
+    const QByteArray line = std::move(receivedlist.front());
+    receivedlist.pop_front();
+    try {
+        dispatch(net::splitLine(line));
+    } catch (const platform::EConvertError& error) {
+        // One bad message is dropped; the game goes on.
+        addlinetochat(QString::fromLocal8Bit(error.what()), clRed);
+    }
+}
+
+void Tchat::dispatch(const net::WireLine& line) {
+    const QString& command = line.command;
+    const QString& arguments = line.arguments;
+    if (command == QLatin1String("CMD_sendlogininfo"))
+        sendloginfo(arguments);
+    else if (command == QLatin1String("CMD_chat") || command == QLatin1String("CMD_action"))
+        chatrecieved(arguments);
+    else if (command == QLatin1String("CMD_newplayerinfo") ||
+             command == QLatin1String("CMD_existingplayers"))
+        newplayerinfo(arguments);
+    else if (command == QLatin1String("CMD_havewrongversion"))
+        addlinetochat(arguments + " has a different version of the game then you.", clBlue);
+    else if (command == QLatin1String("CMD_wrongversion"))
+        addlinetochat(QStringLiteral("You have a differnt version of the game then the host."),
+                      clBlue);
+    else if (command == QLatin1String("CMD_playerdisconnected"))
+        playerdisconnected(arguments);
+    else if (command == QLatin1String("CMD_full"))
+        gamefull();
+    else if (command == QLatin1String("CMD_justwatching"))
+        justwatching(arguments);
+}
+
+// ---------------------------------------------------------------- handlers
+
+void Tchat::sendloginfo(const QString& arguments) {
+    myseat = platform::StrToInt(arguments);
+    loggedin = true;
+    sendToHost(WireMessage("CMD_logininfo")
+                   .field(myseat)
+                   .field(net::GameVersion)
+                   .rawField(logintext)
+                   .bytes());
+}
+
+void Tchat::newplayerinfo(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const QString name = fields.rest();
+    if (name.isEmpty())
+        return;
+    if (slot == myseat) {
+        addlinetochat(QStringLiteral("You are Connected."), clBlue);
+        loadinifile();
+    } else {
+        addlinetochat(name + " is Connected.", clBlue);
+    }
+    if (slot > 4) {
+        if (m_forms.spylist)
+            m_forms.spylist->listbox_spys->addItem(spyEntry(slot, name));
+        addlinetochat(slot == myseat ? QStringLiteral("You are spying.") : name + " is spying.",
+                      clBlue);
+    } else if (slot >= 1) {
+        label_playername[slot]->setText(name);
+        label_playername[slot]->show();
+        label_score[slot]->show();
+    }
+    playsound(QStringLiteral("entered"));
+}
+
+void Tchat::playerdisconnected(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const QString name = fields.rest();
+    if (slot >= 1 && slot <= 4) {
+        QLabel* label = label_playername[slot];
+        addlinetochat(label->text() + " disconnected.", clBlue);
+        label->setText(label->toolTip());
+        label_score[slot]->setText(QStringLiteral("0"));
+        image_eyes[slot]->hide();
+    }
+    if (!m_forms.spylist)
+        return;
+    QListWidget* spies = m_forms.spylist->listbox_spys;
+    const auto found = spies->findItems(spyEntry(slot, name), Qt::MatchExactly);
+    if (found.isEmpty())
+        return;
+    addlinetochat(name + " has left.", clNavy);
+    delete found.first();
+}
+
+void Tchat::justwatching(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int slot = fields.number();
+    const bool watching = fields.rest() == QLatin1String("1");
+    if (slot == myseat)
+        JustWatch1->setChecked(watching);
+    // Spectators have no seat to mark.
+    if (slot < 1 || slot > 4)
+        return;
+    const QString name = label_playername[slot]->text();
+    addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
+    image_eyes[slot]->setVisible(watching);
+}
+
+void Tchat::chatrecieved(const QString& arguments) {
+    const qsizetype bar = arguments.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return addlinetochat(arguments, clRed);
+    const auto color = net::StringToColor(arguments.mid(bar + 1));
+    addlinetochat(arguments.left(bar), color.value_or(clRed));
+}
+
+// The game has no free slot: say so, then the program ends.
+void Tchat::gamefull() {
+    m_fullBox = new QMessageBox(QMessageBox::Information, QStringLiteral("Dunvex"),
+                                QStringLiteral("Game is full"), QMessageBox::Ok, this);
+    m_fullBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_fullBox, &QMessageBox::finished, this, [this] {
+        m_fullBox = nullptr;
+        close();
+    });
+    m_fullBox->open();
+}
+
+void Tchat::playsound(const QString& name) { qCInfo(lcChat).noquote() << "sound" << name; }
