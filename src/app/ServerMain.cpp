@@ -104,6 +104,11 @@ int main(int argc, char* argv[]) {
     if (options.seed)
         TRandomGenerator::shared().seed(*options.seed);
 
+    // Ready for a stop request before anyone can learn that we listen.
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
+                     &application, [](int) { QCoreApplication::quit(); });
+
     TServer server;
     server.setBotSpeedSource([speed = options.botSpeed] { return speed; });
     server.Sock1.setPortName(options.port);
@@ -111,14 +116,12 @@ int main(int argc, char* argv[]) {
     try {
         server.Sock1.setListen(true);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "dunvex-server: %s (port %s)\n", error.what(), qPrintable(options.port));
+        std::fprintf(stderr, "dunvex-server: %s (port %s)\n", error.what(),
+                     qPrintable(options.port));
         return 1;
     }
     out() << "listening on port " << options.port << Qt::endl;
 
-    platform::TerminationSignals termination;
-    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &application,
-                     [](int) { QCoreApplication::quit(); });
     const int result = QCoreApplication::exec();
     out() << "stopped" << Qt::endl;
     return result;

@@ -36,7 +36,9 @@ QPixmap eyesPicture() {
     return picture;
 }
 
-QString spyEntry(int slot, const QString& name) { return QString::number(slot) + ": " + name; }
+QString spyEntry(int slot, const QString& name) {
+    return QString::number(slot) + ": " + name;
+}
 
 } // namespace
 
@@ -97,7 +99,9 @@ void Tchat::label_playername1ContextPopup(int seat) {
     popup_kickTag = seat;
 }
 
-void Tchat::RemoveFromGame1Click() { kicking(popup_kickTag); }
+void Tchat::RemoveFromGame1Click() {
+    kicking(popup_kickTag);
+}
 
 void Tchat::kicking(int slot) {
     if (hosting && loggedin)
@@ -298,4 +302,6 @@ void Tchat::gamefull() {
     m_fullBox->open();
 }
 
-void Tchat::playsound(const QString& name) { qCInfo(lcChat).noquote() << "sound" << name; }
+void Tchat::playsound(const QString& name) {
+    qCInfo(lcChat).noquote() << "sound" << name;
+}

@@ -8,9 +8,7 @@
 class TRandomGenerator {
 public:
     explicit TRandomGenerator(std::uint32_t seed = 0)
-        : m_seed(seed)
-    {
-    }
+        : m_seed(seed) {}
 
     // The process's generator, seeded from the clock on first use.
     static TRandomGenerator& shared();
@@ -22,8 +20,7 @@ public:
     std::uint32_t currentSeed() const { return m_seed; }
 
     // A number from 0 to n - 1.
-    std::uint32_t below(std::uint32_t n)
-    {
+    std::uint32_t below(std::uint32_t n) {
         m_seed = m_seed * 134775813u + 1u;
         return std::uint32_t((std::uint64_t(m_seed) * n) >> 32);
     }

@@ -9,7 +9,9 @@ using net::WireMessage;
 
 namespace {
 
-bool isSlotNumber(int slot) { return slot >= 1 && slot <= TServer::MaxSlots; }
+bool isSlotNumber(int slot) {
+    return slot >= 1 && slot <= TServer::MaxSlots;
+}
 
 } // namespace
 
@@ -149,11 +151,11 @@ void TServer::socktimerTimer() {
         dispatch(message);
     } catch (const platform::EConvertError& error) {
         // A remote peer must not be able to pop boxes on the host's screen.
-        qCWarning(lcHost).noquote() << "message from slot" << message.slot
-                                    << "abandoned:" << error.what();
+        qCWarning(lcHost).noquote()
+            << "message from slot" << message.slot << "abandoned:" << error.what();
     } catch (const std::exception& error) {
-        qCWarning(lcHost).noquote() << "message from slot" << message.slot
-                                    << "failed:" << error.what();
+        qCWarning(lcHost).noquote()
+            << "message from slot" << message.slot << "failed:" << error.what();
     }
     if (m_receivedlist.empty())
         socktimer.stop();
@@ -203,10 +205,9 @@ void TServer::receivedlogininfo(int sender, const QString& arguments) {
     broadcast(WireMessage("CMD_newplayerinfo").field(slot).field(name).bytes());
     for (int other = 1; other <= slotcount; ++other)
         if (other != slot && players[other].inuse)
-            sendTo(slot, WireMessage("CMD_existingplayers")
-                             .field(other)
-                             .field(players[other].name)
-                             .bytes());
+            sendTo(
+                slot,
+                WireMessage("CMD_existingplayers").field(other).field(players[other].name).bytes());
     if (version != QLatin1String(net::GameVersion)) {
         if (players[1].inuse)
             sendTo(1, WireMessage("CMD_havewrongversion").field(name).bytes());
@@ -364,7 +365,8 @@ void TServer::departure(int slot) {
     tplayer& player = players[slot];
     const QString name = player.name;
     if (player.inuse)
-        broadcastExcept(slot, WireMessage("CMD_playerdisconnected").field(slot).field(name).bytes());
+        broadcastExcept(slot,
+                        WireMessage("CMD_playerdisconnected").field(slot).field(name).bytes());
     player.inuse = false;
     player.name.clear();
     player.justwatch = false;

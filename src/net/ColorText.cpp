@@ -10,11 +10,21 @@ namespace {
 using NamedColor = std::pair<const char*, TColor>;
 
 constexpr std::array<NamedColor, 16> ColorNames{{
-    {"clBlack", clBlack},   {"clMaroon", clMaroon}, {"clGreen", clGreen},
-    {"clOlive", clOlive},   {"clNavy", clNavy},     {"clPurple", clPurple},
-    {"clTeal", clTeal},     {"clGray", clGray},     {"clSilver", clSilver},
-    {"clRed", clRed},       {"clLime", clLime},     {"clYellow", clYellow},
-    {"clBlue", clBlue},     {"clFuchsia", clFuchsia}, {"clAqua", clAqua},
+    {"clBlack", clBlack},
+    {"clMaroon", clMaroon},
+    {"clGreen", clGreen},
+    {"clOlive", clOlive},
+    {"clNavy", clNavy},
+    {"clPurple", clPurple},
+    {"clTeal", clTeal},
+    {"clGray", clGray},
+    {"clSilver", clSilver},
+    {"clRed", clRed},
+    {"clLime", clLime},
+    {"clYellow", clYellow},
+    {"clBlue", clBlue},
+    {"clFuchsia", clFuchsia},
+    {"clAqua", clAqua},
     {"clWhite", clWhite},
 }};
 
@@ -33,16 +43,14 @@ constexpr std::array<NamedColor, 8> SystemColorNames{{
 
 } // namespace
 
-QString ColorToString(TColor color)
-{
+QString ColorToString(TColor color) {
     for (const auto& [name, value] : ColorNames)
         if (value == color)
             return QString::fromLatin1(name);
     return QStringLiteral("$%1").arg(color, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-std::optional<TColor> StringToColor(const QString& text)
-{
+std::optional<TColor> StringToColor(const QString& text) {
     if (text.startsWith(QLatin1Char('$'))) {
         const QString digits = text.mid(1);
         bool ok = false;

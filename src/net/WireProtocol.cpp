@@ -4,8 +4,7 @@
 
 namespace net {
 
-QByteArray toWire(const QString& text)
-{
+QByteArray toWire(const QString& text) {
     QByteArray bytes = text.toLatin1();
     // The terminator and line breaks cannot travel inside a message.
     for (char& byte : bytes)
@@ -14,39 +13,39 @@ QByteArray toWire(const QString& text)
     return bytes;
 }
 
-QString fromWire(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
-
-WireMessage::WireMessage(const char* command)
-    : m_bytes(command)
-{
+QString fromWire(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes);
 }
 
-WireMessage& WireMessage::field(const QString& text)
-{
+WireMessage::WireMessage(const char* command)
+    : m_bytes(command) {}
+
+WireMessage& WireMessage::field(const QString& text) {
     m_bytes += '+';
     m_bytes += toWire(text);
     return *this;
 }
 
-WireMessage& WireMessage::field(int number) { return field(QString::number(number)); }
+WireMessage& WireMessage::field(int number) {
+    return field(QString::number(number));
+}
 
-WireMessage& WireMessage::rawField(const QByteArray& bytes)
-{
+WireMessage& WireMessage::rawField(const QByteArray& bytes) {
     m_bytes += '+';
     m_bytes += bytes;
     return *this;
 }
 
-WireMessage& WireMessage::append(const QString& text)
-{
+WireMessage& WireMessage::append(const QString& text) {
     m_bytes += toWire(text);
     return *this;
 }
 
-QByteArray WireMessage::bytes() const { return m_bytes + Terminator; }
+QByteArray WireMessage::bytes() const {
+    return m_bytes + Terminator;
+}
 
-WireLine splitLine(const QByteArray& line)
-{
+WireLine splitLine(const QByteArray& line) {
     const qsizetype plus = line.indexOf('+');
     if (plus < 0)
         return {};
@@ -54,12 +53,9 @@ WireLine splitLine(const QByteArray& line)
 }
 
 FieldReader::FieldReader(QString arguments)
-    : m_arguments(std::move(arguments))
-{
-}
+    : m_arguments(std::move(arguments)) {}
 
-QString FieldReader::text()
-{
+QString FieldReader::text() {
     if (atEnd())
         return QString();
     qsizetype end = m_arguments.indexOf(QLatin1Char('+'), m_position);
@@ -70,22 +66,20 @@ QString FieldReader::text()
     return field;
 }
 
-int FieldReader::number() { return platform::StrToInt(text()); }
+int FieldReader::number() {
+    return platform::StrToInt(text());
+}
 
-QString FieldReader::rest()
-{
+QString FieldReader::rest() {
     QString rest = atEnd() ? QString() : m_arguments.mid(m_position);
     m_position = m_arguments.size() + 1;
     return rest;
 }
 
 MessageFramer::MessageFramer(qsizetype maxMessageLength)
-    : m_maxMessageLength(maxMessageLength)
-{
-}
+    : m_maxMessageLength(maxMessageLength) {}
 
-bool MessageFramer::append(const QByteArray& bytes, std::deque<QByteArray>& lines)
-{
+bool MessageFramer::append(const QByteArray& bytes, std::deque<QByteArray>& lines) {
     bool intact = true;
     qsizetype start = 0;
     while (start < bytes.size()) {
@@ -110,8 +104,7 @@ bool MessageFramer::append(const QByteArray& bytes, std::deque<QByteArray>& line
     return intact;
 }
 
-void MessageFramer::clear()
-{
+void MessageFramer::clear() {
     m_remainder.clear();
     m_skipping = false;
 }

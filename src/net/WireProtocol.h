@@ -52,9 +52,9 @@ WireLine splitLine(const QByteArray& line);
 class FieldReader {
 public:
     explicit FieldReader(QString arguments);
-    QString text();    // the next field
-    int number();      // the next field as a number
-    QString rest();    // everything not read yet, "+" included
+    QString text(); // the next field
+    int number();   // the next field as a number
+    QString rest(); // everything not read yet, "+" included
     bool atEnd() const { return m_position > m_arguments.size(); }
 
 private:

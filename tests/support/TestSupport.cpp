@@ -105,6 +105,12 @@ bool RawSocket::sendAll(const QByteArray& bytes) {
     return true;
 }
 
+qsizetype RawSocket::sendSome(const QByteArray& bytes) {
+    const ssize_t n =
+        ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return n > 0 ? n : 0;
+}
+
 QByteArray RawSocket::readAvailable() {
     QByteArray result;
     char buffer[65536];

@@ -48,6 +48,8 @@ public:
     int fd() const { return m_fd; }
     void setReceiveBuffer(int bytes);
     bool sendAll(const QByteArray& bytes);
+    // Sends what the network takes now, without waiting; returns how much.
+    qsizetype sendSome(const QByteArray& bytes);
     // Reads what has arrived without waiting; empty when nothing.
     QByteArray readAvailable();
     // Reads until count bytes arrived or the time is up.

@@ -1,0 +1,242 @@
+// The player window's session: login, roster, spectators, removal, just
+// watch and a full game, against a real host over loopback, offscreen.
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "host/ServerForm.h"
+#include "platform/ExceptionHandler.h"
+#include "support/ProtocolClient.h"
+#include "windows/SpyListForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray T(1, char(0xFF));
+
+class SessionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        lobby.listenOn("127.0.0.1", 0);
+        qputenv("DUNVEX_PORT", QByteArray::number(port));
+        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
+        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+    }
+
+    // A window started with these parameters; hosting ones wait for the login.
+    std::unique_ptr<GameApplication> window(const QStringList& parameters) {
+        auto game = std::make_unique<GameApplication>(parameters);
+        game->start();
+        if (parameters.value(2) == QLatin1String("true")) {
+            EXPECT_TRUE(waitForLine(game->chat(), "You are Connected."));
+        }
+        return game;
+    }
+
+    std::unique_ptr<ProtocolClient> player(const QString& name) {
+        auto client = std::make_unique<ProtocolClient>();
+        EXPECT_TRUE(client->connectTo(port));
+        client->login(client->waitForGreeting(), name);
+        return client;
+    }
+
+    static QStringList lines(Tchat& chat) {
+        return chat.mainchat->toPlainText().split(QLatin1Char('\n'));
+    }
+    static bool waitForLine(Tchat& chat, const QString& line) {
+        return waitFor([&] { return lines(chat).contains(line); });
+    }
+    static QColor colourOfLine(Tchat& chat, const QString& line) {
+        for (QTextBlock block = chat.mainchat->document()->begin(); block.isValid();
+             block = block.next())
+            if (block.text() == line) {
+                QTextCursor cursor(block);
+                cursor.movePosition(QTextCursor::EndOfBlock);
+                return cursor.charFormat().foreground().color();
+            }
+        return {};
+    }
+
+    std::uint16_t port = freeTcpPort();
+    RawSocket lobby;
+    QTemporaryDir home;
+};
+
+} // namespace
+
+TEST_F(SessionTest, HostingWindowSeatsItselfAndNewcomersAndThenSleeps) {
+    auto game = window({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    EXPECT_EQ(chat.myseat, 1);
+    EXPECT_TRUE(chat.loggedin);
+    EXPECT_EQ(chat.label_playername[1]->text(), "Ann");
+    EXPECT_EQ(chat.label_playername[2]->text(), "<Waiting>");
+
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForLine(chat, "Bob is Connected."));
+    EXPECT_EQ(chat.label_playername[2]->text(), "Bob");
+    EXPECT_EQ(colourOfLine(chat, "Bob is Connected."), QColor(Qt::blue));
+    EXPECT_TRUE(bob->waitFor("CMD_existingplayers+1+Ann"));
+
+    // Nothing to do: the pump must not keep waking up.
+    EXPECT_TRUE(waitFor([&] { return !chat.Timer1.isActive(); }));
+}
+
+TEST_F(SessionTest, ChatLinesArriveThroughTheHostInTheirColours) {
+    auto game = window({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    auto bob = player("Bob");
+    bob->send("CMD_chat+2+2+2=4|clGreen");
+    bob->send("CMD_chat+2+a|b|clGreen");
+    bob->send("CMD_action+2+waves|$00FF0000");
+    ASSERT_TRUE(waitForLine(chat, "Bob waves"));
+    EXPECT_EQ(colourOfLine(chat, "Bob chats: 2+2=4"), QColor(0, 0x80, 0));
+    EXPECT_EQ(colourOfLine(chat, "Bob chats: a"), QColor(Qt::red)) << "the rest is no colour";
+    EXPECT_EQ(colourOfLine(chat, "Bob waves"), QColor(Qt::blue));
+}
+
+TEST_F(SessionTest, SpectatorsAndDeparturesUpdateSeatsAndTheSpyList) {
+    auto game = window({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    QListWidget* spies = game->forms().spylist->listbox_spys;
+    auto bob = player("Bob");
+    auto cat = player("Cat");
+    auto dan = player("Dan");
+    auto eve = player("Eve");
+    ASSERT_TRUE(waitForLine(chat, "Eve is spying."));
+    ASSERT_EQ(spies->count(), 1);
+    EXPECT_EQ(spies->item(0)->text(), "5: Eve");
+
+    cat->socket().close();
+    ASSERT_TRUE(waitForLine(chat, "Cat disconnected."));
+    EXPECT_EQ(chat.label_playername[3]->text(), "Kling");
+    EXPECT_EQ(chat.label_score[3]->text(), "0");
+    EXPECT_EQ(spies->count(), 1) << "a seat's departure leaves the spy list alone";
+
+    eve->socket().close();
+    ASSERT_TRUE(waitForLine(chat, "Eve has left."));
+    EXPECT_EQ(colourOfLine(chat, "Eve has left."), QColor(0, 0, 0x80));
+    EXPECT_EQ(spies->count(), 0);
+}
+
+TEST_F(SessionTest, SpectatorReadsItsOwnSpyingLine) {
+    TServer host;
+    host.Sock1.setPortName(QString::number(port));
+    host.Sock1.setListen(true);
+    std::vector<std::unique_ptr<ProtocolClient>> seated;
+    for (const char* name : {"Ann", "Bob", "Cat", "Dan"})
+        seated.push_back(player(name));
+    ASSERT_TRUE(seated.back()->waitFor("CMD_newplayerinfo+4+Dan"));
+    auto game = window({"Eve", "127.0.0.1", "false"});
+    Tchat& chat = game->chat();
+    ASSERT_TRUE(waitForLine(chat, "You are spying."));
+    EXPECT_EQ(chat.myseat, 5);
+    EXPECT_TRUE(waitForLine(chat, "Dan is Connected."));
+    EXPECT_EQ(game->forms().spylist->listbox_spys->item(0)->text(), "5: Eve");
+}
+
+TEST_F(SessionTest, OnlyTheHostingWindowOffersAndSendsRemoval) {
+    auto game = window({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForLine(chat, "Bob is Connected."));
+
+    chat.label_playername1ContextPopup(3); // an empty seat
+    EXPECT_FALSE(chat.RemoveFromGame1->isEnabled());
+    EXPECT_TRUE(chat.SettoJustWatch1->isEnabled());
+    chat.label_playername1ContextPopup(2);
+    EXPECT_TRUE(chat.RemoveFromGame1->isEnabled());
+    chat.RemoveFromGame1->trigger();
+    EXPECT_TRUE(bob->closedByHost());
+    EXPECT_TRUE(waitForLine(chat, "Bob disconnected."));
+
+    // A window that does not host offers nothing and sends nothing.
+    chat.hosting = false;
+    auto cat = player("Cat");
+    ASSERT_TRUE(waitForLine(chat, "Cat is Connected."));
+    chat.label_playername1ContextPopup(2);
+    EXPECT_FALSE(chat.RemoveFromGame1->isEnabled());
+    EXPECT_FALSE(chat.SettoJustWatch1->isEnabled());
+    chat.kicking(2);
+    cat->send("CMD_chat+2+still here|clRed");
+    EXPECT_TRUE(waitForLine(chat, "Cat chats: still here"));
+}
+
+TEST_F(SessionTest, JustWatchMarkFollowsTheHostNotTheClick) {
+    auto game = window({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    chat.JustWatch1->trigger();
+    EXPECT_FALSE(chat.JustWatch1->isChecked()) << "no mark before the host's echo";
+    ASSERT_TRUE(waitForLine(chat, "Ann is just watching"));
+    EXPECT_TRUE(chat.JustWatch1->isChecked());
+    EXPECT_FALSE(chat.image_eyes[1]->isHidden());
+
+    chat.JustWatch1->trigger();
+    EXPECT_TRUE(chat.JustWatch1->isChecked());
+    ASSERT_TRUE(waitForLine(chat, "Ann now playing again"));
+    EXPECT_FALSE(chat.JustWatch1->isChecked());
+    EXPECT_TRUE(chat.image_eyes[1]->isHidden());
+
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForLine(chat, "Bob is Connected."));
+    chat.label_playername1ContextPopup(2);
+    chat.SettoJustWatch1->trigger();
+    ASSERT_TRUE(waitForLine(chat, "Bob is just watching"));
+    EXPECT_FALSE(chat.JustWatch1->isChecked()) << "another seat's report leaves our mark alone";
+}
+
+TEST_F(SessionTest, GameIsFullThenTheWindowCloses) {
+    TServer host;
+    host.Sock1.setPortName(QString::number(port));
+    host.Sock1.setListen(true);
+    std::vector<std::unique_ptr<ProtocolClient>> nine;
+    for (int i = 1; i <= 9; ++i)
+        nine.push_back(player("P" + QString::number(i)));
+    ASSERT_TRUE(waitFor([&] { return host.connectionCount() == 9; }));
+
+    auto game = window({"Late", "127.0.0.1", "false"});
+    Tchat& chat = game->chat();
+    QSignalSpy closed(&chat, &Tchat::closed);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        box = chat.findChild<QMessageBox*>();
+        return box && box->isVisible();
+    }));
+    EXPECT_EQ(box->text(), "Game is full");
+    EXPECT_EQ(closed.count(), 0) << "the player reads the box before the window goes";
+    box->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(waitFor([&] { return closed.count() == 1; }));
+}
+
+TEST_F(SessionTest, MalformedMessagesFromTheHostBecomeOneRedLineEach) {
+    RawSocket fakeHost;
+    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
+    int boxes = 0;
+    platform::setExceptionHandler([&](const std::exception&) { ++boxes; });
+    auto game = window({"Ann", "127.0.0.1", "false"});
+    Tchat& chat = game->chat();
+    RawSocket link = fakeHost.accept();
+    ASSERT_TRUE(link.isValid());
+    link.sendAll("CMD_sendlogininfo+x" + T + "CMD_newplayerinfo+junk+Q" + T + "garbage" + T +
+                 "CMD_chat+plain line" + T + "CMD_justwatching+99+1" + T +
+                 "CMD_playerdisconnected+7+Nobody" + T + "CMD_sendlogininfo+2" + T);
+    ASSERT_TRUE(waitFor([&] { return chat.loggedin; }));
+    EXPECT_EQ(chat.myseat, 2);
+    EXPECT_EQ(colourOfLine(chat, "'x' is not a valid integer value"), QColor(Qt::red));
+    EXPECT_EQ(colourOfLine(chat, "'junk' is not a valid integer value"), QColor(Qt::red));
+    EXPECT_EQ(colourOfLine(chat, "plain line"), QColor(Qt::red));
+    EXPECT_EQ(boxes, 0);
+    EXPECT_FALSE(chat.findChild<QMessageBox*>());
+    EXPECT_EQ(link.readExactly(27), "CMD_logininfo+2+1.0.3+Ann" + T + T);
+    platform::setExceptionHandler(nullptr);
+}
