@@ -31,6 +31,21 @@ GameApplication::GameApplication(QStringList parameters) {
     m_gamestartform = create(m_forms.gamestartform);
     m_phrases = create(m_forms.phrases);
     m_download = create(m_forms.download);
+    connectWindows();
+}
+
+// The links between windows that the player window does not make itself.
+void GameApplication::connectWindows() {
+    Tchat* chat = m_chat.get();
+    // The host paces its computer players by the hosting player's setting.
+    m_server->setBotSpeedSource([chat] { return chat->botSpeedTag; });
+    m_gamestartform->onStartGame = [chat](bool bonus, bool team) { chat->startgame(bonus, team); };
+    m_phrases->onPhrasesChanged = [chat](const QStringList& phrases) {
+        for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
+            chat->setPhrase(button, phrases[button - 1]);
+    };
+    Tabout* about = m_about.get();
+    m_help->onShowAbout = [about] { about->show(); };
 }
 
 GameApplication::~GameApplication() {

@@ -32,6 +32,8 @@ public:
     void start();
 
 private:
+    void connectWindows();
+
     TFormSet m_forms;
     // Declared in creation order, so they are destroyed in the reverse order.
     std::unique_ptr<Tchat> m_chat;

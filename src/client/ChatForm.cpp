@@ -4,7 +4,6 @@
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
-#include "platform/IniFile.h"
 #include "platform/Logging.h"
 #include "platform/NamedMutex.h"
 #include "windows/DownloadForm.h"
@@ -20,13 +19,7 @@
 
 namespace {
 
-const QString SettingsSection = QStringLiteral("Dunvex");
-const QString SettingsFileName = QStringLiteral("kelvlobby.ini");
 const QString LoopbackAddress = QStringLiteral("127.0.0.1");
-
-QColor toQColor(TColor color) {
-    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
-}
 
 } // namespace
 
@@ -36,9 +29,11 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     , m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
-    buildMenus();
     buildPanels();
+    buildChat();
+    buildMenus();
     buildRoster();
+    FormResize();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
     FormCreate();
@@ -70,12 +65,16 @@ void Tchat::buildMenus() {
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("Exit"), this, &Tchat::Exit1Click);
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
-    JustWatch1 = options->addAction(QStringLiteral("Just Watch"), this, &Tchat::JustWatch1Click);
-    JustWatch1->setCheckable(true);
+    buildOptionsMenu(menuBar()->addMenu(QStringLiteral("Options")));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    ViewTally1 = view->addAction(QStringLiteral("View Tally"), this, &Tchat::ViewTally1Click);
     SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
+    PhraseList1 = view->addAction(QStringLiteral("Phrase List"), this, &Tchat::PhraseList1Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    Help2 = help->addAction(QStringLiteral("Help"), this, &Tchat::Help2Click);
+    About1 = help->addAction(QStringLiteral("About"), this, &Tchat::About1Click);
 }
 
 void Tchat::buildPanels() {
@@ -103,22 +102,6 @@ void Tchat::buildPanels() {
     panel_scorecard = new QFrame(background);
     panel_scorecard->setObjectName(QStringLiteral("panel_scorecard"));
     panel_scorecard->setGeometry(484, 0, 281, 426);
-}
-
-void Tchat::addlinetochat(const QString& text, TColor color) {
-    qCInfo(lcChat).noquote() << text;
-    QTextCursor cursor(mainchat->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!mainchat->document()->isEmpty())
-        cursor.insertBlock();
-    QTextCharFormat format;
-    format.setForeground(toQColor(color));
-    const qsizetype colon = text.indexOf(QLatin1Char(':'));
-    const qsizetype boldLength = colon < 0 ? 0 : colon + 1;
-    format.setFontWeight(QFont::Bold);
-    cursor.insertText(text.left(boldLength), format);
-    format.setFontWeight(QFont::Normal);
-    cursor.insertText(text.mid(boldLength), format);
 }
 
 // ---------------------------------------------------------------- launch
@@ -226,28 +209,4 @@ void Tchat::FormClose() {
         return;
     savedBounds = *bounds;
     writeSettings(*bounds);
-}
-
-void Tchat::loadinifile() {
-    platform::IniFile ini(platform::dataFilePath(SettingsFileName));
-    const QRect bounds(ini.readInteger(SettingsSection, QStringLiteral("Left"), 3),
-                       ini.readInteger(SettingsSection, QStringLiteral("Top"), 3),
-                       ini.readInteger(SettingsSection, QStringLiteral("Width"), 783),
-                       ini.readInteger(SettingsSection, QStringLiteral("Height"), 512));
-    savedBounds = bounds;
-    client::setOuterBounds(*this, bounds);
-}
-
-void Tchat::saveinifile() {
-    writeSettings(client::outerBounds(*this));
-}
-
-void Tchat::writeSettings(const QRect& bounds) {
-    platform::IniFile ini(platform::dataFilePath(SettingsFileName));
-    ini.writeInteger(SettingsSection, QStringLiteral("Top"), bounds.top());
-    ini.writeInteger(SettingsSection, QStringLiteral("Left"), bounds.left());
-    ini.writeInteger(SettingsSection, QStringLiteral("Width"), bounds.width());
-    ini.writeInteger(SettingsSection, QStringLiteral("Height"), bounds.height());
-    if (!ini.save())
-        qCWarning(lcLaunch) << "settings could not be written";
 }

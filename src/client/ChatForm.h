@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/ChatLinks.h"
 #include "client/FormSet.h"
 #include "net/ColorText.h"
 #include "net/GameSocket.h"
@@ -8,18 +9,22 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QStringList>
+#include <QTextBlock>
 #include <QTimer>
 #include <array>
 #include <deque>
 #include <memory>
 
 class QAction;
+class QActionGroup;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMessageBox;
 class QPushButton;
 class QTextEdit;
+class QToolButton;
 
 namespace platform {
 class NamedMutex;
@@ -68,6 +73,43 @@ public:
     QAction* JustWatch1 = nullptr;
     QAction* SpyList1 = nullptr;
 
+    // Chat.
+    QLineEdit* mychat = nullptr;
+    std::array<QToolButton*, 11> b_phrase{}; // 1..10; a phrase is its button's tool tip
+    QLabel* Image4 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* ScrollChatOff1 = nullptr;
+    QAction* ScrollOff1 = nullptr;
+    bool phraseready = true;
+    int phraseticks = 0;
+
+    // Options, View and Help menus.
+    QAction* PlaySounds1 = nullptr;
+    QAction* TurnSound1 = nullptr;
+    QAction* Classic1 = nullptr;
+    QAction* New1 = nullptr;
+    QAction* PlayChatterSounds1 = nullptr;
+    QAction* BotSpeed1 = nullptr;
+    QAction* Slow1 = nullptr;
+    QAction* Normal1 = nullptr;
+    QAction* Fast1 = nullptr;
+    QAction* TextColor1 = nullptr;
+    QAction* ActionColor1 = nullptr;
+    std::array<QAction*, 4> textSizeItems{}; // N8, N10, N12, N14
+    QAction* ResetScreenLocation1 = nullptr;
+    QAction* doubleCheck = nullptr; // "double" in the menu's own naming
+    QAction* ViewTally1 = nullptr;
+    QAction* PhraseList1 = nullptr;
+    QAction* Help2 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Settings held by the window.
+    TColor textColor = clBlack;   // ColorDialog
+    TColor actionColor = clBlack; // ColorDialog2
+    int botSpeedTag = 750;        // BotSpeed1's tag: 500, 1000 or 1500 once loaded
+    int turnSoundTag = 0;         // TurnSound1's tag: 0 Classic, 1 New
+
     // The one way to write a line to the chat: bold up to the first ":".
     void addlinetochat(const QString& text, TColor color);
 
@@ -101,6 +143,33 @@ public:
     void UnsetJustWatch1Click();
     void SpyList1Click();
 
+    // Chat.
+    void sendit();
+    void b_phrase1Click(int button);
+    void Copy1Click();
+    void ScrollChatOff1Click();
+    void PhraseList1Click();
+    void Image4Click();
+    void mainchatMouseMove(const QPoint& position);
+    void mainchatMouseDown(Qt::MouseButton button, const QPoint& position);
+    void setPhrase(int button, const QString& phrase);
+    QString phrase(int button) const;
+
+    // Options, View and Help.
+    void TextColor1Click();
+    void ActionColor1Click();
+    void N14Click(int size);
+    void Slow1Click(QAction* item);
+    void PlaySounds1Click();
+    void New1Click(QAction* item);
+    void PlayChatterSounds1Click();
+    void doubleClick();
+    void ResetScreenLocation1Click();
+    void ViewTally1Click();
+    void Help2Click();
+    void About1Click();
+    void startgame(bool bonus, bool team);
+
     void playsound(const QString& name);
     void sendToHost(const QByteArray& message);
 
@@ -114,6 +183,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -122,6 +192,12 @@ private:
     void buildMenus();
     void buildPanels();
     void buildRoster();
+    void buildChat();
+    void buildOptionsMenu(QMenu* options);
+    void FormResize();
+    int chatTextSize() const;
+    bool mychatKeyPress(int key);
+    std::optional<std::pair<QTextBlock, client::ChatLink>> linkAt(const QPoint& position) const;
     void openPresenceConnection();
     void writeSettings(const QRect& bounds);
     void dispatch(const net::WireLine& line);

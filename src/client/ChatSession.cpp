@@ -40,6 +40,9 @@ QString spyEntry(int slot, const QString& name) {
     return QString::number(slot) + ": " + name;
 }
 
+// Ticks of the 1 ms timer before the next phrase may go.
+constexpr int PhraseCoolDownTicks = 100;
+
 } // namespace
 
 // ---------------------------------------------------------------- roster controls
@@ -165,11 +168,17 @@ void Tchat::wakePump() {
         Timer1.start();
 }
 
-// One message per tick while messages wait; no wake-ups when nothing does.
+// One message per tick while messages wait, and the phrase cool-down counted
+// in ticks while it runs; no wake-ups when there is nothing to do.
 void Tchat::Timer1Timer() {
     processsocktimer();
+    if (!phraseready && ++phraseticks > PhraseCoolDownTicks) {
+        phraseready = true;
+        phraseticks = 0;
+    }
     if (receivedlist.empty()) {
-        Timer1.stop();
+        if (phraseready)
+            Timer1.stop();
         closeWhenQueueIsDone();
     }
 }
@@ -280,14 +289,6 @@ void Tchat::justwatching(const QString& arguments) {
     const QString name = label_playername[slot]->text();
     addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
     image_eyes[slot]->setVisible(watching);
-}
-
-void Tchat::chatrecieved(const QString& arguments) {
-    const qsizetype bar = arguments.indexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return addlinetochat(arguments, clRed);
-    const auto color = net::StringToColor(arguments.mid(bar + 1));
-    addlinetochat(arguments.left(bar), color.value_or(clRed));
 }
 
 // The game has no free slot: say so, then the program ends.

@@ -1,7 +1,91 @@
 #include "windows/AboutForm.h"
 
+#include "controls/URL.h"
+#include "net/WireProtocol.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString MakerAddress = QStringLiteral("www.dunvex.example");
+
+QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
 Tabout::Tabout(QWidget* parent)
     : QWidget(parent, Qt::Tool) {
+    setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("Dunvex - About"));
-    resize(304, 174);
+    setFixedSize(304, 174);
+
+    URL1 = new TURL(this);
+    URL1->setObjectName(QStringLiteral("URL1"));
+    URL1->URL = MakerAddress;
+    URL1->URLType = TURL::utHttp;
+
+    auto* layout = new QVBoxLayout(this);
+    image_logo = namedLabel(QStringLiteral("image_logo"), QStringLiteral("Dunvex"), this);
+    image_logo->setAlignment(Qt::AlignCenter);
+    image_logo->setStyleSheet(QStringLiteral("font: bold 28px; color: #0b5d1e;"));
+    layout->addWidget(image_logo);
+
+    Label7 = namedLabel(QStringLiteral("Label7"), MakerAddress, this);
+    Label7->setAlignment(Qt::AlignCenter);
+    Label7->setStyleSheet(QStringLiteral("font-weight: bold; text-decoration: underline;"
+                                         "color: #008000;"));
+    Label7->setCursor(Qt::PointingHandCursor);
+    Label7->installEventFilter(this);
+    layout->addWidget(Label7);
+
+    label_notice1 = namedLabel(QStringLiteral("label_notice1"),
+                               QStringLiteral("Copyright (c) 2026 The Dunvex developers"), this);
+    label_notice2 = namedLabel(QStringLiteral("label_notice2"),
+                               QStringLiteral("Free software under the MIT License"), this);
+    for (QLabel* notice : {label_notice1, label_notice2}) {
+        notice->setAlignment(Qt::AlignCenter);
+        notice->setStyleSheet(QStringLiteral("font-size: 7pt;"));
+        layout->addWidget(notice);
+    }
+
+    auto* bottom = new QHBoxLayout;
+    label_version = namedLabel(QStringLiteral("label_version"), QStringLiteral("Version"), this);
+    version = namedLabel(QStringLiteral("version"), QString::fromLatin1(net::GameVersion), this);
+    label_build = namedLabel(QStringLiteral("label_build"), QStringLiteral(".13"), this);
+    bottom->setSpacing(0);
+    bottom->addWidget(label_version);
+    bottom->addSpacing(4);
+    bottom->addWidget(version);
+    bottom->addWidget(label_build);
+    bottom->addStretch(1);
+    button_done = new QPushButton(QStringLiteral("Done"), this);
+    button_done->setObjectName(QStringLiteral("button_done"));
+    connect(button_done, &QPushButton::clicked, this, &Tabout::Button1Click);
+    bottom->addWidget(button_done);
+    layout->addLayout(bottom);
+}
+
+bool Tabout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label7 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Label7Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tabout::Label7Click() {
+    URL1->open();
+}
+
+void Tabout::Button1Click() {
+    close();
 }

@@ -1,10 +1,26 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
-// The hosting player's choice of game before the start.
+class QCheckBox;
+class QFrame;
+class QPushButton;
+
+// The hosting player's choice of game before the start. Created once and only
+// hidden between games, so the boxes offer the last choice again.
 class Tgamestartform : public QWidget {
     Q_OBJECT
 public:
     explicit Tgamestartform(QWidget* parent = nullptr);
+
+    QFrame* panel_main = nullptr;
+    QCheckBox* team = nullptr;
+    QCheckBox* bonus = nullptr;
+    QPushButton* button_start = nullptr;
+
+    // Set by the player window: starts the game with the chosen options.
+    std::function<void(bool bonus, bool team)> onStartGame;
+
+    void button_startClick();
 };

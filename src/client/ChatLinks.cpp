@@ -1,0 +1,49 @@
+#include "client/ChatLinks.h"
+
+#include <array>
+
+namespace client {
+
+namespace {
+
+constexpr std::array<const char*, 8> Prefixes = {"http://",   "ftp://", "file://", "gopher://",
+                                                 "telnet://", "news:",  "mailto:", "www."};
+
+bool isBreak(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+bool canEndLink(QChar c) {
+    return c == QLatin1Char('/') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+}
+
+} // namespace
+
+std::optional<ChatLink> findLink(const QString& text, qsizetype position) {
+    if (position < 0 || position >= text.size() || isBreak(text[position]))
+        return std::nullopt;
+    qsizetype wordStart = position;
+    while (wordStart > 0 && !isBreak(text[wordStart - 1]))
+        --wordStart;
+    qsizetype wordEnd = position;
+    while (wordEnd < text.size() && !isBreak(text[wordEnd]))
+        ++wordEnd;
+    const QString word = text.mid(wordStart, wordEnd - wordStart).toLower();
+
+    for (const char* prefix : Prefixes) {
+        const qsizetype found = word.indexOf(QLatin1String(prefix));
+        if (found < 0)
+            continue;
+        qsizetype end = word.size();
+        while (end > found && !canEndLink(word[end - 1]))
+            --end;
+        const qsizetype length = end - found;
+        if (length <= qsizetype(qstrlen(prefix)))
+            return std::nullopt;
+        return ChatLink{wordStart + found, length};
+    }
+    return std::nullopt;
+}
+
+} // namespace client

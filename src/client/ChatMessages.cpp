@@ -1,0 +1,283 @@
+// The chat of the player window: the display, the entry line, the phrase
+// buttons with their cool-down, and web links in the display.
+#include "client/ChatForm.h"
+#include "client/ChatLinks.h"
+#include "client/ColorConversion.h"
+#include "controls/URL.h"
+#include "platform/Logging.h"
+#include "windows/AboutForm.h"
+#include "windows/PhrasesForm.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+
+using net::WireMessage;
+
+namespace {
+
+const QString EnterChatHere = QStringLiteral("<Enter Chat Here>");
+const std::array<QString, 11> DesignPhrases = {
+    QString(),
+    QStringLiteral("Way To Go!"),
+    QStringLiteral("Good One!"),
+    QStringLiteral("Nice Try!"),
+    QStringLiteral("Excellent!"),
+    QStringLiteral("Brilliant!"),
+    QStringLiteral("Wow, WTG!"),
+    QStringLiteral("Thanks!"),
+    QStringLiteral("Way To Go Teamie!"),
+    QStringLiteral("Good Game Everyone!"),
+    QStringLiteral("See ya!"),
+};
+
+// A small round badge with a symbol: the phrase buttons' pictures.
+QIcon phraseIcon(int button) {
+    static const char* const Symbols[] = {"",  "\u2605", "\u263A", "\u2665", "!",     "\u2600",
+                                          "W", "\u2713", "T",      "GG",     "\u266A"};
+    QPixmap picture(16, 14);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor::fromHsv((button * 36) % 360, 140, 230));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 15, 13), 4, 4);
+    painter.setPen(Qt::black);
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(picture.rect(), Qt::AlignCenter, QString::fromUtf8(Symbols[button]));
+    return QIcon(picture);
+}
+
+} // namespace
+
+void Tchat::buildChat() {
+    QWidget* background = centralWidget();
+    mainchat->setStyleSheet(QStringLiteral("QTextEdit { background: #CCC8B3; }"));
+    mainchat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mainchat->document()->setDocumentMargin(5);
+    mainchat->setContextMenuPolicy(Qt::CustomContextMenu);
+    mainchat->viewport()->setMouseTracking(true);
+    mainchat->viewport()->installEventFilter(this);
+    QFont chatFont(QStringLiteral("Sans Serif"));
+    chatFont.setPointSize(8);
+    mainchat->setFont(chatFont);
+
+    PopupMenu1 = new QMenu(this);
+    Copy1 = PopupMenu1->addAction(QStringLiteral("Copy"), this, &Tchat::Copy1Click);
+    Copy1->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
+    PopupMenu1->addSeparator();
+    ScrollChatOff1 =
+        PopupMenu1->addAction(QStringLiteral("Scroll Chat Off"), this, &Tchat::ScrollChatOff1Click);
+    ScrollChatOff1->setCheckable(true);
+    ScrollChatOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(mainchat, &QTextEdit::customContextMenuRequested, this,
+            [this](QPoint at) { PopupMenu1->popup(mainchat->mapToGlobal(at)); });
+
+    mychat = new QLineEdit(EnterChatHere, background);
+    mychat->setObjectName(QStringLiteral("mychat"));
+    mychat->setGeometry(0, 426, 366, 22);
+    mychat->setFrame(false);
+    mychat->installEventFilter(this);
+
+    Image4 = new QLabel(background);
+    Image4->setObjectName(QStringLiteral("Image4"));
+    Image4->setGeometry(368, 426, 114, 22);
+    Image4->setText(QStringLiteral("<b><font color='#0b5d1e'>www.dunvex.example</font></b>"));
+    Image4->setCursor(Qt::PointingHandCursor);
+    Image4->installEventFilter(this);
+
+    for (int button = 1; button <= 10; ++button) {
+        auto* phraseButton = new QToolButton(background);
+        phraseButton->setObjectName(QStringLiteral("b_phrase%1").arg(button));
+        phraseButton->setGeometry(488 + (button - 1) * 27, 430, 25, 19);
+        phraseButton->setAutoRaise(true);
+        phraseButton->setIcon(phraseIcon(button));
+        phraseButton->setToolTip(DesignPhrases[button]);
+        phraseButton->setProperty("tag", button);
+        if (button <= 9)
+            connect(phraseButton, &QToolButton::clicked, this,
+                    [this, button] { b_phrase1Click(button); });
+        b_phrase[button] = phraseButton;
+    }
+}
+
+QString Tchat::phrase(int button) const {
+    return b_phrase[button]->toolTip();
+}
+
+void Tchat::setPhrase(int button, const QString& text) {
+    b_phrase[button]->setToolTip(text);
+}
+
+void Tchat::addlinetochat(const QString& text, TColor color) {
+    qCInfo(lcChat).noquote() << text;
+    QScrollBar* scroll = mainchat->verticalScrollBar();
+    const bool keepView = ScrollChatOff1 && ScrollChatOff1->isChecked();
+    const int firstVisible = scroll->value();
+    const QTextCursor selection = mainchat->textCursor();
+
+    QTextCursor cursor(mainchat->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!mainchat->document()->isEmpty())
+        cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(client::toQColor(color));
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    const qsizetype boldLength = colon < 0 ? 0 : colon + 1;
+    format.setFontWeight(QFont::Bold);
+    cursor.insertText(text.left(boldLength), format);
+    format.setFontWeight(QFont::Normal);
+    cursor.insertText(text.mid(boldLength), format);
+
+    if (keepView) {
+        mainchat->setTextCursor(selection);
+        scroll->setValue(firstVisible);
+    } else {
+        scroll->setValue(scroll->maximum());
+    }
+}
+
+void Tchat::chatrecieved(const QString& arguments) {
+    const qsizetype bar = arguments.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return addlinetochat(arguments, clRed);
+    const auto color = net::StringToColor(arguments.mid(bar + 1));
+    addlinetochat(arguments.left(bar), color.value_or(clRed));
+}
+
+// ---------------------------------------------------------------- sending
+
+bool Tchat::mychatKeyPress(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    sendit();
+    return true;
+}
+
+void Tchat::sendit() {
+    if (!loggedin)
+        return;
+    const QString text = mychat->text();
+    if (!text.isEmpty() && !text.startsWith(QLatin1Char('/'))) {
+        sendToHost(WireMessage("CMD_chat")
+                       .field(myseat)
+                       .field(text + '|' + net::ColorToString(textColor))
+                       .bytes());
+    } else if (text.startsWith(QLatin1String("/me"))) {
+        sendToHost(WireMessage("CMD_action")
+                       .field(myseat)
+                       .field(text.mid(4) + '|' + net::ColorToString(actionColor))
+                       .bytes());
+    }
+    mychat->clear();
+}
+
+void Tchat::b_phrase1Click(int button) {
+    if (!phraseready || !loggedin)
+        return;
+    const QString text = phrase(button);
+    const QString said = text.startsWith(QLatin1String("/me ")) ? text.mid(4) : "says: " + text;
+    sendToHost(WireMessage("CMD_action")
+                   .field(myseat)
+                   .field(said + '|' + net::ColorToString(actionColor))
+                   .bytes());
+    phraseready = false;
+    phraseticks = 0;
+    Timer1.start();
+}
+
+// ---------------------------------------------------------------- display
+
+void Tchat::Copy1Click() {
+    QApplication::clipboard()->setText(mainchat->textCursor().selectedText());
+}
+
+void Tchat::ScrollChatOff1Click() {
+    // Both items toggle one switch; whichever was clicked, both show its state.
+    const bool off = sender() == ScrollOff1 ? ScrollOff1->isChecked() : ScrollChatOff1->isChecked();
+    ScrollChatOff1->setChecked(off);
+    ScrollOff1->setChecked(off);
+}
+
+void Tchat::PhraseList1Click() {
+    if (!m_forms.phrases)
+        return;
+    QStringList nine;
+    for (int button = 1; button <= 9; ++button)
+        nine << phrase(button);
+    m_forms.phrases->setPhrases(nine);
+    m_forms.phrases->show();
+}
+
+void Tchat::Image4Click() {
+    if (m_forms.about)
+        m_forms.about->URL1->open();
+}
+
+// The link under a point of the display: none beyond the end of a line.
+std::optional<std::pair<QTextBlock, client::ChatLink>> Tchat::linkAt(const QPoint& position) const {
+    const QPoint inDocument(position.x() + mainchat->horizontalScrollBar()->value(),
+                            position.y() + mainchat->verticalScrollBar()->value());
+    if (mainchat->document()->documentLayout()->hitTest(inDocument, Qt::ExactHit) < 0)
+        return std::nullopt;
+    const QTextCursor at = mainchat->cursorForPosition(position);
+    const auto link = client::findLink(at.block().text(), at.positionInBlock());
+    if (!link)
+        return std::nullopt;
+    return std::make_pair(at.block(), *link);
+}
+
+void Tchat::mainchatMouseMove(const QPoint& position) {
+    mainchat->viewport()->setCursor(linkAt(position) ? Qt::PointingHandCursor : Qt::IBeamCursor);
+}
+
+void Tchat::mainchatMouseDown(Qt::MouseButton button, const QPoint& position) {
+    if (button != Qt::LeftButton)
+        return;
+    const auto found = linkAt(position);
+    if (!found)
+        return;
+    const auto& [block, link] = *found;
+    QTextCursor selection(block);
+    selection.setPosition(block.position() + int(link.start));
+    selection.setPosition(block.position() + int(link.start + link.length),
+                          QTextCursor::KeepAnchor);
+    mainchat->setTextCursor(selection);
+    controls::shellOpen(selection.selectedText());
+}
+
+bool Tchat::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mychat && event->type() == QEvent::KeyPress) {
+        if (mychat->text() == EnterChatHere)
+            mychat->clear();
+        return mychatKeyPress(static_cast<QKeyEvent*>(event)->key());
+    }
+    if (watched == mainchat->viewport() && event->type() == QEvent::MouseMove) {
+        mainchatMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
+    } else if (watched == mainchat->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        // A click on a link is ours: the display must not move the selection after it.
+        const bool onLink = mouse->button() == Qt::LeftButton && linkAt(at);
+        mainchatMouseDown(mouse->button(), at);
+        if (onLink)
+            return true;
+    } else if (watched == Image4 && event->type() == QEvent::MouseButtonRelease) {
+        Image4Click();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,269 @@
+// The chat and the settings of the player window, with its own host, offscreen.
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "client/ChatLinks.h"
+#include "controls/URL.h"
+#include "host/ServerForm.h"
+#include "platform/IniFile.h"
+#include "support/ProtocolClient.h"
+#include "windows/GameStartForm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+using client::findLink;
+
+namespace {
+
+const QByteArray T(1, char(0xFF));
+
+class ChatTest : public testing::Test {
+protected:
+    void SetUp() override {
+        lobby.listenOn("127.0.0.1", 0);
+        qputenv("DUNVEX_PORT", QByteArray::number(port));
+        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
+        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+        controls::setShellOpenHandler([this](const QString& target) {
+            opened << target;
+            return true;
+        });
+    }
+    void TearDown() override { controls::setShellOpenHandler(nullptr); }
+
+    void writeSettings(const QByteArray& content) {
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QString settingsPath() const { return home.filePath("kelvlobby.ini"); }
+
+    // A solo game, logged in as "You" with the settings loaded.
+    std::unique_ptr<GameApplication> solo() {
+        auto game = std::make_unique<GameApplication>(QStringList());
+        game->start();
+        EXPECT_TRUE(waitForLine(game->chat(), "You are Connected."));
+        return game;
+    }
+
+    static bool waitForLine(Tchat& chat, const QString& line) {
+        return waitFor(
+            [&] { return chat.mainchat->toPlainText().split(QLatin1Char('\n')).contains(line); });
+    }
+    static int countLines(Tchat& chat, const QString& line) {
+        return int(chat.mainchat->toPlainText().split(QLatin1Char('\n')).count(line));
+    }
+    static void type(Tchat& chat, const QString& text) {
+        QTest::keyClicks(chat.mychat, text);
+        QTest::keyClick(chat.mychat, Qt::Key_Return);
+    }
+
+    std::uint16_t port = freeTcpPort();
+    RawSocket lobby;
+    QTemporaryDir home;
+    QStringList opened;
+};
+
+} // namespace
+
+TEST_F(ChatTest, EmptySettingsGiveDefaultsAndTheFirstChangeWritesEveryKey) {
+    writeSettings("");
+    auto game = solo();
+    Tchat& chat = game->chat();
+    EXPECT_EQ(chat.mainchat->font().pointSize(), 8);
+    EXPECT_TRUE(chat.Normal1->isChecked());
+    EXPECT_EQ(chat.botSpeedTag, 1000);
+    EXPECT_TRUE(chat.PlaySounds1->isChecked());
+    EXPECT_TRUE(chat.doubleCheck->isChecked());
+    EXPECT_TRUE(chat.PlayChatterSounds1->isChecked());
+    EXPECT_TRUE(chat.Classic1->isChecked());
+    EXPECT_EQ(chat.textColor, clBlack);
+
+    chat.doubleCheck->trigger();
+    platform::IniFile ini(settingsPath());
+    for (const char* key :
+         {"Textsize", "Textcolor", "Actioncolor", "Botspeed", "Top", "Left", "Width", "Height",
+          "Playsounds", "Doublecheck", "Turnsound", "ChatterSounds"})
+        EXPECT_NE(ini.readString("Dunvex", key, "<none>"), "<none>") << key;
+    EXPECT_EQ(ini.readString("Dunvex", "Doublecheck", ""), "false");
+    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clBlack");
+}
+
+TEST_F(ChatTest, OddValuesFallBackAndAreWrittenBackCleanly) {
+    writeSettings("[Lobby]\nNick=Ann\n[Dunvex]\nBotspeed=750\nPlaysounds=False\nTextsize=11\n"
+                  "Textcolor=$000000FF\nActioncolor=nonsense\nTurnsound=1\n");
+    auto game = solo();
+    Tchat& chat = game->chat();
+    EXPECT_TRUE(chat.Normal1->isChecked());
+    EXPECT_TRUE(chat.PlaySounds1->isChecked()) << "only the exact text false is false";
+    EXPECT_EQ(chat.mainchat->font().pointSize(), 11);
+    for (QAction* item : chat.textSizeItems)
+        EXPECT_FALSE(item->isChecked());
+    EXPECT_EQ(chat.textColor, clRed);
+    EXPECT_EQ(chat.actionColor, clBlack);
+    EXPECT_TRUE(chat.New1->isChecked());
+
+    chat.Fast1->trigger();
+    platform::IniFile ini(settingsPath());
+    EXPECT_EQ(ini.readString("Dunvex", "Botspeed", ""), "500");
+    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clRed");
+    EXPECT_EQ(ini.readString("Dunvex", "Turnsound", ""), "1");
+    EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
+    EXPECT_EQ(game->server().botspeed(), 500) << "the host paces its players by this window";
+}
+
+TEST_F(ChatTest, WordBotSpeedReadsAsNormalAndCancelledActionColourStillSaves) {
+    writeSettings("[Dunvex]\nBotspeed=fast\n");
+    auto game = solo();
+    Tchat& chat = game->chat();
+    EXPECT_EQ(chat.botSpeedTag, 1000);
+    chat.ActionColor1->trigger();
+    auto* dialog = chat.findChild<QColorDialog*>("ColorDialog2");
+    ASSERT_NE(dialog, nullptr);
+    dialog->reject();
+    platform::IniFile ini(settingsPath());
+    EXPECT_EQ(ini.readString("Dunvex", "Botspeed", ""), "1000");
+}
+
+TEST_F(ChatTest, TypedChatAndActionsComeBackThroughTheHost) {
+    auto game = solo();
+    Tchat& chat = game->chat();
+    QTest::keyClick(chat.mychat, Qt::Key_H);
+    EXPECT_EQ(chat.mychat->text(), "h") << "the first key replaces the placeholder";
+    chat.mychat->clear();
+    type(chat, "hello: there");
+    ASSERT_TRUE(waitForLine(chat, "You chats: hello: there"));
+    EXPECT_TRUE(chat.mychat->text().isEmpty());
+    type(chat, "/me waves");
+    type(chat, "/quit now");
+    EXPECT_TRUE(chat.mychat->text().isEmpty()) << "unknown commands are dropped, the line cleared";
+    type(chat, "/meow");
+    ASSERT_TRUE(waitForLine(chat, "You w"));
+    EXPECT_TRUE(waitForLine(chat, "You waves"));
+    EXPECT_FALSE(chat.mainchat->toPlainText().contains("quit"));
+
+    QTextBlock line = chat.mainchat->document()->findBlock(0);
+    while (line.isValid() && line.text() != "You chats: hello: there")
+        line = line.next();
+    QTextCursor cursor(line);
+    cursor.setPosition(line.position() + 10); // inside "chats:"
+    EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
+    cursor.setPosition(line.position() + 17); // inside "hello:"
+    EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Normal) << "bold to the first colon only";
+}
+
+TEST_F(ChatTest, PhrasesWithCoolDownAndAMeSetting) {
+    writeSettings("[Dunvex]\nPhrase3=/me dances\n");
+    auto game = solo();
+    Tchat& chat = game->chat();
+    chat.b_phrase[1]->click();
+    chat.b_phrase[2]->click(); // inside the cool-down: lost, not queued
+    ASSERT_TRUE(waitForLine(chat, "You says: Way To Go!"));
+    ASSERT_TRUE(waitFor([&] { return chat.phraseready; }));
+    chat.b_phrase[3]->click();
+    ASSERT_TRUE(waitForLine(chat, "You dances"));
+    EXPECT_EQ(countLines(chat, "You says: Good One!"), 0);
+    EXPECT_TRUE(waitFor([&] { return !chat.Timer1.isActive(); })) << "the timer sleeps again";
+}
+
+TEST_F(ChatTest, NothingIsSentBeforeLogin) {
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann"});
+    game->start();
+    Tchat& chat = game->chat();
+    chat.mychat->clear();
+    type(chat, "hello");
+    EXPECT_EQ(chat.mychat->text(), "hello");
+    chat.b_phrase[1]->click();
+    EXPECT_TRUE(chat.phraseready);
+    chat.startgame(true, true); // not connected: nothing happens
+}
+
+TEST_F(ChatTest, StartDialogSendsTheChosenGame) {
+    RawSocket fakeHost;
+    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
+    game->start();
+    Tchat& chat = game->chat();
+    RawSocket link = fakeHost.accept();
+    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+1" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.loggedin; }));
+    link.readExactly(27); // the login
+    Tgamestartform& dialog = *game->forms().gamestartform;
+    const QByteArrayList expected = {"CMD_startgame+1+f+false", "CMD_startgame+1+t+false",
+                                     "CMD_startgame+1+f+true", "CMD_startgame+1+t+true"};
+    for (int choice = 0; choice < 4; ++choice) {
+        dialog.show();
+        dialog.bonus->setChecked(choice & 1);
+        dialog.team->setChecked(choice & 2);
+        dialog.button_startClick();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(link.readExactly(expected[choice].size() + 1), expected[choice] + T);
+    }
+}
+
+TEST_F(ChatTest, LinksAreFoundOpenedAndSelected) {
+    EXPECT_FALSE(findLink("http://", 2));
+    EXPECT_FALSE(findLink("hello world", 3));
+    const auto www = findLink("see www.dunvex.example. now", 6);
+    ASSERT_TRUE(www);
+    EXPECT_EQ(www->start, 4);
+    EXPECT_EQ(www->length, 18) << "the full stop is not part of the link";
+    const auto inside = findLink("(xhttp://A.org/x),", 3);
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(inside->start, 2);
+    EXPECT_EQ(inside->length, 14);
+    const auto order = findLink("www.http://x.y", 0);
+    ASSERT_TRUE(order);
+    EXPECT_EQ(order->start, 4) << "prefixes are tried in their order";
+    EXPECT_FALSE(findLink("mailto:!!!", 1));
+
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann"});
+    game->start();
+    Tchat& chat = game->chat();
+    chat.addlinetochat("Ann: visit WWW.Dunvex.Example. today", clBlack);
+    const QTextBlock block = chat.mainchat->document()->lastBlock();
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + 14);
+    const QPoint onLink = chat.mainchat->cursorRect(cursor).center();
+    QTest::mouseMove(chat.mainchat->viewport(), onLink);
+    EXPECT_EQ(chat.mainchat->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(chat.mainchat->viewport(), Qt::LeftButton, {}, onLink);
+    EXPECT_EQ(opened, QStringList{"WWW.Dunvex.Example"});
+    EXPECT_EQ(chat.mainchat->textCursor().selectedText(), "WWW.Dunvex.Example");
+    QTest::mouseClick(chat.mainchat->viewport(), Qt::RightButton, {}, onLink);
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(ChatTest, ScrollChatOffKeepsTheViewAndBothMarksAgree) {
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann"});
+    game->start();
+    Tchat& chat = game->chat();
+    for (int i = 0; i < 60; ++i)
+        chat.addlinetochat(QString("line %1").arg(i), clBlack);
+    QScrollBar* scroll = chat.mainchat->verticalScrollBar();
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    chat.ScrollOff1->trigger();
+    EXPECT_TRUE(chat.ScrollChatOff1->isChecked());
+    scroll->setValue(0);
+    chat.addlinetochat("new line", clBlack);
+    EXPECT_EQ(scroll->value(), 0);
+    chat.ScrollChatOff1->trigger();
+    EXPECT_FALSE(chat.ScrollOff1->isChecked());
+    chat.addlinetochat("another", clBlack);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+
+    chat.textSizeItems[2]->trigger();
+    EXPECT_EQ(chat.mainchat->font().pointSize(), 12);
+    EXPECT_TRUE(chat.textSizeItems[2]->isChecked());
+    EXPECT_FALSE(chat.textSizeItems[0]->isChecked());
+}
