@@ -33,6 +33,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildChat();
     buildMenus();
     buildRoster();
+    buildBoard();
     FormResize();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
@@ -102,6 +103,7 @@ void Tchat::buildPanels() {
     panel_scorecard = new QFrame(background);
     panel_scorecard->setObjectName(QStringLiteral("panel_scorecard"));
     panel_scorecard->setGeometry(484, 0, 281, 426);
+    mainchat->setGeometry(0, 313, 483, 110);
 }
 
 // ---------------------------------------------------------------- launch

@@ -104,6 +104,23 @@ public:
     QAction* Help2 = nullptr;
     QAction* About1 = nullptr;
 
+    // Board and scorecard.
+    std::array<int, 6> diceval{-1, 1, 2, 3, 4, 5}; // [0] the bonus face or -1; [1..5] last faces
+    std::array<QLabel*, 6> dice{};                 // dice1..dice5
+    QLabel* Image2 = nullptr;                      // the keep tray
+    QPushButton* image_throwdice = nullptr;
+    QLabel* label_status = nullptr;
+    QLabel* image_bonusback = nullptr;
+    QLabel* image_bonus = nullptr;
+    QLabel* image_winner = nullptr;
+    QLabel* label_winner = nullptr;
+    QLabel* label_roundnum = nullptr;
+    std::array<QLabel*, 4> image_rolls{}; // 1..3
+    QLabel* label_turn = nullptr;
+    std::array<QLabel*, 16> label{};                // captions of rows 1..15
+    std::array<std::array<QLabel*, 16>, 5> score{}; // score[seat][row]: score1_1..score4_15
+    QMessageBox* zeroScoreBox = nullptr;
+
     // Settings held by the window.
     TColor textColor = clBlack;   // ColorDialog
     TColor actionColor = clBlack; // ColorDialog2
@@ -170,6 +187,26 @@ public:
     void About1Click();
     void startgame(bool bonus, bool team);
 
+    // Board and turn play.
+    void startthegame(const QString& arguments);
+    void clearall();
+    void setbonusdice(const QString& arguments);
+    void getnextplayer(const QString& arguments);
+    void image_throwdiceClick();
+    void thedice(const QString& arguments);
+    void placedice(int die, int face);
+    void dice1Click(int die);
+    void setdice(const QString& arguments);
+    void unsetdice(const QString& arguments);
+    void score1_1Click(int category);
+    void doublecheck(int category);
+    void sendscore(int category);
+    void rollagain();
+    void chooseagain();
+    void pscore(const QString& arguments);
+    void winner(const QString& arguments);
+    void loadchecklist();
+
     void playsound(const QString& name);
     void sendToHost(const QByteArray& message);
 
@@ -193,6 +230,12 @@ private:
     void buildPanels();
     void buildRoster();
     void buildChat();
+    void buildBoard();
+    void buildScorecard();
+    void setRollMarks(int rolls);
+    void colourOwnColumn(TColor color, int lastRow);
+    void placeDieInColumn(int die, int left, const char* hint);
+    void boardClick(QObject* control);
     void buildOptionsMenu(QMenu* options);
     void FormResize();
     int chatTextSize() const;

@@ -97,6 +97,7 @@ void Tchat::buildChat() {
     Image4->setObjectName(QStringLiteral("Image4"));
     Image4->setGeometry(368, 426, 114, 22);
     Image4->setText(QStringLiteral("<b><font color='#0b5d1e'>www.dunvex.example</font></b>"));
+    Image4->setStyleSheet(QStringLiteral("font-size: 10px;"));
     Image4->setCursor(Qt::PointingHandCursor);
     Image4->installEventFilter(this);
 
@@ -278,6 +279,8 @@ bool Tchat::eventFilter(QObject* watched, QEvent* event) {
             return true;
     } else if (watched == Image4 && event->type() == QEvent::MouseButtonRelease) {
         Image4Click();
+    } else if (event->type() == QEvent::MouseButtonRelease && watched->property("tag").isValid()) {
+        boardClick(watched);
     }
     return QMainWindow::eventFilter(watched, event);
 }

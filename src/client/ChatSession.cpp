@@ -79,7 +79,7 @@ void Tchat::buildRoster() {
         auto* eyesLabel = new QLabel(panel_scorecard);
         eyesLabel->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
         eyesLabel->setPixmap(eyes);
-        eyesLabel->setGeometry(columnCentre - 12, 56, 24, 12);
+        eyesLabel->setGeometry(columnCentre - 12, 36, 24, 12);
         eyesLabel->hide();
         image_eyes[seat] = eyesLabel;
     }
@@ -213,10 +213,30 @@ void Tchat::dispatch(const net::WireLine& line) {
                       clBlue);
     else if (command == QLatin1String("CMD_playerdisconnected"))
         playerdisconnected(arguments);
+    else if (command == QLatin1String("CMD_startgame"))
+        startthegame(arguments);
+    else if (command == QLatin1String("CMD_nextplayer"))
+        getnextplayer(arguments);
+    else if (command == QLatin1String("CMD_winner"))
+        winner(arguments);
     else if (command == QLatin1String("CMD_full"))
         gamefull();
     else if (command == QLatin1String("CMD_justwatching"))
         justwatching(arguments);
+    else if (command == QLatin1String("CMD_thedice"))
+        thedice(arguments);
+    else if (command == QLatin1String("CMD_unsetdice"))
+        unsetdice(arguments);
+    else if (command == QLatin1String("CMD_setdice"))
+        setdice(arguments);
+    else if (command == QLatin1String("CMD_chooseagain"))
+        chooseagain();
+    else if (command == QLatin1String("CMD_rollagain"))
+        rollagain();
+    else if (command == QLatin1String("CMD_pscore"))
+        pscore(arguments);
+    else if (command == QLatin1String("CMD_setbonusdice"))
+        setbonusdice(arguments);
 }
 
 // ---------------------------------------------------------------- handlers

@@ -50,6 +50,8 @@ void TServer::FormCreate() {
     Timer1.setSingleShot(true);
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &TServer::Timer1Timer);
+    timer_pauser.setInterval(500);
+    connect(&timer_pauser, &QTimer::timeout, this, &TServer::timer_pauserTimer);
 }
 
 int TServer::connectionCount() const {
@@ -176,8 +178,18 @@ void TServer::dispatch(const ReceivedMessage& message) {
         chat(sender, line.arguments);
     else if (command == QLatin1String("CMD_action"))
         action(sender, line.arguments);
+    else if (command == QLatin1String("CMD_startgame"))
+        startgame(sender, line.arguments);
     else if (command == QLatin1String("CMD_justwatch"))
         justwatch(sender, line.arguments);
+    else if (command == QLatin1String("CMD_rolldice"))
+        rolldice(sender, line.arguments);
+    else if (command == QLatin1String("CMD_unsetdice"))
+        unsetdice(sender, line.arguments);
+    else if (command == QLatin1String("CMD_setdice"))
+        setdice(sender, line.arguments);
+    else if (command == QLatin1String("CMD_setscore"))
+        setscore(sender, line.arguments);
     else if (command == QLatin1String("CMD_playasound"))
         playasound(sender, line.arguments);
 }
@@ -290,15 +302,13 @@ void TServer::justwatch(int sender, const QString& arguments) {
     } else if (state == QLatin1String("1")) {
         players[seat].justwatch = true;
         broadcast(WireMessage("CMD_justwatching").field(seat).field("1").bytes());
-        if (seat == currentplayer) {
+        // A turn already scored only waits for the next; the computer has nothing to do.
+        if (seat == currentplayer && !turnPosted()) {
             Timer1.setInterval(botspeed());
             Timer1.start();
         }
     }
 }
-
-// The computer player takes its next step here.
-void TServer::Timer1Timer() {}
 
 // ---------------------------------------------------------------- sending
 
@@ -376,4 +386,11 @@ void TServer::departure(int slot) {
     m_connections[slot].dropping = false;
     qCInfo(lcHost).noquote() << "slot" << slot << "left";
     emit slotFreed(slot, name);
+    // The departed player's turn ends without a posting. Any seat counts, slot
+    // 1 too: in the dedicated server it is an ordinary connection.
+    if (gameinprogress && slot == currentplayer) {
+        timer_pauser.stop(); // a pause still running would start a second turn
+        Timer1.stop();
+        findplayer();
+    }
 }

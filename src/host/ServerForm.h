@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/RandomGenerator.h"
 #include "net/GameSocket.h"
 #include "net/WireProtocol.h"
 
@@ -47,7 +48,8 @@ public:
     TGameSocket Sock1;    // the listener
     TGameSocket tempsock; // never opened: holds the handlers every connection gets
     QTimer socktimer;     // the message pump, 10 ms
-    QTimer Timer1;        // the computer player's next step
+    QTimer Timer1;        // one-shot: the next roll of a computer-driven seat
+    QTimer timer_pauser;  // three ticks between a posting and the next turn
 
     // Slots 1..11 (index 0 unused).
     std::array<tplayer, 12> players{};
@@ -55,6 +57,19 @@ public:
     bool gameinprogress = false;
     int currentplayer = 0;
     int rollcount = 0; // rolls made in the current turn
+
+    // The dice of the current turn, dice 1..5 (index 0 unused). A live value
+    // is -1 before the turn's first roll, 0 while the die is kept, else its
+    // face; a kept value is 0 or the kept die's face.
+    std::array<int, 6> livedice{};
+    std::array<int, 6> keptdice{};
+    bool teamgame = false;
+    bool bonusgame = false;
+    int bonusface = 0;  // drawn every turn, counts only in a bonus-dice game
+    int pausecount = 0; // ticks of timer_pauser left before the next turn
+
+    // Where rolled faces come from; tests put chosen dice here.
+    std::function<int()> faceSource = [] { return TRandomGenerator::shared().face(); };
 
     // The computer players' pace in milliseconds; the game reads the hosting
     // player's setting, the dedicated server its command line.
@@ -71,6 +86,7 @@ public:
     void tempsockInfo(TGameSocket* sender, TSocketInfo info, const QString& msg);
     void socktimerTimer();
     void Timer1Timer();
+    void timer_pauserTimer();
 
     // Message handlers; `sender` is the slot of the connection the message came from.
     void receivedlogininfo(int sender, const QString& arguments);
@@ -80,6 +96,28 @@ public:
     void action(int sender, const QString& arguments);
     void playasound(int sender, const QString& arguments);
     void justwatch(int sender, const QString& arguments);
+    void startgame(int sender, const QString& arguments);
+    void rolldice(int sender, const QString& arguments);
+    void setdice(int sender, const QString& arguments);
+    void unsetdice(int sender, const QString& arguments);
+    void setscore(int sender, const QString& arguments);
+
+    // The turn engine. The requests take the message's argument text and are
+    // what the computer player calls too, so both act alike.
+    void startgame(const QString& arguments); // starter "+" bonus "t"/"f" "+" team "true"/"false"
+    void rolldice(const QString& arguments);  // seat
+    void setdice(const QString& arguments);   // seat "+" die
+    void unsetdice(const QString& arguments); // seat "+" die
+    void setscore(const QString& arguments);  // seat "+" category
+    void findplayer();
+    void checkforwin();
+    // The computer player takes its step for a computer-driven seat here.
+    void computerplay(int seat);
+
+    // Played by the computer: nobody in the seat, or its player just watches.
+    bool iscomputer(int seat) const { return !players[seat].inuse || players[seat].justwatch; }
+    // The current turn is scored and only waits for the next one.
+    bool turnPosted() const { return m_posted; }
 
     void sendTo(int slot, const QByteArray& message);
     void broadcast(const QByteArray& message);
@@ -115,9 +153,12 @@ private:
     bool isSeatedSender(int sender, int slotField) const;
     void relay(const char* command, int sender, const QString& arguments, const QString& joiner);
     void sendGameState(int slot);
+    bool isOnTurn(int seat) const;
+    void announceCard(int seat, const QString& mark);
 
     std::array<Connection, 12> m_connections{};
     std::deque<ReceivedMessage> m_receivedlist;
     quint64 m_nextSerial = 1;
     std::function<int()> m_botSpeed = [] { return 750; };
+    bool m_posted = false; // set by a posting, cleared by the next turn
 };

@@ -1,0 +1,546 @@
+// The board of the player window: dice, keep tray, roll and start buttons,
+// the scorecard, and the player's own moves. The window decides nothing: it
+// asks the host and draws what the host reports.
+#include "client/ChatForm.h"
+#include "client/ColorConversion.h"
+#include "host/RandomGenerator.h"
+#include "host/ScoringRules.h"
+#include "platform/StrToInt.h"
+#include "windows/TallyListForm.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+
+using net::FieldReader;
+using net::WireMessage;
+
+namespace {
+
+constexpr int DieSize = 32;
+constexpr std::array<QPoint, 6> DiceDesignPositions = {QPoint(),         QPoint(379, 210),
+                                                       QPoint(323, 250), QPoint(387, 234),
+                                                       QPoint(355, 250), QPoint(347, 226)};
+constexpr std::array<int, 6> KeepTops = {0, 18, 50, 82, 114, 146};
+constexpr std::array<int, 6> ScatterColumn = {0, 3, 4, 5, 1, 2};
+// Scorecard rows from top to bottom; 0 is the grand total.
+constexpr std::array<int, 16> RowOrder = {1, 2, 3, 4, 5, 6, 13, 14, 7, 8, 9, 10, 11, 12, 15, 0};
+constexpr int CardTop = 96;
+constexpr int RowHeight = 19;
+constexpr int CaptionWidth = 95;
+constexpr int ColumnWidth = 46;
+
+int rowTop(int row) {
+    const auto at = std::find(RowOrder.begin(), RowOrder.end(), row);
+    return CardTop + int(at - RowOrder.begin()) * RowHeight;
+}
+
+int columnLeft(int seat) {
+    return CaptionWidth + 2 + (seat - 1) * ColumnWidth;
+}
+
+// A die face: plain dice are ivory with black pips, bonus dice gold with red.
+QPixmap dieFace(int face, bool bonus) {
+    QPixmap picture(DieSize, DieSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(60, 60, 60), 1));
+    painter.setBrush(bonus ? QColor(250, 205, 70) : QColor(252, 250, 240));
+    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    static const std::array<std::vector<QPointF>, 7> Pips = {{
+        {},
+        {{16, 16}},
+        {{9, 9}, {23, 23}},
+        {{9, 9}, {16, 16}, {23, 23}},
+        {{9, 9}, {23, 9}, {9, 23}, {23, 23}},
+        {{9, 9}, {23, 9}, {16, 16}, {9, 23}, {23, 23}},
+        {{9, 8}, {23, 8}, {9, 16}, {23, 16}, {9, 24}, {23, 24}},
+    }};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(bonus ? QColor(190, 20, 20) : Qt::black);
+    for (const QPointF& pip : Pips[face])
+        painter.drawEllipse(pip, 3, 3);
+    return picture;
+}
+
+const std::array<QPixmap, 7>& imagelist(bool bonus) {
+    static const auto build = [](bool b) {
+        std::array<QPixmap, 7> faces;
+        for (int face = 1; face <= 6; ++face)
+            faces[face] = dieFace(face, b);
+        return faces;
+    };
+    static const std::array<QPixmap, 7> plain = build(false);
+    static const std::array<QPixmap, 7> golden = build(true);
+    return bonus ? golden : plain;
+}
+
+QPixmap filledPicture(QSize size, QColor fill, QColor border, const QString& text = QString()) {
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(border, 2));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(1, 1, size.width() - 2, size.height() - 2), 6, 6);
+    if (!text.isEmpty()) {
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(19);
+        painter.setFont(font);
+        painter.setPen(QColor(120, 60, 0));
+        painter.drawText(picture.rect(), Qt::AlignCenter, text);
+    }
+    return picture;
+}
+
+QString cellStyle(TColor color, bool bold) {
+    return QStringLiteral("font: %1 13px Arial; color: %2;")
+        .arg(bold ? "bold" : "normal", client::toQColor(color).name());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- building
+
+void Tchat::buildBoard() {
+    panel_board->setStyleSheet(
+        QStringLiteral("#panel_board { background: qradialgradient(cx:0.45, cy:0.5, radius:0.8, "
+                       "stop:0 #1c7a35, stop:1 #0b4f1c); }"));
+
+    Image2 = new QLabel(panel_board);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setGeometry(425, 1, 58, 181);
+    Image2->setPixmap(filledPicture({58, 181}, QColor(90, 50, 20, 200), QColor(200, 160, 90)));
+
+    for (int die = 1; die <= 5; ++die) {
+        auto* picture = new QLabel(panel_board);
+        picture->setObjectName(QStringLiteral("dice%1").arg(die));
+        picture->setGeometry(QRect(DiceDesignPositions[die], QSize(DieSize, DieSize)));
+        picture->setPixmap(imagelist(false)[diceval[die]]);
+        picture->setProperty("tag", die);
+        picture->setProperty("hint", QStringLiteral("1"));
+        picture->setEnabled(false);
+        picture->setCursor(Qt::PointingHandCursor);
+        picture->installEventFilter(this);
+        dice[die] = picture;
+    }
+
+    image_throwdice = new QPushButton(QStringLiteral("Roll the Dice"), panel_board);
+    image_throwdice->setObjectName(QStringLiteral("image_throwdice"));
+    image_throwdice->setGeometry(382, 285, 99, 24);
+    image_throwdice->hide();
+    connect(image_throwdice, &QPushButton::clicked, this, &Tchat::image_throwdiceClick);
+    button_start->setGeometry(382, 285, 99, 24);
+
+    label_status = new QLabel(QStringLiteral("Welcome to Dunvex!"), panel_board);
+    label_status->setObjectName(QStringLiteral("label_status"));
+    label_status->setGeometry(1, 292, 381, 18);
+    label_status->setAlignment(Qt::AlignCenter);
+    label_status->setStyleSheet(QStringLiteral("font: bold 13px; color: white;"));
+
+    image_bonusback = new QLabel(panel_board);
+    image_bonusback->setGeometry(0, 0, 44, 55);
+    image_bonusback->setPixmap(filledPicture({44, 55}, QColor(120, 20, 20), QColor(250, 205, 70)));
+    image_bonusback->hide();
+    image_bonus = new QLabel(panel_board);
+    image_bonus->setObjectName(QStringLiteral("image_bonus"));
+    image_bonus->setGeometry(4, 4, DieSize, DieSize);
+    image_bonus->hide();
+
+    image_winner = new QLabel(panel_board);
+    image_winner->setGeometry(100, 63, 233, 37);
+    image_winner->setPixmap(filledPicture({233, 37}, QColor(250, 205, 70), QColor(120, 60, 0),
+                                          QStringLiteral("\u2605 Winner \u2605")));
+    image_winner->hide();
+    label_winner = new QLabel(QStringLiteral("Winner!"), panel_board);
+    label_winner->setObjectName(QStringLiteral("label_winner"));
+    label_winner->setGeometry(18, 101, 401, 48);
+    label_winner->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label_winner->setWordWrap(true);
+    label_winner->setStyleSheet(QStringLiteral("font: bold 19px; color: #ffe27a;"));
+    label_winner->hide();
+
+    buildScorecard();
+    clearall();
+}
+
+void Tchat::buildScorecard() {
+    panel_scorecard->setStyleSheet(QStringLiteral("#panel_scorecard { background: #f4f1e4; }"));
+    label_roundnum = new QLabel(QStringLiteral("Round #"), panel_scorecard);
+    label_roundnum->setObjectName(QStringLiteral("label_roundnum"));
+    label_roundnum->setGeometry(4, 50, 92, 18);
+    label_roundnum->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    auto* rolls = new QLabel(QStringLiteral("Rolls"), panel_scorecard);
+    rolls->setGeometry(120, 50, 40, 18);
+    for (int mark = 1; mark <= 3; ++mark) {
+        auto* picture = new QLabel(panel_scorecard);
+        picture->setObjectName(QStringLiteral("image_rolls%1").arg(mark));
+        picture->setGeometry(158 + (mark - 1) * 22, 49, 20, 20);
+        picture->setPixmap(
+            dieFace(mark, false).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        picture->hide();
+        image_rolls[mark] = picture;
+    }
+    label_turn = new QLabel(QStringLiteral("Score Card"), panel_scorecard);
+    label_turn->setObjectName(QStringLiteral("label_turn"));
+    label_turn->setGeometry(2, 72, 277, 20);
+    label_turn->setAlignment(Qt::AlignCenter);
+    label_turn->setStyleSheet(QStringLiteral("font: bold 14px; color: maroon;"));
+
+    for (int row = 1; row <= scoring::RowCount; ++row) {
+        auto* caption = new QLabel(scoring::cardLabel(row), panel_scorecard);
+        caption->setObjectName(QStringLiteral("label%1").arg(row));
+        caption->setGeometry(2, rowTop(row), CaptionWidth - 2, RowHeight);
+        caption->setProperty("tag", row);
+        const bool category = row <= scoring::CategoryCount;
+        caption->setStyleSheet(
+            category ? QStringLiteral("QLabel { font: bold 12px; color: maroon; }"
+                                      "QLabel:hover { color: green; background: white; }")
+                     : QStringLiteral("font: bold 12px; color: black;"));
+        if (category) {
+            caption->setCursor(Qt::PointingHandCursor);
+            caption->installEventFilter(this);
+        }
+        label[row] = caption;
+        for (int seat = 1; seat <= 4; ++seat) {
+            auto* cell = new QLabel(panel_scorecard);
+            cell->setObjectName(QStringLiteral("score%1_%2").arg(seat).arg(row));
+            cell->setGeometry(columnLeft(seat), rowTop(row), ColumnWidth - 1, RowHeight);
+            cell->setAlignment(Qt::AlignCenter);
+            if (category) {
+                cell->setProperty("tag", row);
+                cell->installEventFilter(this);
+            }
+            score[seat][row] = cell;
+        }
+    }
+    auto* totalCaption = new QLabel(QStringLiteral("Total:"), panel_scorecard);
+    totalCaption->setGeometry(2, rowTop(0), CaptionWidth - 2, RowHeight);
+    totalCaption->setStyleSheet(QStringLiteral("font: bold 12px;"));
+    for (int seat = 1; seat <= 4; ++seat) {
+        label_score[seat]->setGeometry(columnLeft(seat), rowTop(0), ColumnWidth - 1, RowHeight);
+        auto* separator = new QFrame(panel_scorecard);
+        separator->setFrameShape(QFrame::VLine);
+        separator->setGeometry(columnLeft(seat) - 2, CardTop, 2, 16 * RowHeight);
+    }
+}
+
+// A click on a die, a category caption or a score cell: the control's tag says which.
+void Tchat::boardClick(QObject* control) {
+    const int tag = control->property("tag").toInt();
+    auto* widget = qobject_cast<QWidget*>(control);
+    if (widget && widget->parent() == panel_board) {
+        if (widget->isEnabled())
+            dice1Click(tag);
+    } else if (tag >= 1 && tag <= scoring::CategoryCount) {
+        score1_1Click(tag);
+    }
+}
+
+// ---------------------------------------------------------------- a game
+
+void Tchat::clearall() {
+    for (int seat = 1; seat <= 4; ++seat) {
+        label_score[seat]->setText(QStringLiteral("0"));
+        for (int row = 1; row <= scoring::RowCount; ++row) {
+            const bool ownCategory = seat == myseat && row <= scoring::CategoryCount;
+            score[seat][row]->setText(QString());
+            score[seat][row]->setStyleSheet(cellStyle(ownCategory ? clGreen : clBlack, row > 12));
+        }
+    }
+    image_winner->hide();
+    label_winner->hide();
+}
+
+void Tchat::startthegame(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int starter = fields.number();
+    const QString bonus = fields.text();
+    const QString team = fields.rest();
+    clearall();
+    canact = false;
+    JustWatch1->setChecked(false);
+    diceval[0] = -1;
+    for (int die = 1; die <= 5; ++die)
+        dice[die]->setProperty("hint", QStringLiteral("1"));
+    const bool bonusGame = bonus == QLatin1String("t");
+    image_bonus->setVisible(bonusGame);
+    image_bonusback->setVisible(bonusGame);
+    const QString starterName =
+        starter >= 1 && starter <= 4 ? label_playername[starter]->text() : QString();
+    addlinetochat(starterName +
+                      (team == QLatin1String("true") ? " has started a TEAM" : " has started a") +
+                      (bonusGame ? " BONUS DICE" : "") + " game.",
+                  clBlue);
+    for (int seat = 2; seat <= 4; ++seat)
+        if (label_playername[seat]->text() == QLatin1String("<Waiting>"))
+            label_playername[seat]->setText(label_playername[seat]->toolTip());
+    for (int seat = 1; seat <= 4; ++seat)
+        image_eyes[seat]->hide();
+}
+
+void Tchat::setbonusdice(const QString& arguments) {
+    const int face = platform::StrToInt(arguments);
+    if (face < 1 || face > 6)
+        return;
+    diceval[0] = face;
+    image_bonus->setPixmap(imagelist(true)[face]);
+    image_bonus->show();
+    image_bonusback->show();
+}
+
+void Tchat::setRollMarks(int rolls) {
+    if (rolls < 0 || rolls > 3)
+        return;
+    for (int mark = 1; mark <= 3; ++mark)
+        image_rolls[mark]->setVisible(mark <= rolls);
+}
+
+void Tchat::colourOwnColumn(TColor color, int lastRow) {
+    if (myseat < 1 || myseat > 4)
+        return;
+    for (int row = 1; row <= lastRow; ++row) {
+        QLabel* cell = score[myseat][row];
+        cell->setStyleSheet(
+            cellStyle(color, cell->font().bold() || !cell->text().isEmpty() || row > 12));
+    }
+}
+
+void Tchat::getnextplayer(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int seat = fields.number();
+    const QString round = fields.text();
+    fields.text(); // the seat's total: shown by its score messages
+    const QString rolls = fields.text();
+    for (int die = 1; die <= 5; ++die)
+        dice[die]->move(DiceDesignPositions[die]);
+    currentplayer = seat;
+    label_roundnum->setText("Round: " + round);
+    bool rollsKnown = false;
+    const int rollCount = rolls.toInt(&rollsKnown);
+    if (rollsKnown)
+        setRollMarks(rollCount);
+    colourOwnColumn(clMaroon, scoring::RowCount);
+    if (seat == myseat) {
+        label_turn->setText(QStringLiteral("Your Turn."));
+        image_throwdice->show();
+        canact = true;
+        colourOwnColumn(clGreen, scoring::RowCount);
+        playsound(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
+    } else {
+        const QString name = seat >= 1 && seat <= 4 ? label_playername[seat]->text() : QString();
+        label_turn->setText(name + "'s turn.");
+        image_throwdice->hide();
+        canact = false;
+    }
+}
+
+// ---------------------------------------------------------------- dice
+
+void Tchat::image_throwdiceClick() {
+    if (currentplayer == myseat && canact && loggedin) {
+        image_throwdice->hide();
+        canact = false;
+        sendToHost(WireMessage("CMD_rolldice").field(myseat).bytes());
+    }
+    mychat->setFocus();
+}
+
+void Tchat::thedice(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int seat = fields.number();
+    const QString more = fields.text();
+    bool rollsKnown = false;
+    const int rolls = fields.text().toInt(&rollsKnown);
+    if (rollsKnown)
+        setRollMarks(rolls);
+    while (!fields.atEnd()) {
+        const int die = fields.number();
+        const int face = fields.number();
+        if (die >= 1 && die <= 5 && face >= 1 && face <= 6)
+            placedice(die, face);
+    }
+    if (more == QLatin1String("y") && seat == myseat)
+        image_throwdice->show();
+    if (seat == myseat) {
+        canact = true;
+        playsound(QStringLiteral("dice2"));
+    } else {
+        playsound(QStringLiteral("dice"));
+    }
+}
+
+void Tchat::placedice(int die, int face) {
+    QLabel* picture = dice[die];
+    picture->setPixmap(imagelist(face == diceval[0])[face]);
+    diceval[die] = face;
+    TRandomGenerator& random = TRandomGenerator::shared();
+    const int left = int(random.below(10)) + ScatterColumn[die] * (panel_board->width() / 7);
+    const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
+    const int top = int(random.below(8)) + row * (panel_board->height() / 5) - DieSize;
+    picture->move(left, top);
+    picture->show();
+    picture->setProperty("tag", die);
+    picture->setProperty("hint", QStringLiteral("o"));
+    picture->setEnabled(currentplayer == myseat);
+}
+
+void Tchat::dice1Click(int die) {
+    if (!canact || currentplayer != myseat || !loggedin)
+        return;
+    const bool onTable = dice[die]->property("hint").toString() == QLatin1String("o");
+    sendToHost(
+        WireMessage(onTable ? "CMD_setdice" : "CMD_unsetdice").field(myseat).field(die).bytes());
+}
+
+void Tchat::placeDieInColumn(int die, int left, const char* hint) {
+    dice[die]->move(left, KeepTops[die]);
+    dice[die]->setProperty("hint", QString::fromLatin1(hint));
+}
+
+void Tchat::setdice(const QString& arguments) {
+    const int die = platform::StrToInt(arguments);
+    if (die < 1 || die > 5)
+        return;
+    placeDieInColumn(die, panel_board->width() - 54, "s");
+    playsound(QStringLiteral("setdice"));
+}
+
+void Tchat::unsetdice(const QString& arguments) {
+    const int die = platform::StrToInt(arguments);
+    if (die < 1 || die > 5)
+        return;
+    placeDieInColumn(die, panel_board->width() - 108, "o");
+    playsound(QStringLiteral("unsetdice"));
+}
+
+// ---------------------------------------------------------------- scoring
+
+void Tchat::score1_1Click(int category) {
+    if (currentplayer == myseat && canact && loggedin && image_rolls[1]->isVisible()) {
+        if (doubleCheck->isChecked())
+            return doublecheck(category);
+        sendscore(category);
+    }
+    mychat->setFocus();
+}
+
+// The host's own pattern tests on the faces last drawn: a zero score is
+// confirmed before it goes.
+void Tchat::doublecheck(int category) {
+    const scoring::Dice faces = {diceval[1], diceval[2], diceval[3], diceval[4], diceval[5]};
+    if (category < 1 || category > scoring::CategoryCount)
+        return;
+    if (category == scoring::Freebie || scoring::points(faces, category) > 0)
+        return sendscore(category);
+    zeroScoreBox =
+        new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"),
+                        QStringLiteral("Are you sure you want to score 0 for this catagory?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    zeroScoreBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(zeroScoreBox, &QMessageBox::finished, this, [this, category](int answer) {
+        zeroScoreBox = nullptr;
+        if (answer == QMessageBox::Yes)
+            sendscore(category);
+    });
+    zeroScoreBox->open();
+}
+
+void Tchat::sendscore(int category) {
+    image_throwdice->hide();
+    canact = false;
+    if (loggedin)
+        sendToHost(WireMessage("CMD_setscore").field(myseat).field(category).bytes());
+}
+
+void Tchat::rollagain() {
+    label_status->setText(QStringLiteral("You need to roll the dice!"));
+    image_throwdice->show();
+    canact = true;
+    playsound(QStringLiteral("error"));
+}
+
+void Tchat::chooseagain() {
+    label_status->setText(QStringLiteral("Invalid Choice, Choose Again!"));
+    canact = true;
+    playsound(QStringLiteral("error"));
+}
+
+void Tchat::pscore(const QString& arguments) {
+    FieldReader fields(arguments);
+    const int seat = fields.number();
+    const QString total = fields.text();
+    const QString mark = fields.text();
+    if (seat < 1 || seat > 4)
+        return;
+    label_score[seat]->setText(total);
+    const bool own = seat == myseat;
+    for (int row = 1; row <= scoring::RowCount; ++row) {
+        const int value = fields.number();
+        QLabel* cell = score[seat][row];
+        const bool filled = value != scoring::Unscored;
+        cell->setText(filled ? QString::number(value) : QString());
+        const TColor colour = own ? (currentplayer == myseat ? clGreen : clMaroon) : clBlack;
+        cell->setStyleSheet(cellStyle(colour, filled || row > 12));
+    }
+    if (mark.startsWith(QLatin1Char('*')))
+        return;
+    const int category = platform::StrToInt(mark);
+    if (category < 1 || category > scoring::CategoryCount)
+        return;
+    const QString points = score[seat][category]->text();
+    label_status->setText(label_playername[seat]->text() + " tagged " +
+                          scoring::announcementPhrase(category) + " +" + points);
+    if (own && category == scoring::FiveOfAKind && points != QLatin1String("0") &&
+        m_forms.tallylist)
+        m_forms.tallylist->addtomine(3);
+    playsound(points == QLatin1String("0")       ? QStringLiteral("noscore")
+              : category == scoring::FiveOfAKind ? QStringLiteral("fivekind")
+                                                 : QStringLiteral("scored"));
+}
+
+void Tchat::winner(const QString& arguments) {
+    const QString winners = arguments.section(QLatin1Char('+'), 0, 0);
+    const QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
+                         : winners != playername                  ? winners + " has Won the Game!"
+                                                 : QStringLiteral("You have Won the Game!");
+    addlinetochat(line, clBlue);
+    label_turn->setText(QStringLiteral("Winner's Score Card"));
+    label_winner->setText(line);
+    image_winner->show();
+    label_winner->show();
+    image_throwdice->hide();
+    canact = false;
+    if (hosting)
+        button_start->show();
+    playsound(QStringLiteral("gameover"));
+    if (myseat >= 1 && myseat <= 4 && m_forms.tallylist) {
+        m_forms.tallylist->checkhighscore(label_score[myseat]->text().toInt());
+        m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
+    }
+}
+
+void Tchat::loadchecklist() {
+    if (!m_forms.tallylist)
+        return;
+    QListWidget* players = m_forms.tallylist->checklist;
+    QListWidget* tallied = m_forms.tallylist->listbox_tally;
+    players->clear();
+    for (int seat = 1; seat <= 4; ++seat) {
+        const QString name = label_playername[seat]->text();
+        if (seat == myseat || name == QLatin1String("<Waiting>"))
+            continue;
+        auto* entry = new QListWidgetItem(name, players);
+        entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
+        entry->setCheckState(tallied->findItems(name, Qt::MatchExactly).isEmpty() ? Qt::Unchecked
+                                                                                  : Qt::Checked);
+    }
+}

@@ -1,0 +1,197 @@
+// Two player windows play a whole game against each other through a real
+// host, driven by clicks, offscreen.
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "support/ProtocolClient.h"
+#include "windows/GameStartForm.h"
+#include "windows/TallyListForm.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray T(1, char(0xFF));
+
+class BoardTest : public testing::Test {
+protected:
+    void SetUp() override {
+        lobby.listenOn("127.0.0.1", 0);
+        qputenv("DUNVEX_PORT", QByteArray::number(port));
+        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
+        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+    }
+
+    std::unique_ptr<GameApplication> window(const QStringList& parameters) {
+        auto game = std::make_unique<GameApplication>(parameters);
+        game->start();
+        Tchat& chat = game->chat();
+        EXPECT_TRUE(
+            waitFor([&] { return chat.mainchat->toPlainText().contains("You are Connected."); }));
+        return game;
+    }
+
+    static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+
+    // One step of a player who rolls once and takes the first free category.
+    static void play(Tchat& chat) {
+        if (auto* box = chat.zeroScoreBox) {
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+        if (chat.currentplayer != chat.myseat || !chat.canact)
+            return;
+        if (!chat.image_rolls[1]->isVisible()) {
+            click(chat.image_throwdice);
+            return;
+        }
+        for (int row = 1; row <= 12; ++row)
+            if (chat.score[chat.myseat][row]->text().isEmpty()) {
+                click(chat.label[row]);
+                return;
+            }
+    }
+
+    std::uint16_t port = freeTcpPort();
+    RawSocket lobby;
+    QTemporaryDir home;
+};
+
+} // namespace
+
+TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
+    auto ann = window({"Ann", "127.0.0.1", "true"});
+    auto bob = window({"Bob", "127.0.0.1", "false"});
+    Tchat& host = ann->chat();
+    Tchat& guest = bob->chat();
+    ASSERT_TRUE(waitFor([&] { return host.label_playername[2]->text() == "Bob"; }));
+    host.botSpeedTag = 1; // the host's pauses follow the hosting window's setting
+    guest.doubleCheck->setChecked(false);
+    ASSERT_TRUE(host.doubleCheck->isChecked()) << "zero scores are confirmed in Ann's window";
+
+    ASSERT_TRUE(host.button_start->isVisible());
+    EXPECT_FALSE(guest.button_start->isVisible());
+    click(host.button_start);
+    Tgamestartform& options = *ann->forms().gamestartform;
+    ASSERT_TRUE(options.isVisible());
+    click(options.button_start);
+    ASSERT_TRUE(
+        waitFor([&] { return guest.mainchat->toPlainText().contains("Ann has started a game."); }));
+
+    ASSERT_TRUE(waitFor(
+        [&] {
+            play(host);
+            play(guest);
+            return host.label_winner->isVisible() && guest.label_winner->isVisible();
+        },
+        120000));
+
+    const int annTotal = host.label_score[1]->text().toInt();
+    const int bobTotal = host.label_score[2]->text().toInt();
+    const QString expected = annTotal > bobTotal   ? QStringLiteral("Ann")
+                             : bobTotal > annTotal ? QStringLiteral("Bob")
+                                                   : QStringLiteral("Ann and Bob");
+    if (expected.contains(" and ")) {
+        EXPECT_EQ(host.label_winner->text(), "Ann and Bob have Won the Game!");
+    } else {
+        EXPECT_EQ(host.label_winner->text(),
+                  expected == "Ann" ? "You have Won the Game!" : "Bob has Won the Game!");
+        EXPECT_EQ(guest.label_winner->text(),
+                  expected == "Bob" ? "You have Won the Game!" : "Ann has Won the Game!");
+    }
+    for (int seat = 1; seat <= 4; ++seat) {
+        EXPECT_EQ(host.label_score[seat]->text(), guest.label_score[seat]->text()) << seat;
+        for (int row = 1; row <= 15; ++row) {
+            EXPECT_EQ(host.score[seat][row]->text(), guest.score[seat][row]->text())
+                << "seat " << seat << " row " << row;
+            if (seat <= 2)
+                EXPECT_FALSE(host.score[seat][row]->text().isEmpty()) << seat << "/" << row;
+            else
+                EXPECT_TRUE(host.score[seat][row]->text().isEmpty()) << "empty seats are skipped";
+        }
+    }
+    EXPECT_EQ(host.label_roundnum->text(), "Round: 12");
+    EXPECT_TRUE(host.button_start->isVisible()) << "the hosting window may start again";
+    EXPECT_FALSE(guest.button_start->isVisible());
+    EXPECT_EQ(ann->forms().tallylist->games, 1);
+    EXPECT_EQ(bob->forms().tallylist->games, 1);
+    EXPECT_EQ(ann->forms().tallylist->wins + bob->forms().tallylist->wins,
+              expected.contains(" and ") ? 0 : 1);
+}
+
+TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
+    RawSocket fakeHost;
+    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
+    game->start();
+    Tchat& chat = game->chat();
+    RawSocket link = fakeHost.accept();
+    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
+                             "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T +
+                             "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.currentplayer == 2 && chat.canact; }));
+    link.readAvailable();
+    EXPECT_TRUE(chat.mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
+    EXPECT_EQ(chat.label_turn->text(), "Your Turn.");
+    EXPECT_EQ(chat.label_playername[3]->text(), "Kling");
+
+    click(chat.label[3]); // before any roll: nothing goes out
+    EXPECT_TRUE(chat.canact);
+    click(chat.image_throwdice);
+    EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+2")), "CMD_rolldice+2" + T);
+    EXPECT_FALSE(chat.canact);
+
+    ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
+    EXPECT_TRUE(chat.image_rolls[1]->isVisible());
+    EXPECT_FALSE(chat.image_rolls[2]->isVisible());
+    EXPECT_EQ(chat.diceval[1], 4);
+    EXPECT_TRUE(chat.image_throwdice->isVisible());
+    click(chat.dice[2]);
+    EXPECT_EQ(link.readExactly(sizeof("CMD_setdice+2+2")), "CMD_setdice+2+2" + T);
+    ASSERT_TRUE(link.sendAll("CMD_setdice+2" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->x() == 430; }));
+    EXPECT_EQ(chat.dice[2]->property("hint").toString(), "s");
+
+    // Faces 4-1-2-3-6: Full House scores nothing, so Ann is asked first.
+    click(chat.score[1][8]); // another seat's cell picks the row for our own card
+    ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
+    EXPECT_EQ(chat.zeroScoreBox->text(), "Are you sure you want to score 0 for this catagory?");
+    chat.zeroScoreBox->button(QMessageBox::No)->click();
+    EXPECT_TRUE(chat.canact);
+    EXPECT_TRUE(link.readAvailable().isEmpty());
+    click(chat.label[9]); // Sm Straight holds: no question
+    EXPECT_EQ(link.readExactly(sizeof("CMD_setscore+2+9")), "CMD_setscore+2+9" + T);
+    click(chat.label[13]); // totals are not clickable
+    EXPECT_TRUE(link.readAvailable().isEmpty());
+
+    ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
+    EXPECT_EQ(chat.label_status->text(), "Invalid Choice, Choose Again!");
+
+    ASSERT_TRUE(link.sendAll("CMD_pscore+2+30+9+1000+1000+1000+1000+1000+1000+1000+1000+30+1000+"
+                             "1000+1000+0+0+30" +
+                             T +
+                             "CMD_pscore+1+5+*+5+1000+1000+1000+1000+1000+1000+1000+1000+1000+1000+"
+                             "1000+5+0+0" +
+                             T));
+    ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "5"; }));
+    EXPECT_EQ(chat.label_status->text(), "Ann tagged a SM STRAIGHT +30") << "a replay leaves it";
+    EXPECT_EQ(chat.score[2][9]->text(), "30");
+    EXPECT_TRUE(chat.score[2][1]->text().isEmpty());
+    EXPECT_EQ(chat.label_score[2]->text(), "30");
+
+    ASSERT_TRUE(link.sendAll("CMD_winner+No One and Host and Ann and Kling and Klick+0+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+    EXPECT_EQ(chat.label_winner->text(),
+              "No One and Host and Ann and Kling and Klick have Won the Game!");
+    EXPECT_EQ(game->forms().tallylist->wins, 0);
+    EXPECT_FALSE(chat.button_start->isVisible()) << "only the hosting window starts games";
+}
