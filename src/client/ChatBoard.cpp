@@ -334,7 +334,7 @@ void Tchat::getnextplayer(const QString& arguments) {
         image_throwdice->show();
         canact = true;
         colourOwnColumn(clGreen, scoring::RowCount);
-        playsound(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
+        playsounds(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
     } else {
         const QString name = seat >= 1 && seat <= 4 ? label_playername[seat]->text() : QString();
         label_turn->setText(name + "'s turn.");
@@ -372,9 +372,9 @@ void Tchat::thedice(const QString& arguments) {
         image_throwdice->show();
     if (seat == myseat) {
         canact = true;
-        playsound(QStringLiteral("dice2"));
+        playsounds(QStringLiteral("dice2"));
     } else {
-        playsound(QStringLiteral("dice"));
+        playsounds(QStringLiteral("dice"));
     }
 }
 
@@ -411,7 +411,7 @@ void Tchat::setdice(const QString& arguments) {
     if (die < 1 || die > 5)
         return;
     placeDieInColumn(die, panel_board->width() - 54, "s");
-    playsound(QStringLiteral("setdice"));
+    playsounds(QStringLiteral("setdice"));
 }
 
 void Tchat::unsetdice(const QString& arguments) {
@@ -419,7 +419,7 @@ void Tchat::unsetdice(const QString& arguments) {
     if (die < 1 || die > 5)
         return;
     placeDieInColumn(die, panel_board->width() - 108, "o");
-    playsound(QStringLiteral("unsetdice"));
+    playsounds(QStringLiteral("unsetdice"));
 }
 
 // ---------------------------------------------------------------- scoring
@@ -465,13 +465,13 @@ void Tchat::rollagain() {
     label_status->setText(QStringLiteral("You need to roll the dice!"));
     image_throwdice->show();
     canact = true;
-    playsound(QStringLiteral("error"));
+    playsounds(QStringLiteral("error"));
 }
 
 void Tchat::chooseagain() {
     label_status->setText(QStringLiteral("Invalid Choice, Choose Again!"));
     canact = true;
-    playsound(QStringLiteral("error"));
+    playsounds(QStringLiteral("error"));
 }
 
 void Tchat::pscore(const QString& arguments) {
@@ -502,9 +502,9 @@ void Tchat::pscore(const QString& arguments) {
     if (own && category == scoring::FiveOfAKind && points != QLatin1String("0") &&
         m_forms.tallylist)
         m_forms.tallylist->addtomine(3);
-    playsound(points == QLatin1String("0")       ? QStringLiteral("noscore")
-              : category == scoring::FiveOfAKind ? QStringLiteral("fivekind")
-                                                 : QStringLiteral("scored"));
+    playsounds(points == QLatin1String("0")       ? QStringLiteral("noscore")
+               : category == scoring::FiveOfAKind ? QStringLiteral("fivekind")
+                                                  : QStringLiteral("scored"));
 }
 
 void Tchat::winner(const QString& arguments) {
@@ -521,7 +521,7 @@ void Tchat::winner(const QString& arguments) {
     canact = false;
     if (hosting)
         button_start->show();
-    playsound(QStringLiteral("gameover"));
+    playsounds(QStringLiteral("gameover"));
     if (myseat >= 1 && myseat <= 4 && m_forms.tallylist) {
         m_forms.tallylist->checkhighscore(label_score[myseat]->text().toInt());
         m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);

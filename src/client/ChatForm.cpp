@@ -6,6 +6,7 @@
 #include "platform/ExceptionHandler.h"
 #include "platform/Logging.h"
 #include "platform/NamedMutex.h"
+#include "platform/SoundPlayer.h"
 #include "windows/DownloadForm.h"
 #include "windows/GameStartForm.h"
 
@@ -34,6 +35,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildMenus();
     buildRoster();
     buildBoard();
+    buildSounds();
     FormResize();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
@@ -113,6 +115,8 @@ void Tchat::showEvent(QShowEvent* event) {
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    // Sounds load once the window is up, so starting stays quick.
+    QTimer::singleShot(0, sounds, &platform::SoundPlayer::preload);
     // The launch runs once the event loop is up, as the window's first act.
     QTimer::singleShot(0, this, [this] { platform::runGuarded([this] { FormShow(); }); });
 }

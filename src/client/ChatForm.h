@@ -28,7 +28,8 @@ class QToolButton;
 
 namespace platform {
 class NamedMutex;
-}
+class SoundPlayer;
+} // namespace platform
 
 // The player window: the program's main window and every participant's view of
 // a game, the hosting player's included. It meets the host only over its
@@ -78,6 +79,9 @@ public:
     std::array<QToolButton*, 11> b_phrase{}; // 1..10; a phrase is its button's tool tip
     QLabel* Image4 = nullptr;
     QMenu* PopupMenu1 = nullptr;
+    QMenu* popup_sounds = nullptr;
+    std::array<QAction*, 21> wave{}; // wave1..wave20; [0] is "<Cancel>"
+    platform::SoundPlayer* sounds = nullptr;
     QAction* Copy1 = nullptr;
     QAction* ScrollChatOff1 = nullptr;
     QAction* ScrollOff1 = nullptr;
@@ -207,7 +211,11 @@ public:
     void winner(const QString& arguments);
     void loadchecklist();
 
-    void playsound(const QString& name);
+    // Sounds.
+    void playsounds(const QString& name);
+    void b_phrase10Click();
+    void wave20Click(int tag);
+    void playasound(const QString& arguments);
     void sendToHost(const QByteArray& message);
 
     // The bounds last loaded from or saved to the settings file.
@@ -231,6 +239,7 @@ private:
     void buildRoster();
     void buildChat();
     void buildBoard();
+    void buildSounds();
     void buildScorecard();
     void setRollMarks(int rolls);
     void colourOwnColumn(TColor color, int lastRow);

@@ -199,7 +199,9 @@ void Tchat::processsocktimer() {
 void Tchat::dispatch(const net::WireLine& line) {
     const QString& command = line.command;
     const QString& arguments = line.arguments;
-    if (command == QLatin1String("CMD_sendlogininfo"))
+    if (command == QLatin1String("CMD_playasound"))
+        playasound(arguments);
+    else if (command == QLatin1String("CMD_sendlogininfo"))
         sendloginfo(arguments);
     else if (command == QLatin1String("CMD_chat") || command == QLatin1String("CMD_action"))
         chatrecieved(arguments);
@@ -273,7 +275,7 @@ void Tchat::newplayerinfo(const QString& arguments) {
         label_playername[slot]->show();
         label_score[slot]->show();
     }
-    playsound(QStringLiteral("entered"));
+    playsounds(QStringLiteral("entered"));
 }
 
 void Tchat::playerdisconnected(const QString& arguments) {
@@ -321,8 +323,4 @@ void Tchat::gamefull() {
         close();
     });
     m_fullBox->open();
-}
-
-void Tchat::playsound(const QString& name) {
-    qCInfo(lcChat).noquote() << "sound" << name;
 }

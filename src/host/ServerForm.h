@@ -111,8 +111,19 @@ public:
     void setscore(const QString& arguments);  // seat "+" category
     void findplayer();
     void checkforwin();
-    // The computer player takes its step for a computer-driven seat here.
-    void computerplay(int seat);
+
+    // The computer player: a fixed greedy rule set that acts only through the
+    // requests above, so every window sees its turn like a human's.
+    void computerplay(int seat);    // one step, after every roll of a computer-driven seat
+    bool computercheck(int seat);   // scores a special category the dice fill
+    void computerworking(int seat); // keeps dice for the work target, arms Timer1
+    int findworking(int seat) const;
+    int findany(int seat) const; // the highest-numbered free category, 0 if none
+    int straight() const;        // 10 if the dice on the table show 2, 3, 4 and 5
+    int threes(int seat) const;
+    int twos(int seat) const;
+    void worknums(int seat, int face);
+    void workstraight(int seat);
 
     // Played by the computer: nobody in the seat, or its player just watches.
     bool iscomputer(int seat) const { return !players[seat].inuse || players[seat].justwatch; }

@@ -251,6 +251,3 @@ void TServer::checkforwin() {
             winners += QLatin1String(" and ") + players[seat].name;
     broadcast(WireMessage("CMD_winner").field(winners).field(best).field("").bytes());
 }
-
-// The computer player takes its step here.
-void TServer::computerplay([[maybe_unused]] int seat) {}

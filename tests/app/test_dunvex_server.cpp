@@ -1,11 +1,14 @@
 // The real dunvex-server program, started as a child process, with raw
 // clients on loopback.
+#include "support/ProtocolClient.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace testsupport;
 
@@ -168,4 +171,56 @@ TEST(DunvexServer, TermAndIntStopItCleanlyAndPromptly) {
         EXPECT_TRUE(server.out().endsWith("stopped\n")) << server.out().toStdString();
         EXPECT_TRUE(client.peerClosed(3000));
     }
+}
+
+TEST(DunvexServer, ASoloGameAgainstTheComputerReachesTheWinner) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--bot-speed", "1", "--seed", "7", "--port", QString::number(port)});
+    ASSERT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
+    ProtocolClient ann;
+    ASSERT_TRUE(ann.connectTo(port));
+    ASSERT_EQ(ann.waitForGreeting(), 1);
+    ann.login(1, QStringLiteral("Ann"));
+    ASSERT_TRUE(ann.waitFor("CMD_newplayerinfo+1+Ann"));
+    ann.send("CMD_startgame+1+f+false");
+
+    // Seat 1 rolls once and scores its next category; seat 2 is the computer's.
+    int next = 1;
+    qsizetype read = 0;
+    std::map<QByteArray, QByteArray> totals; // seat -> its last announced total
+    const bool finished = waitFor(
+        [&] {
+            const QByteArrayList messages = ann.messages();
+            for (; read < messages.size(); ++read) {
+                const QByteArray& message = messages[read];
+                if (message.startsWith("CMD_nextplayer+1+"))
+                    ann.send("CMD_rolldice+1");
+                else if (message.startsWith("CMD_thedice+1+"))
+                    ann.send("CMD_setscore+1+" + QByteArray::number(next++));
+                else if (message.startsWith("CMD_pscore+"))
+                    totals[message.split('+')[1]] = message.split('+')[2];
+                else if (message.startsWith("CMD_winner+"))
+                    return true;
+            }
+            return false;
+        },
+        30000);
+    ASSERT_TRUE(finished) << server.out().toStdString();
+
+    EXPECT_EQ(next, 13);
+    int computerTurns = 0;
+    int computerPostings = 0;
+    for (const QByteArray& message : ann.messages()) {
+        computerTurns += message.startsWith("CMD_nextplayer+2+") ? 1 : 0;
+        computerPostings += message.startsWith("CMD_pscore+2+") ? 1 : 0;
+    }
+    EXPECT_EQ(computerTurns, 12);
+    EXPECT_EQ(computerPostings, 12) << "the computer scores every turn";
+    const int annTotal = totals["1"].toInt();
+    const int klotTotal = totals["2"].toInt();
+    const QByteArray winners = annTotal == klotTotal  ? "Ann and Klot"
+                               : annTotal > klotTotal ? "Ann"
+                                                      : "Klot";
+    EXPECT_TRUE(ann.has("CMD_winner+" + winners + '+' +
+                        QByteArray::number(std::max(annTotal, klotTotal)) + '+'));
 }

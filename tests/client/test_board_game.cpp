@@ -126,6 +126,33 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
               expected.contains(" and ") ? 0 : 1);
 }
 
+TEST_F(BoardTest, SoloGameAgainstTheComputerRunsToTheEnd) {
+    auto game = window({});
+    Tchat& chat = game->chat();
+    chat.botSpeedTag = 1;
+    chat.doubleCheck->setChecked(false);
+    click(chat.button_start);
+    click(game->forms().gamestartform->button_start);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            play(chat);
+            return chat.label_winner->isVisible();
+        },
+        120000));
+    EXPECT_EQ(chat.label_playername[2]->text(), "Klot");
+    for (int row = 1; row <= 15; ++row) {
+        EXPECT_FALSE(chat.score[1][row]->text().isEmpty()) << row;
+        EXPECT_FALSE(chat.score[2][row]->text().isEmpty()) << "the computer fills its card too";
+        EXPECT_TRUE(chat.score[3][row]->text().isEmpty());
+    }
+    const int mine = chat.label_score[1]->text().toInt();
+    const int klot = chat.label_score[2]->text().toInt();
+    EXPECT_EQ(chat.label_winner->text(), mine > klot ? QString("You have Won the Game!")
+                                         : klot > mine
+                                             ? QString("Klot has Won the Game!")
+                                             : QString("You and Klot have Won the Game!"));
+}
+
 TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     RawSocket fakeHost;
     ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));

@@ -245,11 +245,11 @@ TEST_F(TurnEngineTest, TeamBonusGameSharesEveryPostingWithThePartner) {
     // In a team game the empty seats all take turns, played by the computer.
     passThePause();
     EXPECT_TRUE(ann->waitFor("CMD_nextplayer+2+1+0+0+"));
-    faces = {1, 2, 3, 4, 6};
+    faces = {1, 2, 3, 5, 6}; // nothing the computer scores or keeps at once
     server.setscore("2+12"); // before its roll: the computer is made to roll
-    EXPECT_TRUE(ann->waitFor("CMD_thedice+2+y+1+1+1+2+2+3+3+4+4+5+6"));
+    EXPECT_TRUE(ann->waitFor("CMD_thedice+2+y+1+1+1+2+2+3+3+4+5+5+6"));
     server.setscore("2+12");
-    EXPECT_TRUE(ann->waitFor("CMD_pscore+4+16+*12" + rows({{12, 16}, {13, 0}, {14, 0}, {15, 16}})));
+    EXPECT_TRUE(ann->waitFor("CMD_pscore+4+17+*12" + rows({{12, 17}, {13, 0}, {14, 0}, {15, 17}})));
     passThePause();
     EXPECT_TRUE(ann->waitFor("CMD_nextplayer+3+1+" + total + "+0+"));
 }
@@ -265,12 +265,11 @@ TEST_F(TurnEngineTest, SoloGameAlternatesWithTheComputerInSeatTwo) {
     EXPECT_TRUE(server.Timer1.isActive());
     EXPECT_EQ(server.Timer1.interval(), Long);
 
-    // The computer acts through the entry points a player's message reaches.
-    faces = {4, 4, 4, 4, 4};
+    // The computer keeps its pair through the entry point a player's message reaches.
+    faces = {4, 4, 1, 2, 6};
     server.Timer1Timer();
-    EXPECT_TRUE(ann->waitFor("CMD_thedice+2+y+1+1+4+2+4+3+4+4+4+5+4"));
-    server.setdice("2+1");
-    EXPECT_TRUE(ann->waitFor("CMD_setdice+1"));
+    EXPECT_TRUE(ann->waitFor("CMD_thedice+2+y+1+1+4+2+4+3+1+4+2+5+6"));
+    EXPECT_TRUE(ann->waitFor("CMD_setdice+2"));
     server.setscore("2+10");
     EXPECT_TRUE(ann->waitFor("CMD_pscore+2+0+10" + rows({{10, 0}, {13, 0}, {14, 0}, {15, 0}})));
     passThePause();
@@ -279,10 +278,13 @@ TEST_F(TurnEngineTest, SoloGameAlternatesWithTheComputerInSeatTwo) {
     EXPECT_EQ(server.players[4].turns, 1);
     EXPECT_EQ(count(*ann, "CMD_nextplayer+3+") + count(*ann, "CMD_nextplayer+4+"), 0);
 
-    // A computer seat that asks for a fourth roll loses the rest of its turn.
+    // A computer seat that asks for a fourth roll loses the rest of its turn;
+    // only one with nothing left to score asks for it.
     roll(*ann, {1, 1, 1, 1, 1});
     post(*ann, 1);
     passThePause();
+    for (int row = 1; row <= 12; ++row)
+        server.players[2].card[row] = 0;
     for (int tick = 0; tick < 4; ++tick)
         server.Timer1Timer();
     EXPECT_TRUE(ann->waitFor("CMD_nextplayer+1+3+10+0+"));

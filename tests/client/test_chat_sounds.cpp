@@ -1,0 +1,165 @@
+// The game's sounds: the resources carried in the program, the two switches,
+// the turn sound and the chatter sounds sent through the host.
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "platform/SoundPlayer.h"
+#include "support/ProtocolClient.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray T(1, char(0xFF));
+
+QStringList soundNames() {
+    QStringList names = {"dice",    "dice2",  "entered", "error", "fivekind", "gameover",
+                         "noscore", "scored", "setdice", "turn",  "turnnew",  "unsetdice"};
+    for (int n = 1; n <= 20; ++n)
+        names << QStringLiteral("wave%1").arg(n);
+    return names;
+}
+
+class SoundTest : public testing::Test {
+protected:
+    void SetUp() override {
+        lobby.listenOn("127.0.0.1", 0);
+        qputenv("DUNVEX_PORT", QByteArray::number(port));
+        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
+        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+    }
+
+    std::unique_ptr<GameApplication> hostingWindow() {
+        auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "true"});
+        game->start();
+        EXPECT_TRUE(waitForText(game->chat(), "You are Connected."));
+        return game;
+    }
+    std::unique_ptr<ProtocolClient> player(const QString& name) {
+        auto client = std::make_unique<ProtocolClient>();
+        EXPECT_TRUE(client->connectTo(port));
+        client->login(client->waitForGreeting(), name);
+        return client;
+    }
+    static bool waitForText(Tchat& chat, const QString& text) {
+        return waitFor([&] { return chat.mainchat->toPlainText().contains(text); });
+    }
+
+    std::uint16_t port = freeTcpPort();
+    RawSocket lobby;
+    QTemporaryDir home;
+};
+
+} // namespace
+
+TEST(SoundResources, AllThirtyTwoArePcmWavesOfSensibleLengthAndSmallTogether) {
+    qint64 total = 0;
+    for (const QString& name : soundNames()) {
+        QFile file(":/sounds/" + name + ".wav");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray wav = file.readAll();
+        total += wav.size();
+        ASSERT_GE(wav.size(), 44) << name.toStdString();
+        EXPECT_EQ(wav.left(4), "RIFF");
+        EXPECT_EQ(wav.mid(8, 4), "WAVE");
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 20), 1)
+            << "PCM " << name.toStdString();
+        const auto byteRate = qFromLittleEndian<quint32>(wav.constData() + 28);
+        const double seconds = double(wav.size() - 44) / byteRate;
+        EXPECT_GT(seconds, 0.08) << name.toStdString();
+        EXPECT_LT(seconds, 5.0) << name.toStdString();
+    }
+    EXPECT_LT(total, 2 * 1024 * 1024);
+    platform::SoundPlayer player;
+    EXPECT_TRUE(player.hasSound("DICE")) << "names match without regard to case";
+    EXPECT_FALSE(player.hasSound("wave21"));
+}
+
+TEST_F(SoundTest, GameSoundsFollowPlaySounds) {
+    auto game = hostingWindow();
+    Tchat& chat = game->chat();
+    QSignalSpy played(chat.sounds, &platform::SoundPlayer::played);
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForText(chat, "Bob is Connected."));
+    EXPECT_EQ(played.count(), 1);
+    EXPECT_EQ(played.takeFirst().first().toString(), "entered");
+
+    chat.PlaySounds1->trigger();
+    EXPECT_FALSE(chat.PlaySounds1->isChecked());
+    auto cat = player("Cat");
+    ASSERT_TRUE(waitForText(chat, "Cat is Connected."));
+    EXPECT_EQ(played.count(), 0) << "game sounds are off";
+
+    bob->send("CMD_playasound+2+wave5+");
+    ASSERT_TRUE(waitFor([&] { return played.count() == 1; }));
+    EXPECT_EQ(played.first().first().toString(), "wave5") << "chatter is heard all the same";
+    EXPECT_FALSE(chat.mainchat->toPlainText().contains("<Chatter Sound>"));
+}
+
+TEST_F(SoundTest, ChatterSwitchedOffIsNamedInTheChat) {
+    auto game = hostingWindow();
+    Tchat& chat = game->chat();
+    chat.PlayChatterSounds1->trigger();
+    ASSERT_FALSE(chat.PlayChatterSounds1->isChecked());
+    QSignalSpy played(chat.sounds, &platform::SoundPlayer::played);
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForText(chat, "Bob is Connected."));
+    played.clear();
+    bob->send("CMD_playasound+2+wave99+");
+    bob->send("CMD_playasound+2+wave5+");
+    ASSERT_TRUE(waitForText(chat, "Bob: <Chatter Sound> Where have you been?"));
+    EXPECT_EQ(played.count(), 0);
+    EXPECT_EQ(chat.mainchat->toPlainText().count("<Chatter Sound>"), 1)
+        << "unknown sounds are dropped";
+}
+
+TEST_F(SoundTest, SeatsSendChatterSpectatorsAndCancelDoNot) {
+    auto game = hostingWindow();
+    Tchat& chat = game->chat();
+    auto bob = player("Bob");
+    ASSERT_TRUE(waitForText(chat, "Bob is Connected."));
+    chat.wave[0]->trigger(); // <Cancel>
+    chat.wave[13]->trigger();
+    EXPECT_TRUE(bob->waitFor("CMD_playasound+1+wave13+"));
+    for (const QByteArray& message : bob->messages())
+        EXPECT_FALSE(message.startsWith("CMD_playasound+1+wave0")) << message.toStdString();
+
+    auto cat = player("Cat");
+    auto dan = player("Dan");
+    auto spectator = std::make_unique<GameApplication>(QStringList{"Eve", "127.0.0.1", "false"});
+    spectator->start();
+    Tchat& eve = spectator->chat();
+    ASSERT_TRUE(waitForText(eve, "You are spying."));
+    eve.wave[3]->trigger();
+    bob->clear();
+    chat.wave[4]->trigger();
+    ASSERT_TRUE(bob->waitFor("CMD_playasound+1+wave4+"));
+    for (const QByteArray& message : bob->messages())
+        EXPECT_FALSE(message.contains("wave3")) << "a spectator cannot send";
+}
+
+TEST_F(SoundTest, NewTurnSoundIsPlayedOnTheOwnTurn) {
+    RawSocket fakeHost;
+    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
+    game->start();
+    Tchat& chat = game->chat();
+    RawSocket link = fakeHost.accept();
+    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T));
+    ASSERT_TRUE(waitForText(chat, "You are Connected."));
+    chat.New1->trigger();
+    EXPECT_TRUE(chat.New1->isChecked());
+    EXPECT_FALSE(chat.Classic1->isChecked());
+    QSignalSpy played(chat.sounds, &platform::SoundPlayer::played);
+    ASSERT_TRUE(link.sendAll("CMD_nextplayer+2+1+0+0+" + T + "CMD_nextplayer+1+1+0+0+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.currentplayer == 1; }));
+    ASSERT_EQ(played.count(), 1) << "another seat's turn plays nothing";
+    EXPECT_EQ(played.first().first().toString(), "turnnew");
+}

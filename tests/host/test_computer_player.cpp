@@ -1,0 +1,321 @@
+// The computer player inside the real host: dice chosen by the test, its turn
+// watched by a raw player in seat 1 the way any window sees it.
+#include "host/ScoringRules.h"
+#include "host/ServerForm.h"
+#include "support/ProtocolClient.h"
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int Long = 600000; // a bot speed no test waits out
+
+class ComputerPlayerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        TRandomGenerator::shared().seed(20261209);
+        server.setBotSpeedSource([this] { return speed; });
+        server.faceSource = [this] {
+            if (faces.empty())
+                return TRandomGenerator::shared().face();
+            const int face = faces.front();
+            faces.pop_front();
+            return face;
+        };
+        server.Sock1.setPortName(QString::number(port));
+        server.Sock1.setListen(true);
+        ASSERT_TRUE(ann.connectTo(port));
+        ASSERT_EQ(ann.waitForGreeting(), 1);
+        ann.login(1, QStringLiteral("Ann"));
+        ASSERT_TRUE(ann.waitFor("CMD_newplayerinfo+1+Ann"));
+    }
+
+    void start(const QByteArray& flags = "f+false") {
+        ann.send("CMD_startgame+1+" + flags);
+        ASSERT_TRUE(ann.waitFor("CMD_nextplayer+1+1+0+0+"));
+    }
+
+    // Ends a computer's posted turn, lets seat 1 roll once and score its next
+    // category downwards from Freebie, and begins seat 2's turn.
+    bool toComputerTurn() {
+        if (server.currentplayer == 2 && server.turnPosted())
+            passThePause();
+        ann.send("CMD_rolldice+1");
+        ann.send("CMD_setscore+1+" + QByteArray::number(annNext--));
+        if (!waitFor([&] { return server.turnPosted(); }))
+            return false;
+        passThePause();
+        return server.currentplayer == 2 && server.Timer1.isActive();
+    }
+
+    // The computer's next roll shows these faces; its step runs inside the roll.
+    void computerRolls(std::deque<int> dice) {
+        faces = std::move(dice);
+        server.Timer1Timer();
+        EXPECT_TRUE(faces.empty());
+    }
+
+    void passThePause() {
+        for (int tick = 0; tick < 3; ++tick)
+            server.timer_pauserTimer();
+    }
+
+    int count(const QByteArray& prefix) {
+        int found = 0;
+        for (const QByteArray& message : ann.messages())
+            found += message.startsWith(prefix) ? 1 : 0;
+        return found;
+    }
+
+    // The posting of a category as every window is told it.
+    QByteArray posting(int seat, int category) {
+        QByteArray text = "CMD_pscore+" + QByteArray::number(seat) + '+' +
+                          QByteArray::number(server.players[seat].total) + '+' +
+                          QByteArray::number(category);
+        for (int row = 1; row <= scoring::RowCount; ++row)
+            text += '+' + QByteArray::number(server.players[seat].card[row]);
+        return text;
+    }
+
+    // Sends a chat line and waits for its relay: what was sent before is handled.
+    bool handled() {
+        const QByteArray line = "ping " + QByteArray::number(++pings);
+        ann.send("CMD_chat+1+" + line + "|clRed");
+        return ann.waitFor("CMD_chat+Ann chats: " + line + "|clRed");
+    }
+
+    // Plays seat 1 by the simplest script (one roll, then a free category)
+    // until the winner is announced.
+    bool playToTheEnd(std::function<int()> nextCategory) {
+        qsizetype read = 0;
+        return waitFor(
+            [&] {
+                const QByteArrayList messages = ann.messages();
+                for (; read < messages.size(); ++read) {
+                    if (messages[read].startsWith("CMD_nextplayer+1+"))
+                        ann.send("CMD_rolldice+1");
+                    else if (messages[read].startsWith("CMD_thedice+1+"))
+                        ann.send("CMD_setscore+1+" + QByteArray::number(nextCategory()));
+                }
+                return count("CMD_winner+") > 0;
+            },
+            30000);
+    }
+
+    TServer server;
+    std::uint16_t port = freeTcpPort();
+    ProtocolClient ann;
+    int speed = Long;
+    std::deque<int> faces;
+    int annNext = scoring::Freebie;
+    int pings = 0;
+};
+
+} // namespace
+
+TEST_F(ComputerPlayerTest, SpecialCategoriesAreScoredTheMomentTheDiceShowThem) {
+    using namespace scoring;
+    const auto& card = server.players[2].card;
+    start();
+
+    ASSERT_TRUE(toComputerTurn());
+    computerRolls({1, 2, 3, 4, 5});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+y+1+1+1+2+2+3+3+4+4+5+5"));
+    EXPECT_TRUE(ann.waitFor(posting(2, BigStraight)));
+    EXPECT_EQ(card[BigStraight], 40);
+    EXPECT_EQ(server.rollcount, 1);
+    EXPECT_FALSE(server.Timer1.isActive()) << "no roll after a posting";
+
+    ASSERT_TRUE(toComputerTurn());
+    computerRolls({2, 3, 4, 5, 5});
+    EXPECT_TRUE(ann.waitFor(posting(2, SmStraight)));
+    EXPECT_EQ(card[SmStraight], 30);
+
+    // Five equal with 5 of a Kind filled: 4 of a Kind comes before Full House.
+    ASSERT_TRUE(toComputerTurn());
+    server.players[2].card[FiveOfAKind] = 50;
+    computerRolls({3, 3, 3, 3, 3});
+    EXPECT_TRUE(ann.waitFor(posting(2, FourOfAKind)));
+    EXPECT_EQ(card[FourOfAKind], 15);
+    EXPECT_EQ(card[FullHouse], Unscored);
+
+    // A Full House counts on the second roll too; the pair of sixes was kept for it.
+    ASSERT_TRUE(toComputerTurn());
+    computerRolls({6, 2, 1, 3, 6});
+    EXPECT_TRUE(ann.waitFor("CMD_setdice+5"));
+    computerRolls({2, 6, 2});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+y+2+2+2+3+6+4+2"));
+    EXPECT_TRUE(ann.waitFor(posting(2, FullHouse)));
+    EXPECT_EQ(card[FullHouse], 25);
+    EXPECT_EQ(count("CMD_setdice+"), 2);
+    EXPECT_EQ(count("CMD_chooseagain+") + count("CMD_rollagain+"), 0);
+}
+
+TEST_F(ComputerPlayerTest, WorksTowardsOneTargetAndKeepsTheDiceThatServeIt) {
+    using namespace scoring;
+    auto& card = server.players[2].card;
+    start();
+
+    // Sm Straight filled: one each of 2..5, the first 5 in die order, and
+    // the other 5 goes again.
+    ASSERT_TRUE(toComputerTurn());
+    card[SmStraight] = 30;
+    computerRolls({5, 2, 5, 3, 4});
+    EXPECT_EQ(server.players[2].worktarget, BigStraight);
+    EXPECT_EQ(server.keptdice, (std::array<int, 6>{0, 5, 2, 0, 3, 4}));
+    EXPECT_TRUE(server.Timer1.isActive());
+    EXPECT_EQ(server.Timer1.interval(), Long);
+    computerRolls({1});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+y+2+3+1"));
+    EXPECT_TRUE(ann.waitFor(posting(2, BigStraight)));
+    for (const char* kept : {"CMD_setdice+1", "CMD_setdice+2", "CMD_setdice+4", "CMD_setdice+5"})
+        EXPECT_TRUE(ann.has(kept)) << kept;
+    EXPECT_FALSE(ann.has("CMD_setdice+3"));
+
+    // Fours and Full House filled: the free pair of 1s beats the triple of
+    // 4s, and the target stands for the turn even when Fives would pay more.
+    ASSERT_TRUE(toComputerTurn());
+    card[Fours] = 12;
+    card[FullHouse] = 25;
+    computerRolls({4, 1, 4, 1, 4});
+    EXPECT_EQ(server.players[2].worktarget, Ones);
+    EXPECT_EQ(server.keptdice, (std::array<int, 6>{0, 0, 1, 0, 1, 0}));
+    computerRolls({2, 3, 6});
+    computerRolls({5, 5, 5});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+n+3+1+5+3+5+5+5"));
+    EXPECT_TRUE(ann.waitFor(posting(2, Ones)));
+    EXPECT_EQ(card[Ones], 2);
+    EXPECT_EQ(card[Fives], Unscored);
+    EXPECT_EQ(server.players[2].worktarget, 0);
+
+    // A triple beats a higher pair.
+    ASSERT_TRUE(toComputerTurn());
+    computerRolls({6, 3, 3, 6, 3});
+    EXPECT_EQ(server.players[2].worktarget, Threes);
+    EXPECT_EQ(server.keptdice, (std::array<int, 6>{0, 0, 3, 3, 0, 3}));
+}
+
+TEST_F(ComputerPlayerTest, WithoutATargetItRollsAllAgainAndScoresTheHighestFreeCategory) {
+    using namespace scoring;
+    start();
+    ASSERT_TRUE(toComputerTurn());
+    server.players[2].card[Freebie] = 20;
+
+    computerRolls({1, 2, 3, 5, 6});
+    EXPECT_EQ(server.keptdice, (std::array<int, 6>{}));
+    EXPECT_EQ(server.players[2].worktarget, 0);
+    EXPECT_TRUE(server.Timer1.isActive());
+    computerRolls({6, 5, 3, 2, 1});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+y+2+1+6+2+5+3+3+4+2+5+1"));
+    computerRolls({1, 3, 2, 6, 5});
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+2+n+3+1+1+2+3+3+2+4+6+5+5"));
+    EXPECT_TRUE(ann.waitFor(posting(2, FiveOfAKind)));
+    EXPECT_EQ(server.players[2].card[FiveOfAKind], 0);
+    EXPECT_EQ(count("CMD_setdice+"), 0);
+}
+
+TEST_F(ComputerPlayerTest, JustWatchAfterTwoRollsGetsExactlyOneMoreRoll) {
+    start();
+    faces = {1, 1, 2, 3, 6};
+    ann.send("CMD_rolldice+1");
+    ann.send("CMD_setdice+1+1");
+    ann.send("CMD_setdice+1+2");
+    ASSERT_TRUE(handled());
+    faces = {2, 4, 6};
+    ann.send("CMD_rolldice+1");
+    ann.send("CMD_justwatch+1+1");
+    ASSERT_TRUE(ann.waitFor("CMD_justwatching+1+1"));
+    ASSERT_TRUE(server.Timer1.isActive());
+
+    // The player's kept 1s stay; the computer rolls the rest once and,
+    // finding no target, scores the highest free category.
+    faces = {3, 4, 6};
+    server.Timer1Timer();
+    EXPECT_TRUE(ann.waitFor("CMD_thedice+1+n+3+3+3+4+4+5+6"));
+    EXPECT_TRUE(ann.waitFor(posting(1, scoring::Freebie)));
+    EXPECT_EQ(server.players[1].card[scoring::Freebie], 15);
+    EXPECT_FALSE(server.Timer1.isActive());
+    server.Timer1Timer();
+    ASSERT_TRUE(handled());
+    EXPECT_EQ(count("CMD_thedice+1+"), 3);
+    EXPECT_EQ(count("CMD_pscore+1+"), 1);
+}
+
+TEST_F(ComputerPlayerTest, AWatchingSeatWithNothingFreeLosesItsTurnInsteadOfStalling) {
+    start();
+    for (int row = 1; row <= scoring::CategoryCount; ++row)
+        server.players[1].card[row] = 0;
+    ann.send("CMD_rolldice+1");
+    ann.send("CMD_rolldice+1");
+    ann.send("CMD_justwatch+1+1");
+    ASSERT_TRUE(ann.waitFor("CMD_justwatching+1+1"));
+
+    server.Timer1Timer(); // the third roll: nothing to score, so one more is asked for
+    EXPECT_TRUE(server.Timer1.isActive());
+    server.Timer1Timer();
+    EXPECT_TRUE(ann.waitFor("CMD_nextplayer+2+1+0+0+"));
+    EXPECT_EQ(count("CMD_thedice+1+"), 3);
+    EXPECT_EQ(count("CMD_chooseagain+"), 0);
+}
+
+TEST_F(ComputerPlayerTest, SoloGameAgainstKlotRunsToTheWinner) {
+    speed = 1;
+    start();
+    int next = 1;
+    ASSERT_TRUE(playToTheEnd([&] { return next++; }));
+
+    EXPECT_EQ(next, 13);
+    EXPECT_EQ(count("CMD_nextplayer+2+"), 12);
+    EXPECT_EQ(count("CMD_pscore+2+"), 12) << "the computer scores every turn";
+    const int rolls = count("CMD_thedice+2+");
+    EXPECT_GE(rolls, 12);
+    EXPECT_LE(rolls, 36);
+    const auto& klot = server.players[2];
+    for (int row = 1; row <= scoring::CategoryCount; ++row)
+        EXPECT_NE(klot.card[row], scoring::Unscored) << row;
+    EXPECT_EQ(klot.total, scoring::total(klot.card));
+
+    const int annTotal = server.players[1].total;
+    const int best = std::max(annTotal, klot.total);
+    const QByteArray winners = annTotal == klot.total  ? "Ann and Klot"
+                               : annTotal > klot.total ? "Ann"
+                                                       : "Klot";
+    EXPECT_TRUE(ann.has("CMD_winner+" + winners + '+' + QByteArray::number(best) + '+'));
+}
+
+TEST_F(ComputerPlayerTest, TeamGameWithThreeComputerSeatsEndsAfterSixRounds) {
+    speed = 1;
+    start("f+true");
+    // Seat 1 shares its card with seat 3: its next category is the lowest free one.
+    const auto lowestFree = [&] {
+        for (int row = 1; row <= scoring::CategoryCount; ++row)
+            if (server.players[1].card[row] == scoring::Unscored)
+                return row;
+        return 0;
+    };
+    ASSERT_TRUE(playToTheEnd(lowestFree));
+
+    for (int seat = 1; seat <= 4; ++seat)
+        EXPECT_EQ(count("CMD_nextplayer+" + QByteArray::number(seat) + '+'), 6) << seat;
+    EXPECT_EQ(server.players[1].turns, 7);
+    EXPECT_EQ(server.players[1].card, server.players[3].card);
+    EXPECT_EQ(server.players[2].card, server.players[4].card);
+    EXPECT_EQ(server.players[1].total, server.players[3].total);
+    EXPECT_EQ(server.players[2].total, server.players[4].total);
+    for (int row = 1; row <= scoring::CategoryCount; ++row) {
+        EXPECT_NE(server.players[1].card[row], scoring::Unscored) << row;
+        EXPECT_NE(server.players[2].card[row], scoring::Unscored) << row;
+    }
+    const int ours = server.players[1].total;
+    const int theirs = server.players[2].total;
+    const QByteArray winners = ours == theirs  ? "Ann and Klot and Kling and Klick"
+                               : ours > theirs ? "Ann and Kling"
+                                               : "Klot and Klick";
+    EXPECT_TRUE(
+        ann.has("CMD_winner+" + winners + '+' + QByteArray::number(std::max(ours, theirs)) + '+'));
+}
