@@ -2,7 +2,7 @@
 // host, driven by clicks, offscreen.
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
-#include "support/ProtocolClient.h"
+#include "support/GameWindowTest.h"
 #include "windows/GameStartForm.h"
 #include "windows/TallyListForm.h"
 
@@ -20,24 +20,8 @@ namespace {
 
 const QByteArray T(1, char(0xFF));
 
-class BoardTest : public testing::Test {
+class BoardTest : public GameWindowTest {
 protected:
-    void SetUp() override {
-        lobby.listenOn("127.0.0.1", 0);
-        qputenv("DUNVEX_PORT", QByteArray::number(port));
-        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
-        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
-    }
-
-    std::unique_ptr<GameApplication> window(const QStringList& parameters) {
-        auto game = std::make_unique<GameApplication>(parameters);
-        game->start();
-        Tchat& chat = game->chat();
-        EXPECT_TRUE(
-            waitFor([&] { return chat.mainchat->toPlainText().contains("You are Connected."); }));
-        return game;
-    }
-
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
     // One step of a player who rolls once and takes the first free category.
@@ -58,17 +42,14 @@ protected:
                 return;
             }
     }
-
-    std::uint16_t port = freeTcpPort();
-    RawSocket lobby;
-    QTemporaryDir home;
 };
 
 } // namespace
 
 TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
-    auto ann = window({"Ann", "127.0.0.1", "true"});
-    auto bob = window({"Bob", "127.0.0.1", "false"});
+    auto ann = launch({"Ann", "127.0.0.1", "true"});
+    auto bob = launch({"Bob", "127.0.0.1", "false"});
+    ASSERT_TRUE(waitForLine(bob->chat(), "You are Connected."));
     Tchat& host = ann->chat();
     Tchat& guest = bob->chat();
     ASSERT_TRUE(waitFor([&] { return host.label_playername[2]->text() == "Bob"; }));
@@ -127,7 +108,7 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
 }
 
 TEST_F(BoardTest, SoloGameAgainstTheComputerRunsToTheEnd) {
-    auto game = window({});
+    auto game = launch({});
     Tchat& chat = game->chat();
     chat.botSpeedTag = 1;
     chat.doubleCheck->setChecked(false);

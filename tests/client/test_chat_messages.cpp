@@ -5,7 +5,7 @@
 #include "controls/URL.h"
 #include "host/ServerForm.h"
 #include "platform/IniFile.h"
-#include "support/ProtocolClient.h"
+#include "support/GameWindowTest.h"
 #include "windows/GameStartForm.h"
 
 #include <QAction>
@@ -27,13 +27,10 @@ namespace {
 
 const QByteArray T(1, char(0xFF));
 
-class ChatTest : public testing::Test {
+class ChatTest : public GameWindowTest {
 protected:
     void SetUp() override {
-        lobby.listenOn("127.0.0.1", 0);
-        qputenv("DUNVEX_PORT", QByteArray::number(port));
-        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
-        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+        GameWindowTest::SetUp();
         controls::setShellOpenHandler([this](const QString& target) {
             opened << target;
             return true;
@@ -46,31 +43,15 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    QString settingsPath() const { return home.filePath("kelvlobby.ini"); }
-
     // A solo game, logged in as "You" with the settings loaded.
-    std::unique_ptr<GameApplication> solo() {
-        auto game = std::make_unique<GameApplication>(QStringList());
-        game->start();
-        EXPECT_TRUE(waitForLine(game->chat(), "You are Connected."));
-        return game;
-    }
+    std::unique_ptr<GameApplication> solo() { return launch({}); }
 
-    static bool waitForLine(Tchat& chat, const QString& line) {
-        return waitFor(
-            [&] { return chat.mainchat->toPlainText().split(QLatin1Char('\n')).contains(line); });
-    }
-    static int countLines(Tchat& chat, const QString& line) {
-        return int(chat.mainchat->toPlainText().split(QLatin1Char('\n')).count(line));
-    }
+    static int countLines(Tchat& chat, const QString& line) { return int(lines(chat).count(line)); }
     static void type(Tchat& chat, const QString& text) {
         QTest::keyClicks(chat.mychat, text);
         QTest::keyClick(chat.mychat, Qt::Key_Return);
     }
 
-    std::uint16_t port = freeTcpPort();
-    RawSocket lobby;
-    QTemporaryDir home;
     QStringList opened;
 };
 

@@ -4,7 +4,7 @@
 #include "client/ChatForm.h"
 #include "host/ServerForm.h"
 #include "platform/ExceptionHandler.h"
-#include "support/ProtocolClient.h"
+#include "support/GameWindowTest.h"
 #include "windows/SpyListForm.h"
 
 #include <QAction>
@@ -24,38 +24,8 @@ namespace {
 
 const QByteArray T(1, char(0xFF));
 
-class SessionTest : public testing::Test {
+class SessionTest : public GameWindowTest {
 protected:
-    void SetUp() override {
-        lobby.listenOn("127.0.0.1", 0);
-        qputenv("DUNVEX_PORT", QByteArray::number(port));
-        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
-        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
-    }
-
-    // A window started with these parameters; hosting ones wait for the login.
-    std::unique_ptr<GameApplication> window(const QStringList& parameters) {
-        auto game = std::make_unique<GameApplication>(parameters);
-        game->start();
-        if (parameters.value(2) == QLatin1String("true")) {
-            EXPECT_TRUE(waitForLine(game->chat(), "You are Connected."));
-        }
-        return game;
-    }
-
-    std::unique_ptr<ProtocolClient> player(const QString& name) {
-        auto client = std::make_unique<ProtocolClient>();
-        EXPECT_TRUE(client->connectTo(port));
-        client->login(client->waitForGreeting(), name);
-        return client;
-    }
-
-    static QStringList lines(Tchat& chat) {
-        return chat.mainchat->toPlainText().split(QLatin1Char('\n'));
-    }
-    static bool waitForLine(Tchat& chat, const QString& line) {
-        return waitFor([&] { return lines(chat).contains(line); });
-    }
     static QColor colourOfLine(Tchat& chat, const QString& line) {
         for (QTextBlock block = chat.mainchat->document()->begin(); block.isValid();
              block = block.next())
@@ -66,16 +36,12 @@ protected:
             }
         return {};
     }
-
-    std::uint16_t port = freeTcpPort();
-    RawSocket lobby;
-    QTemporaryDir home;
 };
 
 } // namespace
 
 TEST_F(SessionTest, HostingWindowSeatsItselfAndNewcomersAndThenSleeps) {
-    auto game = window({"Ann", "127.0.0.1", "true"});
+    auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     EXPECT_EQ(chat.myseat, 1);
     EXPECT_TRUE(chat.loggedin);
@@ -93,7 +59,7 @@ TEST_F(SessionTest, HostingWindowSeatsItselfAndNewcomersAndThenSleeps) {
 }
 
 TEST_F(SessionTest, ChatLinesArriveThroughTheHostInTheirColours) {
-    auto game = window({"Ann", "127.0.0.1", "true"});
+    auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     auto bob = player("Bob");
     bob->send("CMD_chat+2+2+2=4|clGreen");
@@ -106,7 +72,7 @@ TEST_F(SessionTest, ChatLinesArriveThroughTheHostInTheirColours) {
 }
 
 TEST_F(SessionTest, SpectatorsAndDeparturesUpdateSeatsAndTheSpyList) {
-    auto game = window({"Ann", "127.0.0.1", "true"});
+    auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     QListWidget* spies = game->forms().spylist->listbox_spys;
     auto bob = player("Bob");
@@ -137,7 +103,7 @@ TEST_F(SessionTest, SpectatorReadsItsOwnSpyingLine) {
     for (const char* name : {"Ann", "Bob", "Cat", "Dan"})
         seated.push_back(player(name));
     ASSERT_TRUE(seated.back()->waitFor("CMD_newplayerinfo+4+Dan"));
-    auto game = window({"Eve", "127.0.0.1", "false"});
+    auto game = launch({"Eve", "127.0.0.1", "false"});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitForLine(chat, "You are spying."));
     EXPECT_EQ(chat.myseat, 5);
@@ -146,7 +112,7 @@ TEST_F(SessionTest, SpectatorReadsItsOwnSpyingLine) {
 }
 
 TEST_F(SessionTest, OnlyTheHostingWindowOffersAndSendsRemoval) {
-    auto game = window({"Ann", "127.0.0.1", "true"});
+    auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     auto bob = player("Bob");
     ASSERT_TRUE(waitForLine(chat, "Bob is Connected."));
@@ -173,7 +139,7 @@ TEST_F(SessionTest, OnlyTheHostingWindowOffersAndSendsRemoval) {
 }
 
 TEST_F(SessionTest, JustWatchMarkFollowsTheHostNotTheClick) {
-    auto game = window({"Ann", "127.0.0.1", "true"});
+    auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     chat.JustWatch1->trigger();
     EXPECT_FALSE(chat.JustWatch1->isChecked()) << "no mark before the host's echo";
@@ -204,7 +170,7 @@ TEST_F(SessionTest, GameIsFullThenTheWindowCloses) {
         nine.push_back(player("P" + QString::number(i)));
     ASSERT_TRUE(waitFor([&] { return host.connectionCount() == 9; }));
 
-    auto game = window({"Late", "127.0.0.1", "false"});
+    auto game = launch({"Late", "127.0.0.1", "false"});
     Tchat& chat = game->chat();
     QSignalSpy closed(&chat, &Tchat::closed);
     QMessageBox* box = nullptr;
@@ -223,7 +189,7 @@ TEST_F(SessionTest, MalformedMessagesFromTheHostBecomeOneRedLineEach) {
     ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
     int boxes = 0;
     platform::setExceptionHandler([&](const std::exception&) { ++boxes; });
-    auto game = window({"Ann", "127.0.0.1", "false"});
+    auto game = launch({"Ann", "127.0.0.1", "false"});
     Tchat& chat = game->chat();
     RawSocket link = fakeHost.accept();
     ASSERT_TRUE(link.isValid());

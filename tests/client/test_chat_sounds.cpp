@@ -3,7 +3,7 @@
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
 #include "platform/SoundPlayer.h"
-#include "support/ProtocolClient.h"
+#include "support/GameWindowTest.h"
 
 #include <QAction>
 #include <QFile>
@@ -27,34 +27,11 @@ QStringList soundNames() {
     return names;
 }
 
-class SoundTest : public testing::Test {
+class SoundTest : public GameWindowTest {
 protected:
-    void SetUp() override {
-        lobby.listenOn("127.0.0.1", 0);
-        qputenv("DUNVEX_PORT", QByteArray::number(port));
-        qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.localPort()));
-        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
-    }
-
     std::unique_ptr<GameApplication> hostingWindow() {
-        auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "true"});
-        game->start();
-        EXPECT_TRUE(waitForText(game->chat(), "You are Connected."));
-        return game;
+        return launch({"Ann", "127.0.0.1", "true"});
     }
-    std::unique_ptr<ProtocolClient> player(const QString& name) {
-        auto client = std::make_unique<ProtocolClient>();
-        EXPECT_TRUE(client->connectTo(port));
-        client->login(client->waitForGreeting(), name);
-        return client;
-    }
-    static bool waitForText(Tchat& chat, const QString& text) {
-        return waitFor([&] { return chat.mainchat->toPlainText().contains(text); });
-    }
-
-    std::uint16_t port = freeTcpPort();
-    RawSocket lobby;
-    QTemporaryDir home;
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // watched by a raw player in seat 1 the way any window sees it.
 #include "host/ScoringRules.h"
 #include "host/ServerForm.h"
-#include "support/ProtocolClient.h"
+#include "support/DiceHostTest.h"
 
 #include <algorithm>
 #include <deque>
@@ -13,22 +13,10 @@ using namespace testsupport;
 
 namespace {
 
-constexpr int Long = 600000; // a bot speed no test waits out
-
-class ComputerPlayerTest : public testing::Test {
+class ComputerPlayerTest : public DiceHostTest {
 protected:
     void SetUp() override {
-        TRandomGenerator::shared().seed(20261209);
-        server.setBotSpeedSource([this] { return speed; });
-        server.faceSource = [this] {
-            if (faces.empty())
-                return TRandomGenerator::shared().face();
-            const int face = faces.front();
-            faces.pop_front();
-            return face;
-        };
-        server.Sock1.setPortName(QString::number(port));
-        server.Sock1.setListen(true);
+        startHost(20261209);
         ASSERT_TRUE(ann.connectTo(port));
         ASSERT_EQ(ann.waitForGreeting(), 1);
         ann.login(1, QStringLiteral("Ann"));
@@ -60,17 +48,7 @@ protected:
         EXPECT_TRUE(faces.empty());
     }
 
-    void passThePause() {
-        for (int tick = 0; tick < 3; ++tick)
-            server.timer_pauserTimer();
-    }
-
-    int count(const QByteArray& prefix) {
-        int found = 0;
-        for (const QByteArray& message : ann.messages())
-            found += message.startsWith(prefix) ? 1 : 0;
-        return found;
-    }
+    int count(const QByteArray& prefix) { return DiceHostTest::count(ann, prefix); }
 
     // The posting of a category as every window is told it.
     QByteArray posting(int seat, int category) {
@@ -107,11 +85,7 @@ protected:
             30000);
     }
 
-    TServer server;
-    std::uint16_t port = freeTcpPort();
     ProtocolClient ann;
-    int speed = Long;
-    std::deque<int> faces;
     int annNext = scoring::Freebie;
     int pings = 0;
 };

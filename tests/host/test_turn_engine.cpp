@@ -1,7 +1,7 @@
 // The host's turn engine: a real host in this process, raw players over
 // loopback, and dice chosen by the test.
 #include "host/ServerForm.h"
-#include "support/ProtocolClient.h"
+#include "support/DiceHostTest.h"
 
 #include <QElapsedTimer>
 #include <deque>
@@ -12,22 +12,11 @@ using namespace testsupport;
 
 namespace {
 
-constexpr int Long = 600000; // a bot speed no test waits out
-
-class TurnEngineTest : public testing::Test {
+class TurnEngineTest : public DiceHostTest {
 protected:
     void SetUp() override {
-        TRandomGenerator::shared().seed(20261208);
-        server.setBotSpeedSource([this] { return speed; });
-        server.faceSource = [this] {
-            if (faces.empty())
-                return TRandomGenerator::shared().face();
-            const int face = faces.front();
-            faces.pop_front();
-            return face;
-        };
-        server.Sock1.setPortName(QString::number(port));
-        server.Sock1.setListen(true);
+        speed = 1;
+        startHost(20261208);
     }
 
     std::unique_ptr<ProtocolClient> player(const QString& name) {
@@ -55,13 +44,6 @@ protected:
         });
     }
 
-    static int count(ProtocolClient& client, const QByteArray& prefix) {
-        int found = 0;
-        for (const QByteArray& message : client.messages())
-            found += message.startsWith(prefix) ? 1 : 0;
-        return found;
-    }
-
     void start(ProtocolClient& host, const QByteArray& flags = "f+false") {
         host.send("CMD_startgame+" + slot(host) + '+' + flags);
         ASSERT_TRUE(host.waitFor("CMD_nextplayer+1+1+0+0+"));
@@ -78,11 +60,6 @@ protected:
         ASSERT_TRUE(waitFor([&] { return server.turnPosted(); }));
     }
 
-    void passThePause() {
-        for (int tick = 0; tick < 3; ++tick)
-            server.timer_pauserTimer();
-    }
-
     // The fifteen card rows as "CMD_pscore" carries them.
     static QByteArray rows(const std::map<int, int>& scored) {
         QByteArray text;
@@ -91,10 +68,6 @@ protected:
         return text;
     }
 
-    TServer server;
-    std::uint16_t port = freeTcpPort();
-    int speed = 1;
-    std::deque<int> faces;
     int pings = 0;
 };
 
