@@ -135,12 +135,9 @@ TEST_F(BoardTest, SoloGameAgainstTheComputerRunsToTheEnd) {
 }
 
 TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
-    RawSocket fakeHost;
-    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
-    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
-    game->start();
+    RawSocket link;
+    auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
-    RawSocket link = fakeHost.accept();
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                              "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T +
                              "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));

@@ -170,12 +170,9 @@ TEST_F(ChatTest, NothingIsSentBeforeLogin) {
 }
 
 TEST_F(ChatTest, StartDialogSendsTheChosenGame) {
-    RawSocket fakeHost;
-    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
-    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
-    game->start();
+    RawSocket link;
+    auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
-    RawSocket link = fakeHost.accept();
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+1" + T));
     ASSERT_TRUE(waitFor([&] { return chat.loggedin; }));
     link.readExactly(27); // the login

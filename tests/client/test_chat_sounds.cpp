@@ -123,12 +123,9 @@ TEST_F(SoundTest, SeatsSendChatterSpectatorsAndCancelDoNot) {
 }
 
 TEST_F(SoundTest, NewTurnSoundIsPlayedOnTheOwnTurn) {
-    RawSocket fakeHost;
-    ASSERT_TRUE(fakeHost.listenOn("127.0.0.1", port));
-    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
-    game->start();
+    RawSocket link;
+    auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
-    RawSocket link = fakeHost.accept();
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T));
     ASSERT_TRUE(waitForText(chat, "You are Connected."));
     chat.New1->trigger();

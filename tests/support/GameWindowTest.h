@@ -33,6 +33,18 @@ protected:
         return game;
     }
 
+    // A window of Ann's joined to a host the test plays by hand: `link` is the
+    // host's end of Ann's connection.
+    std::unique_ptr<GameApplication> joinFakeHost(RawSocket& link) {
+        RawSocket fakeHost;
+        EXPECT_TRUE(fakeHost.listenOn("127.0.0.1", port));
+        auto game = std::make_unique<GameApplication>(QStringList{"Ann", "127.0.0.1", "false"});
+        game->start();
+        link = fakeHost.accept();
+        EXPECT_TRUE(link.isValid());
+        return game;
+    }
+
     // A raw player that connects and logs in under this name.
     std::unique_ptr<ProtocolClient> player(const QString& name) {
         auto client = std::make_unique<ProtocolClient>();
