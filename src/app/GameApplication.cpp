@@ -1,6 +1,7 @@
 #include "app/GameApplication.h"
 
 #include "client/ChatForm.h"
+#include "client/WindowBounds.h"
 #include "host/ServerForm.h"
 #include "windows/AboutForm.h"
 #include "windows/DownloadForm.h"
@@ -45,7 +46,7 @@ void GameApplication::connectWindows() {
             chat->setPhrase(button, phrases[button - 1]);
     };
     Tabout* about = m_about.get();
-    m_help->onShowAbout = [about] { about->show(); };
+    m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }
 
 GameApplication::~GameApplication() {

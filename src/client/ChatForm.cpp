@@ -187,7 +187,7 @@ void Tchat::joinpress() {
 void Tchat::button_startClick() {
     button_start->hide();
     if (m_forms.gamestartform)
-        m_forms.gamestartform->show();
+        client::showCentredOn(*m_forms.gamestartform, *this);
 }
 
 void Tchat::Exit1Click() {

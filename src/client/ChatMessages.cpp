@@ -3,6 +3,7 @@
 #include "client/ChatForm.h"
 #include "client/ChatLinks.h"
 #include "client/ColorConversion.h"
+#include "client/WindowBounds.h"
 #include "controls/URL.h"
 #include "platform/Logging.h"
 #include "windows/AboutForm.h"
@@ -221,7 +222,7 @@ void Tchat::PhraseList1Click() {
     for (int button = 1; button <= 9; ++button)
         nine << phrase(button);
     m_forms.phrases->setPhrases(nine);
-    m_forms.phrases->show();
+    client::showCentredOn(*m_forms.phrases, *this);
 }
 
 void Tchat::Image4Click() {

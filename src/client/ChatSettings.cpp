@@ -175,12 +175,12 @@ void Tchat::ViewTally1Click() {
 
 void Tchat::Help2Click() {
     if (m_forms.help)
-        m_forms.help->show();
+        client::showCentredOn(*m_forms.help, *this);
 }
 
 void Tchat::About1Click() {
     if (m_forms.about)
-        m_forms.about->show();
+        client::showCentredOn(*m_forms.about, *this);
 }
 
 // The start dialog's choice: sent to the host, which starts the game for all.

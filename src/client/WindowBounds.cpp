@@ -16,6 +16,13 @@ void setOuterBounds(QWidget& window, const QRect& bounds) {
     window.resize(bounds.size() - frameExtra);
 }
 
+void showCentredOn(QWidget& window, const QWidget& main) {
+    const QSize size = window.frameGeometry().size();
+    window.move(main.frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+    window.show();
+    window.raise();
+}
+
 std::optional<QRect> boundsToSave(const QRect& window, const QRect& saved, const QRect& workArea) {
     if (window == saved)
         return std::nullopt;

@@ -14,6 +14,9 @@ inline constexpr QRect DefaultWindowBounds{3, 3, 783, 512};
 QRect outerBounds(const QWidget& window);
 void setOuterBounds(QWidget& window, const QRect& bounds);
 
+// Shows a side window centred on the main window, in front.
+void showCentredOn(QWidget& window, const QWidget& main);
+
 // The bounds to store when the window closes, or nothing when they equal the
 // saved ones. A window wider (taller) than the work area is stored 15 pixels
 // narrower (lower) than it is, once, not until it fits.

@@ -6,7 +6,9 @@
 #include "platform/ExceptionHandler.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
+#include "windows/AboutForm.h"
 #include "windows/DownloadForm.h"
+#include "windows/HelpForm.h"
 
 #include <QAction>
 #include <QFile>
@@ -168,4 +170,17 @@ TEST_F(ChatFormTest, ClosingWithoutMovingWritesNothing) {
     chat.Exit1->trigger();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(QFile::exists(settingsPath()));
+}
+
+TEST_F(ChatFormTest, SideWindowsOpenCentredOnTheMainWindow) {
+    auto game = launch({QStringLiteral("Ann")});
+    Tchat& chat = game->chat();
+    chat.move(200, 150);
+    chat.Help2->trigger();
+    QWidget& help = *game->forms().help;
+    ASSERT_TRUE(help.isVisible());
+    const QPoint offset = help.frameGeometry().center() - chat.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
+    chat.About1->trigger();
+    EXPECT_TRUE(game->forms().about->isVisible());
 }
