@@ -309,8 +309,7 @@ void Tchat::colourOwnColumn(TColor color, int lastRow) {
         return;
     for (int row = 1; row <= lastRow; ++row) {
         QLabel* cell = score[myseat][row];
-        cell->setStyleSheet(
-            cellStyle(color, cell->font().bold() || !cell->text().isEmpty() || row > 12));
+        cell->setStyleSheet(cellStyle(color, !cell->text().isEmpty() || row > 12));
     }
 }
 

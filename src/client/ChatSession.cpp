@@ -40,6 +40,43 @@ QString spyEntry(int slot, const QString& name) {
     return QString::number(slot) + ": " + name;
 }
 
+// The window's commands in the order they are tested.
+struct WindowCommand {
+    const char* name;
+    void (*handle)(Tchat& window, const QString& arguments);
+};
+
+const WindowCommand WindowCommands[] = {
+    {"CMD_playasound", [](Tchat& w, const QString& a) { w.playasound(a); }},
+    {"CMD_sendlogininfo", [](Tchat& w, const QString& a) { w.sendloginfo(a); }},
+    {"CMD_chat", [](Tchat& w, const QString& a) { w.chatrecieved(a); }},
+    {"CMD_action", [](Tchat& w, const QString& a) { w.chatrecieved(a); }},
+    {"CMD_newplayerinfo", [](Tchat& w, const QString& a) { w.newplayerinfo(a); }},
+    {"CMD_havewrongversion",
+     [](Tchat& w, const QString& a) {
+         w.addlinetochat(a + " has a different version of the game then you.", clBlue);
+     }},
+    {"CMD_wrongversion",
+     [](Tchat& w, const QString&) {
+         w.addlinetochat(QStringLiteral("You have a differnt version of the game then the host."),
+                         clBlue);
+     }},
+    {"CMD_existingplayers", [](Tchat& w, const QString& a) { w.newplayerinfo(a); }},
+    {"CMD_playerdisconnected", [](Tchat& w, const QString& a) { w.playerdisconnected(a); }},
+    {"CMD_startgame", [](Tchat& w, const QString& a) { w.startthegame(a); }},
+    {"CMD_nextplayer", [](Tchat& w, const QString& a) { w.getnextplayer(a); }},
+    {"CMD_winner", [](Tchat& w, const QString& a) { w.winner(a); }},
+    {"CMD_full", [](Tchat& w, const QString&) { w.gamefull(); }},
+    {"CMD_justwatching", [](Tchat& w, const QString& a) { w.justwatching(a); }},
+    {"CMD_thedice", [](Tchat& w, const QString& a) { w.thedice(a); }},
+    {"CMD_unsetdice", [](Tchat& w, const QString& a) { w.unsetdice(a); }},
+    {"CMD_setdice", [](Tchat& w, const QString& a) { w.setdice(a); }},
+    {"CMD_chooseagain", [](Tchat& w, const QString&) { w.chooseagain(); }},
+    {"CMD_rollagain", [](Tchat& w, const QString&) { w.rollagain(); }},
+    {"CMD_pscore", [](Tchat& w, const QString& a) { w.pscore(a); }},
+    {"CMD_setbonusdice", [](Tchat& w, const QString& a) { w.setbonusdice(a); }},
+};
+
 // Ticks of the 1 ms timer before the next phrase may go.
 constexpr int PhraseCoolDownTicks = 100;
 
@@ -197,48 +234,9 @@ void Tchat::processsocktimer() {
 }
 
 void Tchat::dispatch(const net::WireLine& line) {
-    const QString& command = line.command;
-    const QString& arguments = line.arguments;
-    if (command == QLatin1String("CMD_playasound"))
-        playasound(arguments);
-    else if (command == QLatin1String("CMD_sendlogininfo"))
-        sendloginfo(arguments);
-    else if (command == QLatin1String("CMD_chat") || command == QLatin1String("CMD_action"))
-        chatrecieved(arguments);
-    else if (command == QLatin1String("CMD_newplayerinfo") ||
-             command == QLatin1String("CMD_existingplayers"))
-        newplayerinfo(arguments);
-    else if (command == QLatin1String("CMD_havewrongversion"))
-        addlinetochat(arguments + " has a different version of the game then you.", clBlue);
-    else if (command == QLatin1String("CMD_wrongversion"))
-        addlinetochat(QStringLiteral("You have a differnt version of the game then the host."),
-                      clBlue);
-    else if (command == QLatin1String("CMD_playerdisconnected"))
-        playerdisconnected(arguments);
-    else if (command == QLatin1String("CMD_startgame"))
-        startthegame(arguments);
-    else if (command == QLatin1String("CMD_nextplayer"))
-        getnextplayer(arguments);
-    else if (command == QLatin1String("CMD_winner"))
-        winner(arguments);
-    else if (command == QLatin1String("CMD_full"))
-        gamefull();
-    else if (command == QLatin1String("CMD_justwatching"))
-        justwatching(arguments);
-    else if (command == QLatin1String("CMD_thedice"))
-        thedice(arguments);
-    else if (command == QLatin1String("CMD_unsetdice"))
-        unsetdice(arguments);
-    else if (command == QLatin1String("CMD_setdice"))
-        setdice(arguments);
-    else if (command == QLatin1String("CMD_chooseagain"))
-        chooseagain();
-    else if (command == QLatin1String("CMD_rollagain"))
-        rollagain();
-    else if (command == QLatin1String("CMD_pscore"))
-        pscore(arguments);
-    else if (command == QLatin1String("CMD_setbonusdice"))
-        setbonusdice(arguments);
+    for (const WindowCommand& entry : WindowCommands)
+        if (line.command == QLatin1String(entry.name))
+            return entry.handle(*this, line.arguments);
 }
 
 // ---------------------------------------------------------------- handlers

@@ -13,6 +13,28 @@ bool isSlotNumber(int slot) {
     return slot >= 1 && slot <= TServer::MaxSlots;
 }
 
+// The host's commands in the order they are tested. A handler that checks the
+// sender itself gets the sender's slot; a game request only its arguments.
+struct HostCommand {
+    const char* name;
+    void (TServer::*fromAnySlot)(int sender, const QString& arguments);
+    void (TServer::*fromOwnSlot)(const QString& arguments);
+};
+
+const HostCommand HostCommands[] = {
+    {"CMD_logininfo", &TServer::receivedlogininfo, nullptr},
+    {"CMD_kickhim", &TServer::kickhim, nullptr},
+    {"CMD_chat", &TServer::chat, nullptr},
+    {"CMD_action", &TServer::action, nullptr},
+    {"CMD_startgame", nullptr, &TServer::startgame},
+    {"CMD_justwatch", &TServer::justwatch, nullptr},
+    {"CMD_rolldice", nullptr, &TServer::rolldice},
+    {"CMD_unsetdice", nullptr, &TServer::unsetdice},
+    {"CMD_setdice", nullptr, &TServer::setdice},
+    {"CMD_setscore", nullptr, &TServer::setscore},
+    {"CMD_playasound", &TServer::playasound, nullptr},
+};
+
 } // namespace
 
 TServer::TServer(QObject* parent)
@@ -169,29 +191,17 @@ void TServer::dispatch(const ReceivedMessage& message) {
     if (players[sender].inuse && m_connections[sender].serial != message.serial)
         return;
     const net::WireLine line = net::splitLine(message.line);
-    const QString& command = line.command;
-    if (command == QLatin1String("CMD_logininfo"))
-        receivedlogininfo(sender, line.arguments);
-    else if (command == QLatin1String("CMD_kickhim"))
-        kickhim(sender, line.arguments);
-    else if (command == QLatin1String("CMD_chat"))
-        chat(sender, line.arguments);
-    else if (command == QLatin1String("CMD_action"))
-        action(sender, line.arguments);
-    else if (command == QLatin1String("CMD_startgame"))
-        startgame(sender, line.arguments);
-    else if (command == QLatin1String("CMD_justwatch"))
-        justwatch(sender, line.arguments);
-    else if (command == QLatin1String("CMD_rolldice"))
-        rolldice(sender, line.arguments);
-    else if (command == QLatin1String("CMD_unsetdice"))
-        unsetdice(sender, line.arguments);
-    else if (command == QLatin1String("CMD_setdice"))
-        setdice(sender, line.arguments);
-    else if (command == QLatin1String("CMD_setscore"))
-        setscore(sender, line.arguments);
-    else if (command == QLatin1String("CMD_playasound"))
-        playasound(sender, line.arguments);
+    for (const HostCommand& entry : HostCommands) {
+        if (line.command != QLatin1String(entry.name))
+            continue;
+        if (entry.fromAnySlot)
+            return (this->*entry.fromAnySlot)(sender, line.arguments);
+        // A game request acts for the slot it names: only that slot's own
+        // connection may make it.
+        if (isSeatedSender(sender, FieldReader(line.arguments).number()))
+            (this->*entry.fromOwnSlot)(line.arguments);
+        return;
+    }
 }
 
 // Every request names a slot; only the connection in that slot may make it.

@@ -96,11 +96,6 @@ public:
     void action(int sender, const QString& arguments);
     void playasound(int sender, const QString& arguments);
     void justwatch(int sender, const QString& arguments);
-    void startgame(int sender, const QString& arguments);
-    void rolldice(int sender, const QString& arguments);
-    void setdice(int sender, const QString& arguments);
-    void unsetdice(int sender, const QString& arguments);
-    void setscore(int sender, const QString& arguments);
 
     // The turn engine. The requests take the message's argument text and are
     // what the computer player calls too, so both act alike.

@@ -18,35 +18,6 @@ const char* const ComputerNames[] = {"", "", "Klot", "Kling", "Klick"};
 
 } // namespace
 
-// ---------------------------------------------------------------- requests
-
-// A player acts only for their own slot; the hosting window gets no more say
-// here than anyone else.
-void TServer::startgame(int sender, const QString& arguments) {
-    if (isSeatedSender(sender, FieldReader(arguments).number()))
-        startgame(arguments);
-}
-
-void TServer::rolldice(int sender, const QString& arguments) {
-    if (isSeatedSender(sender, FieldReader(arguments).number()))
-        rolldice(arguments);
-}
-
-void TServer::setdice(int sender, const QString& arguments) {
-    if (isSeatedSender(sender, FieldReader(arguments).number()))
-        setdice(arguments);
-}
-
-void TServer::unsetdice(int sender, const QString& arguments) {
-    if (isSeatedSender(sender, FieldReader(arguments).number()))
-        unsetdice(arguments);
-}
-
-void TServer::setscore(int sender, const QString& arguments) {
-    if (isSeatedSender(sender, FieldReader(arguments).number()))
-        setscore(arguments);
-}
-
 // ---------------------------------------------------------------- the game
 
 // Obeyed at any time: during a game it starts a new one.
