@@ -10,9 +10,13 @@ namespace {
 // The error box belongs to the GUI thread: a failure of the handler is handed
 // there rather than shown from this thread or let loose to end the process.
 void reportOnGuiThread(const std::string& message) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) {
+        qWarning("%s", message.c_str());
+        return;
+    }
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [message] { platform::handleException(std::runtime_error(message)); },
+        application, [message] { platform::handleException(std::runtime_error(message)); },
         Qt::QueuedConnection);
 }
 

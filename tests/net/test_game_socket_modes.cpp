@@ -3,12 +3,14 @@
 #include "net/GameSocket.h"
 #include "net/GameSocketStream.h"
 #include "net/GameSocketThread.h"
+#include "platform/ExceptionHandler.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QThread>
 #include <arpa/inet.h>
+#include <atomic>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -390,6 +392,51 @@ TEST(GameSocketAutoAccept, BlockingListenerServesEachConnectionOnItsOwnThread) {
         // The thread object goes away once its connection has been served.
         EXPECT_TRUE(waitFor([&] { return each.thread.isNull(); }));
     }
+}
+
+TEST(GameSocketAutoAccept, ListenerWaitsForItsWorkersBeforeGoing) {
+    std::atomic<bool> started = false;
+    std::atomic<bool> finished = false;
+    auto listener = std::make_unique<TGameSocket>();
+    listener->setAutoAccept(true);
+    listener->setBlocking(true);
+    listener->setBlockingTimeout(1);
+    listener->setPortName(QString::number(freeTcpPort()));
+    listener->OnAutoAccept = [&](TGameSocket*, TGameSocket* newSock) {
+        started = true;
+        newSock->Receive(); // nothing comes: this waits out the timeout
+        newSock->Send("still here");
+        finished = true;
+    };
+    listener->setListen(true);
+    RawSocket raw = connectFrom("127.0.0.1", std::uint16_t(listener->PortName().toInt()));
+    ASSERT_TRUE(waitFor([&] { return started.load(); }));
+
+    listener.reset();
+    EXPECT_TRUE(finished) << "the socket in use went away under its worker";
+    EXPECT_EQ(raw.readExactly(10), "still here");
+}
+
+TEST(GameSocketAutoAccept, WorkerFailureReachesTheErrorHandlerOnTheGuiThread) {
+    QString reported;
+    QThread* reportedOn = nullptr;
+    platform::setExceptionHandler([&](const std::exception& error) {
+        reported = QString::fromUtf8(error.what());
+        reportedOn = QThread::currentThread();
+    });
+    TGameSocket listener;
+    listener.setAutoAccept(true);
+    listener.setBlocking(true);
+    listener.setPortName(QString::number(freeTcpPort()));
+    listener.OnAutoAccept = [](TGameSocket*, TGameSocket*) {
+        throw EGameSocketException("handler failed");
+    };
+    listener.setListen(true);
+    RawSocket raw = connectFrom("127.0.0.1", std::uint16_t(listener.PortName().toInt()));
+    EXPECT_TRUE(waitFor([&] { return !reported.isEmpty(); }));
+    platform::setExceptionHandler(nullptr);
+    EXPECT_EQ(reported, "handler failed");
+    EXPECT_EQ(reportedOn, QThread::currentThread());
 }
 
 TEST(GameSocketStream, ReadsWritesAndNeverSeeks) {
