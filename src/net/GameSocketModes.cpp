@@ -6,6 +6,7 @@
 #include "net/SocketErrors.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
