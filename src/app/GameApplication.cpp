@@ -41,6 +41,7 @@ void GameApplication::connectWindows() {
     // The host paces its computer players by the hosting player's setting.
     m_server->setBotSpeedSource([chat] { return chat->botSpeedTag; });
     m_gamestartform->onStartGame = [chat](bool bonus, bool team) { chat->startgame(bonus, team); };
+    m_gamestartform->onClosedWithoutStart = [chat] { chat->gamestartformClose(); };
     m_phrases->onPhrasesChanged = [chat](const QStringList& phrases) {
         for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
             chat->setPhrase(button, phrases[button - 1]);

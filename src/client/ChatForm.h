@@ -50,6 +50,8 @@ public:
     QByteArray logintext; // the player name and one terminator byte
     int currentplayer = 0;
     bool canact = false;
+    bool gameinprogress = false; // from a game's start or first turn until its winner
+    bool morerolls = false;      // the own turn has rolls left
 
     TGameSocket sock;   // the connection to the host
     TGameSocket Sock11; // presence connection to the lobby; never read or written
@@ -158,6 +160,7 @@ public:
     void chatrecieved(const QString& arguments);
     void gamefull();
     void hostflooded();
+    void hostclosed();
 
     // Roster controls.
     void JustWatch1Click();
@@ -211,6 +214,7 @@ public:
     void sendscore(int category);
     void rollagain();
     void chooseagain();
+    void gamestartformClose();
     void pscore(const QString& arguments);
     void winner(const QString& arguments);
     void loadchecklist();
@@ -246,6 +250,11 @@ private:
     void buildSounds();
     void buildScorecard();
     void setRollMarks(int rolls);
+    bool playsOwnTurn() const;
+    void showTurn();
+    bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);
+    void followChatEnd();
+    bool askBeforeLeaving();
     void colourOwnColumn(TColor color, int lastRow);
     void placeDieInColumn(int die, int left, const char* hint);
     void boardClick(QObject* control);
@@ -266,6 +275,11 @@ private:
     net::MessageFramer m_remainder;
     qsizetype m_receivedBytes = 0; // the bytes of the lines in receivedlist
     QMessageBox* m_fullBox = nullptr;
+    QMessageBox* m_hostClosedBox = nullptr;
+    QMessageBox* m_leaveBox = nullptr;
+    bool m_leaveConfirmed = false;
+    bool m_doublePress = false; // the press under way is the second of a double click
+    bool m_chatAtEnd = true;    // the display shows its newest line
     bool m_shownOnce = false;
     bool m_closing = false;
     bool m_hostGone = false;

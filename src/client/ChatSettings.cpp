@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/Logging.h"
 #include "windows/AboutForm.h"
+#include "windows/DownloadForm.h"
 #include "windows/HelpForm.h"
 #include "windows/TallyListForm.h"
 
@@ -170,7 +171,7 @@ void Tchat::ResetScreenLocation1Click() {
 
 void Tchat::ViewTally1Click() {
     if (m_forms.tallylist)
-        m_forms.tallylist->show();
+        client::showCentredOn(*m_forms.tallylist, *this);
 }
 
 void Tchat::Help2Click() {
@@ -213,6 +214,9 @@ void Tchat::loadinifile() {
                        ini.readInteger(Section, QStringLiteral("Height"), 512));
     savedBounds = bounds;
     client::setOuterBounds(*this, bounds);
+    // The solo start-up panel opened before the saved place was known.
+    if (m_forms.download && m_forms.download->isVisible())
+        client::showCentredOn(*m_forms.download, *this);
 
     const int size = ini.readInteger(Section, QStringLiteral("Textsize"), 8);
     QFont font = mainchat->font();
