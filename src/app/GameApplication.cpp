@@ -45,6 +45,7 @@ void GameApplication::connectWindows() {
         for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
             chat->setPhrase(button, phrases[button - 1]);
     };
+    m_tallylist->onLoadChecklist = [chat] { chat->loadchecklist(); };
     Tabout* about = m_about.get();
     m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }

@@ -169,8 +169,10 @@ void Tchat::ResetScreenLocation1Click() {
 }
 
 void Tchat::ViewTally1Click() {
-    if (m_forms.tallylist)
-        m_forms.tallylist->show();
+    if (!m_forms.tallylist)
+        return;
+    loadchecklist();
+    client::showCentredOn(*m_forms.tallylist, *this);
 }
 
 void Tchat::Help2Click() {
