@@ -40,5 +40,5 @@ public:
     static int DecompressBlock(const std::uint8_t* in, std::uint8_t* out, int length);
 
 private:
-    std::unique_ptr<std::int16_t[]> m_hashTable;
+    std::unique_ptr<std::int32_t[]> m_hashTable;
 };
