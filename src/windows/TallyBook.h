@@ -53,6 +53,15 @@ public:
     // be read; returns what was wrong with the text, empty when nothing was.
     QString readText(const QByteArray& text);
 
+    // The tally file, packed. Load keeps what could be read, starts a new
+    // session and returns what was wrong (empty when nothing was or there is
+    // no file). Save replaces the file whole or leaves the old one as it was,
+    // and returns what went wrong, empty on success.
+    QString load(const QString& path);
+    QString save(const QString& path) const;
+    // A copy of a file about to be replaced (an older copy is dropped).
+    static bool keepCopy(const QString& path, const QString& copyPath);
+
 private:
     using Row = std::array<QString, ColumnCount>;
     static Row emptyRow(const QString& name);

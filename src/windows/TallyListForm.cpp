@@ -1,6 +1,7 @@
 #include "windows/TallyListForm.h"
 
 #include "platform/Environment.h"
+#include "platform/ExceptionHandler.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 using windows::TallyBook;
 
@@ -243,10 +245,37 @@ void Ttallylist::SkinButton1Click() {
 
 void Ttallylist::FormCreate() {
     m_tallyPath = platform::dataFilePath(QStringLiteral("dunvextally.tld"));
+    m_loadProblem = m_book.load(m_tallyPath);
     loadtally();
+    if (m_loadProblem.isEmpty())
+        return;
+    // Told once, before anything is written over the file; the game goes on.
+    platform::handleException(std::runtime_error(
+        damageReport(m_tallyPath, m_loadProblem, damagedCopyPath()).toLocal8Bit().toStdString()));
 }
 
-void Ttallylist::FormDestroy() {}
+QString Ttallylist::damageReport(const QString& path, const QString& problem,
+                                 const QString& copyPath) {
+    return "The tally file " + path + " could not be read whole (" + problem +
+           "). The tally starts with what could be read; when the game closes it is saved anew, "
+           "and the old file is kept as " +
+           copyPath + ".";
+}
+
+QString Ttallylist::damagedCopyPath() const {
+    return m_tallyPath + QStringLiteral(".damaged");
+}
+
+// Failures are only logged: the program is closing, and the old file is still whole.
+void Ttallylist::FormDestroy() {
+    if (!m_loadProblem.isEmpty() && !windows::TallyBook::keepCopy(m_tallyPath, damagedCopyPath())) {
+        qWarning("the tally was not saved: the old file could not be kept");
+        return;
+    }
+    const QString problem = m_book.save(m_tallyPath);
+    if (!problem.isEmpty())
+        qWarning("the tally was not saved: %s", qPrintable(problem));
+}
 
 void Ttallylist::loadtally() {
     showOwnTotals();

@@ -63,7 +63,11 @@ private:
     QMessageBox* ask(const QString& question);
     void deleteAnswered(const QString& name, bool yes);
     void resettally();
+    QString damagedCopyPath() const;
+    static QString damageReport(const QString& path, const QString& problem,
+                                const QString& copyPath);
 
     windows::TallyBook m_book;
     QString m_tallyPath;
+    QString m_loadProblem; // what was wrong with the file at start, empty when nothing
 };

@@ -1,9 +1,13 @@
 // The win tally: its table, its window offscreen, and its file in a temporary
 // data folder.
-#include "support/TestSupport.h"
+#include "codec/FilePacker.h"
+#include "platform/ExceptionHandler.h"
+#include "support/GameWindowTest.h"
 #include "windows/TallyBook.h"
 #include "windows/TallyListForm.h"
 
+#include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -124,12 +128,34 @@ TEST(TallyBook, TextIsColumnByColumnAndDamageKeepsWhatWasRead) {
 
 namespace {
 
-class TallyFormTest : public testing::Test {
+const QByteArray T(1, char(0xFF));
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// Packs or unpacks with the file packer, as dunvex-pack would.
+void pack(bool compress, const QString& input, const QString& output) {
+    TFilePacker doit;
+    doit.CompressMode = TCompressMode::Fast;
+    doit.InputFile = input.toStdString();
+    doit.OutputFile = output.toStdString();
+    compress ? doit.Compress() : doit.Decompress();
+}
+
+// Each test has its own data folder (DUNVEX_HOME) and counts error reports.
+class TallyFormTest : public GameWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+        GameWindowTest::SetUp();
+        platform::setExceptionHandler([this](const std::exception& error) {
+            reports << QString::fromLocal8Bit(error.what());
+        });
     }
+    void TearDown() override { platform::setExceptionHandler(nullptr); }
+
+    QString tallyPath() const { return home.filePath("dunvextally.tld"); }
 
     // Fills the current game's list the way the player window does.
     static void seat(Ttallylist& form, const QStringList& names) {
@@ -158,7 +184,7 @@ protected:
         box->button(button)->click();
     }
 
-    QTemporaryDir home;
+    QStringList reports;
 };
 
 } // namespace
@@ -230,4 +256,140 @@ TEST_F(TallyFormTest, ResetAsksAndThenEmptiesEverything) {
     EXPECT_EQ(form.mylabel[2]->text(), "0");
     EXPECT_EQ(form.label[1]->text(), "0");
     EXPECT_EQ(form.label[7]->text(), "0");
+}
+
+TEST_F(TallyFormTest, OneRunsTallyIsTheNextRunsWithANewSession) {
+    {
+        Ttallylist form;
+        EXPECT_EQ(form.tallyPath(), tallyPath());
+        seat(form, {"Bob"});
+        form.checklist->item(0)->setCheckState(Qt::Checked);
+        form.checkhighscore("99");
+        form.addgame(TallyBook::Mine);
+    }
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList({"dunvextally.tld"}));
+    EXPECT_TRUE(fileBytes(tallyPath()).startsWith("WRZL"));
+    QTemporaryDir work;
+    pack(false, tallyPath(), work.filePath("text"));
+    EXPECT_EQ(fileBytes(work.filePath("text")), "9\r\n2\r\n"
+                                                "0\r\nBob\r\n"
+                                                "1\r\n1\r\n"
+                                                "1\r\n0\r\n"
+                                                "0\r\n1\r\n"
+                                                "99\r\n0\r\n"
+                                                "0\r\n1\r\n"
+                                                "0\r\n0\r\n"
+                                                "0\r\n1\r\n"
+                                                "0\r\n0\r\n");
+
+    Ttallylist next;
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_EQ(next.mylabel[1]->text(), "1");
+    EXPECT_EQ(next.mylabel[2]->text(), "1");
+    EXPECT_EQ(next.mylabel[4]->text(), "99");
+    EXPECT_EQ(tallied(next), QStringList({"Bob"}));
+    EXPECT_EQ(next.listbox_tally->item(0)->checkState(), Qt::Checked);
+    EXPECT_EQ(rowText(next.book(), "Bob"), "Bob 1 0 1 0 / 0 0 0 0");
+}
+
+TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndWhatWasReadIsKept) {
+    {
+        QFile text(home.filePath("cut.txt"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("9\r\n2\r\n0\r\nAnn\r\n4\r\n3\r\n"); // ends inside column 2
+    }
+    pack(true, home.filePath("cut.txt"), tallyPath());
+    QFile::remove(home.filePath("cut.txt"));
+    const QByteArray damaged = fileBytes(tallyPath());
+    {
+        Ttallylist form;
+        ASSERT_EQ(reports.size(), 1);
+        EXPECT_TRUE(reports[0].contains("it ends after 4 of its 18 cells"))
+            << reports[0].toStdString();
+        EXPECT_TRUE(reports[0].contains(tallyPath() + ".damaged"));
+        EXPECT_EQ(form.mylabel[1]->text(), "4");
+        EXPECT_EQ(rowText(form.book(), "Ann"), "Ann 3 0 0 0 / 0 0 0 0");
+        EXPECT_EQ(fileBytes(tallyPath()), damaged) << "untouched until the game closes";
+    }
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_EQ(fileBytes(tallyPath() + ".damaged"), damaged);
+    TallyBook saved;
+    EXPECT_EQ(saved.load(tallyPath()), "");
+    EXPECT_EQ(rowText(saved, "Ann"), "Ann 3 0 0 0 / 0 0 0 0");
+
+    // Bytes that are no container at all: the packer's own complaint, an empty tally.
+    QFile garbage(tallyPath());
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    garbage.write("not a tally");
+    garbage.close();
+    Ttallylist form;
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_TRUE(reports[1].contains(tallyPath() + " : Packer decompression : this file has no "
+                                                  "valid header !"))
+        << reports[1].toStdString();
+    EXPECT_EQ(form.book().rowCount(), 1);
+}
+
+// The player window feeds the tally; a watcher's records nothing.
+TEST_F(TallyFormTest, PlayerWindowRecordsItsGamesAndAWatcherNothing) {
+    RawSocket link;
+    auto game = joinFakeHost(link);
+    Tchat& chat = game->chat();
+    Ttallylist& tally = *game->forms().tallylist;
+    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+1+Host" + T +
+                             "CMD_newplayerinfo+2+Ann" + T + "CMD_newplayerinfo+3+Cat" + T));
+    ASSERT_TRUE(waitForLine(chat, "Cat is Connected."));
+    chat.ViewTally1->trigger();
+    EXPECT_TRUE(tally.isVisible());
+    ASSERT_EQ(tally.checklist->count(), 2);
+    EXPECT_EQ(tally.checklist->item(0)->text(), "Host");
+    EXPECT_EQ(tally.checklist->item(1)->text(), "Cat");
+    tally.checklist->item(0)->setCheckState(Qt::Checked);
+
+    ASSERT_TRUE(link.sendAll("CMD_pscore+2+50+11+1000+1000+1000+1000+1000+1000+1000+1000+1000+"
+                             "1000+50+1000+0+0+50" +
+                             T + "CMD_winner+Host+120+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+    EXPECT_EQ(ownText(tally.book()), "1 0 1 50");
+    EXPECT_EQ(rowText(tally.book(), "Host"), "Host 1 1 0 0 / 1 1 0 0");
+    EXPECT_EQ(rowText(tally.book(), "Cat"), "not tallied");
+
+    // Now a spectator, the same window sees another game end.
+    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+6" + T + "CMD_winner+Ann+130+" + T +
+                             "CMD_chat+barrier|clBlack" + T));
+    ASSERT_TRUE(waitForText(chat, "barrier"));
+    EXPECT_EQ(ownText(tally.book()), "1 0 1 50");
+    EXPECT_EQ(rowText(tally.book(), "Host"), "Host 1 1 0 0 / 1 1 0 0");
+}
+
+// A saving program killed at any moment leaves one whole tally: a child saves
+// 5000 opponents in a loop, save k with k games against each, until SIGKILL.
+TEST(TallyFile, KillDuringASaveLeavesAWholeTally) {
+    QTemporaryDir home;
+    const QString path = home.filePath("dunvextally.tld");
+    for (int round = 1; round <= 3; ++round) {
+        QProcess saver;
+        saver.start(QStringLiteral(TALLY_SAVER), {path, QStringLiteral("5000")});
+        QByteArray output;
+        const QByteArray enough = "saved " + QByteArray::number(round * 2) + "\n";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                output += saver.readAllStandardOutput();
+                return output.contains(enough) || saver.state() == QProcess::NotRunning;
+            },
+            60000));
+        ASSERT_EQ(saver.state(), QProcess::Running) << saver.readAllStandardError().toStdString();
+        saver.kill();
+        ASSERT_TRUE(saver.waitForFinished());
+
+        TallyBook book;
+        ASSERT_EQ(book.load(path), "") << "round " << round;
+        ASSERT_EQ(book.rowCount(), 5001);
+        const QString games = book.cell(TallyBook::Games, 0);
+        EXPECT_GE(games.toInt(), round * 2);
+        int whole = 0;
+        for (int row = 1; row < book.rowCount(); ++row)
+            whole += book.cell(TallyBook::Together, row) == games;
+        EXPECT_EQ(whole, 5000) << "every opponent from the same save";
+    }
 }
