@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 
+class QGridLayout;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -54,8 +55,8 @@ public:
 private:
     void FormCreate();
     void FormDestroy();
-    void buildOwnTotals(class QGridLayout* grid);
-    void buildOpponentFigures(class QGridLayout* grid);
+    void buildOwnTotals(QGridLayout* grid);
+    void buildOpponentFigures(QGridLayout* grid);
     QListWidgetItem* addTallyItem(const QString& name);
     QListWidgetItem* tallyItem(const QString& name) const;
     void loadtally();

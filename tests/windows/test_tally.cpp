@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUuid>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -392,4 +393,32 @@ TEST(TallyFile, KillDuringASaveLeavesAWholeTally) {
             whole += book.cell(TallyBook::Together, row) == games;
         EXPECT_EQ(whole, 5000) << "every opponent from the same save";
     }
+}
+
+// A logout's polite stop (SIGTERM) still saves: the game leaves through its event loop.
+TEST(TallyFile, TerminatedGameSavesItsTally) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_LOGGING_RULES", "dunvex.*.info=true");
+    environment.insert("DUNVEX_PORT", QString::number(freeTcpPort()));
+    environment.insert("DUNVEX_LOBBY_PORT", QString::number(freeTcpPort()));
+    environment.insert("DUNVEX_INSTANCE", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    environment.insert("DUNVEX_HOME", home.path());
+    QProcess game;
+    game.setProcessEnvironment(environment);
+    game.setProcessChannelMode(QProcess::MergedChannels);
+    game.start(gameProgram(), {"Ann", "127.0.0.1", "true"});
+    QByteArray output;
+    ASSERT_TRUE(waitFor([&] {
+        output += game.readAll();
+        return output.contains("slot 1 taken");
+    })) << output.toStdString();
+    game.terminate();
+    ASSERT_TRUE(game.waitForFinished(10000));
+    EXPECT_EQ(game.exitStatus(), QProcess::NormalExit);
+    const QString path = home.filePath("dunvextally.tld");
+    ASSERT_TRUE(QFile::exists(path));
+    TallyBook book;
+    EXPECT_EQ(book.load(path), "");
 }
