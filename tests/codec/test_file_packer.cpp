@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdint>
@@ -433,6 +434,12 @@ TEST_F(FilePackerTest, InputWithoutATrueSizeFails) {
         }
         EXPECT_FALSE(exists(path("packed")));
     }
+    // A file that shrinks after its size was taken.
+    write(path("plain"), mixedBytes(1000, 11));
+    m_packer.InputFile = path("plain");
+    m_packer.ProcessMessages = [&] { ASSERT_EQ(::truncate(path("plain").c_str(), 10), 0); };
+    EXPECT_THROW(m_packer.Compress(), EFilePackerException);
+    EXPECT_FALSE(exists(path("packed")));
 }
 
 TEST_F(FilePackerTest, SizeLimitOfTheContainer) {
@@ -487,3 +494,43 @@ TEST_F(FilePackerTest, FailureInsideProcessMessagesDeletesTheOutput) {
 }
 
 } // namespace
+
+// The dunvex-pack program, run as a child process.
+class PackProgramTest : public FilePackerTest {
+protected:
+    // Runs dunvex-pack; its exit code, with standard error kept.
+    int run(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex-pack"), arguments);
+        EXPECT_TRUE(process.waitForFinished(20000));
+        m_errors = QString::fromLocal8Bit(process.readAllStandardError());
+        m_output = QString::fromLocal8Bit(process.readAllStandardOutput());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QString file(const char* name) const { return QString::fromStdString(path(name)); }
+
+    QString m_errors;
+    QString m_output;
+};
+
+TEST_F(PackProgramTest, PacksAndUnpacks) {
+    const Bytes data = mixedBytes(70000, 12);
+    write(path("plain"), data);
+    ASSERT_EQ(run({"pack", file("plain"), file("packed")}), 0) << m_errors.toStdString();
+    ASSERT_EQ(run({"unpack", file("packed"), file("restored")}), 0) << m_errors.toStdString();
+    EXPECT_EQ(read(path("restored")), data);
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
+}
+
+TEST_F(PackProgramTest, FailureSaysWhyAndLeavesNoOutput) {
+    write(path("packed"), Bytes{'N', 'O', 'P', 'E', 0, 0, 0, 0});
+    EXPECT_EQ(run({"unpack", file("packed"), file("restored")}), 1);
+    EXPECT_EQ(m_errors.trimmed(), file("packed") + " : Packer decompression : this file has no "
+                                                   "valid header !");
+    EXPECT_FALSE(exists(path("restored")));
+    EXPECT_EQ(run({"pack", file("missing"), file("out")}), 1);
+    EXPECT_EQ(m_errors.trimmed(),
+              "Packer compression : Failed to obtain the size of : " + file("missing"));
+    EXPECT_FALSE(exists(path("out")));
+}
