@@ -155,12 +155,14 @@ inline std::int32_t candidate(std::int32_t* table, std::uint32_t h, std::uint32_
     const std::uint8_t* const at = in + x;
     const std::uint32_t v = load32(at);
     const auto c = static_cast<std::uint8_t>(v);
-    // A run item needs 16 equal bytes: test them at once, rather than guessing
-    // on every pair of equal neighbours.
-    if (((load64(at) ^ load64(at + 1)) | (load64(at + 7) ^ load64(at + 8))) == 0) {
+    // A run item needs 16 equal bytes: nine equal ones (rare) are the cue to
+    // count, rather than a guess on every pair of equal neighbours.
+    if (load64(at) == load64(at + 1)) {
         const std::uint32_t r = runLength(in, x, std::min(MaxRun, n - x));
-        block.putRun(r, c);
-        return r;
+        if (r >= MinRun) {
+            block.putRun(r, c);
+            return r;
+        }
     }
     std::int32_t* const entry = table + hashOf(c, v >> 8 & 0xFF, v >> 16 & 0xFF);
     const auto distance = x - static_cast<std::uint32_t>(*entry);
