@@ -155,12 +155,14 @@ inline std::int32_t candidate(std::int32_t* table, std::uint32_t h, std::uint32_
     const std::uint8_t* const at = in + x;
     const std::uint32_t v = load32(at);
     const auto c = static_cast<std::uint8_t>(v);
-    // A run item needs 16 equal bytes: test them at once, rather than guessing
-    // on every pair of equal neighbours.
-    if (((load64(at) ^ load64(at + 1)) | (load64(at + 7) ^ load64(at + 8))) == 0) {
+    // A run item needs 16 equal bytes: nine equal ones (rare) are the cue to
+    // count, rather than a guess on every pair of equal neighbours.
+    if (load64(at) == load64(at + 1)) {
         const std::uint32_t r = runLength(in, x, std::min(MaxRun, n - x));
-        block.putRun(r, c);
-        return r;
+        if (r >= MinRun) {
+            block.putRun(r, c);
+            return r;
+        }
     }
     std::int32_t* const entry = table + hashOf(c, v >> 8 & 0xFF, v >> 16 & 0xFF);
     const auto distance = x - static_cast<std::uint32_t>(*entry);
@@ -177,6 +179,67 @@ inline std::int32_t candidate(std::int32_t* table, std::uint32_t h, std::uint32_
     }
     block.putLiteral(c);
     return 1;
+}
+
+// Position x's first three bytes, its table entry and what the entry holds.
+struct Probe {
+    std::uint32_t v;
+    std::int32_t* entry;
+    std::int32_t p;
+};
+
+inline Probe probeAt(const std::uint8_t* in, std::uint32_t x, std::int32_t* table) {
+    const std::uint32_t v = load32(in + x);
+    std::int32_t* const entry = table + hashOf(v & 0xFF, v >> 8 & 0xFF, v >> 16 & 0xFF);
+    return {v, entry, *entry};
+}
+
+// Up to 16 - items items while x < inside (as codeInside), for a group whose
+// output cannot reach n. Copy or literal is a coin toss on most data; the
+// probe of the next position is made before the choice, so that after a wrong
+// guess for a literal the next choice is ready at once. Returns the items.
+[[gnu::always_inline]] inline int codeGroupInside(const std::uint8_t* in, std::uint32_t& xRef,
+                                                  std::uint32_t n, std::uint32_t inside,
+                                                  std::int32_t* table, BlockWriter& block,
+                                                  int items) {
+    std::uint32_t x = xRef;
+    if (x >= inside)
+        return items;
+    Probe probe = probeAt(in, x, table);
+    for (; items < 16; ++items) {
+        const std::uint8_t* const at = in + x;
+        if (load64(at) == load64(at + 1)) {
+            const std::uint32_t r = runLength(in, x, std::min(MaxRun, n - x));
+            if (r >= MinRun) {
+                block.putRun(r, static_cast<std::uint8_t>(probe.v));
+                x += r;
+                if (x >= inside)
+                    break;
+                probe = probeAt(in, x, table);
+                continue;
+            }
+        }
+        *probe.entry = static_cast<std::int32_t>(x);
+        const Probe next = probeAt(in, x + 1, table);
+        const auto distance = x - static_cast<std::uint32_t>(probe.p);
+        const std::uint8_t* const from = at - (distance & MaxOffset);
+        if ((((load32(from) ^ probe.v) & 0xFFFFFF) | distance >> 12) == 0) {
+            const std::uint32_t m = MinMatch + commonLength15(at + MinMatch, from + MinMatch);
+            block.putCopy(distance, m);
+            x += m;
+            if (x >= inside)
+                break;
+            probe = probeAt(in, x, table);
+            continue;
+        }
+        block.putLiteral(static_cast<std::uint8_t>(probe.v));
+        ++x;
+        if (x >= inside)
+            break;
+        probe = next;
+    }
+    xRef = x;
+    return items < 16 ? items + 1 : items;
 }
 
 // One item near the end of the block, every read checked.
@@ -221,10 +284,8 @@ int TFastCoder::CompressBlock(const std::uint8_t* in, std::uint8_t* out, int len
         BlockWriter block{out, y + 2};
         int items = 0;
         // While 16 items cannot take the output past n, only x needs watching.
-        if (block.y + 16 * 4 <= n) {
-            for (; items < 16 && x < inside; ++items)
-                x += codeInside(in, x, n, table, block);
-        }
+        if (block.y + 16 * 4 <= n)
+            items = codeGroupInside(in, x, n, inside, table, block, items);
         for (; items < 16 && x < n && block.y <= n; ++items)
             x += x < inside ? codeInside(in, x, n, table, block)
                             : codeNearEnd(in, x, n, table, block);
