@@ -101,7 +101,7 @@ std::uint32_t littleEndian32(const std::uint8_t* bytes) {
 // of its failures. Unless finish() succeeds, the output file is deleted.
 class PackerJob {
 public:
-    PackerJob(const TFilePacker& packer)
+    explicit PackerJob(const TFilePacker& packer)
         : m_packer(packer) {}
     ~PackerJob() { discardOutput(); }
 
