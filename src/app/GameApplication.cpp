@@ -46,6 +46,10 @@ void GameApplication::connectWindows() {
         for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
             chat->setPhrase(button, phrases[button - 1]);
     };
+    m_tallylist->onLoadChecklist = [chat] { chat->loadchecklist(); };
+    // Only the hosting player's window may remove players (the host obeys slot 1 alone).
+    m_spylist->canRemove = [chat] { return chat->hosting && chat->loggedin; };
+    m_spylist->onRemove = [chat](int slot) { chat->kicking(slot); };
     Tabout* about = m_about.get();
     m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }

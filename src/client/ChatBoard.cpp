@@ -574,7 +574,7 @@ void Tchat::winner(const QString& arguments) {
         button_start->show();
     playsounds(QStringLiteral("gameover"));
     if (myseat >= 1 && myseat <= 4 && m_forms.tallylist) {
-        m_forms.tallylist->checkhighscore(label_score[myseat]->text().toInt());
+        m_forms.tallylist->checkhighscore(label_score[myseat]->text());
         m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
     }
 }

@@ -170,8 +170,10 @@ void Tchat::ResetScreenLocation1Click() {
 }
 
 void Tchat::ViewTally1Click() {
-    if (m_forms.tallylist)
-        client::showCentredOn(*m_forms.tallylist, *this);
+    if (!m_forms.tallylist)
+        return;
+    loadchecklist();
+    client::showCentredOn(*m_forms.tallylist, *this);
 }
 
 void Tchat::Help2Click() {
