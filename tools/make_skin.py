@@ -362,11 +362,12 @@ def phrase_glyphs():
         f'<line x1="0.6" y1="7" x2="2.4" y2="7" stroke="#e0a800" stroke-width="1"/>'
         f'<line x1="18.4" y1="7" x2="16.6" y2="7" stroke="#e0a800" stroke-width="1"/>'
     )
-    # 6 "Wow, WTG!": a shout.
+    # 6 "Wow, WTG!": a burst with an exclamation mark.
     glyphs[6] = glyph(
-        f'<path d="{star_path(9.5, 7.5, 9.2, 5.6, 10)}" fill="#ff8a1f" stroke="{INK}" '
-        f'stroke-width="0.8" stroke-linejoin="round"/>'
-        + text(9.5, 10.4, "WOW", 7.4, "#ffffff", spacing=-0.4)
+        f'<path d="{star_path(9.5, 7.5, 8.6, 5.2, 9)}" fill="#ff8a1f" stroke="{INK}" '
+        f'stroke-width="0.9" stroke-linejoin="round"/>'
+        f'<path d="M8.3,2.8 L10.7,2.8 L10.2,8.9 L8.8,8.9 Z" fill="#ffffff" stroke="{INK}" stroke-width="0.5"/>'
+        f'<circle cx="9.5" cy="11" r="1.25" fill="#ffffff" stroke="{INK}" stroke-width="0.5"/>'
     )
     # 7 "Thanks!": a heart.
     glyphs[7] = glyph(
@@ -433,7 +434,7 @@ def site_badge():
     body = [f'<rect x="0.5" y="0.5" width="{w - 1}" height="{h - 1}" rx="5" fill="url(#rim)"/>']
     body.append(f'<rect x="1.5" y="1.5" width="{w - 3}" height="{h - 3}" rx="4" fill="url(#plate)"/>')
     body.append(f'<g transform="translate(4,3.5) scale(0.5)">{face}</g>')
-    body.append(text(63, 14.8, "dunvex.example", 10, CREAM, spacing=0.1))
+    body.append(text(65, 14.6, "dunvex.example", 9.2, CREAM, spacing=0.1))
     return svg(w, h, "".join(body), defs + d)
 
 
@@ -463,7 +464,7 @@ def background_tile():
     bands = [(rng.uniform(0, h), rng.uniform(2, 5), rng.uniform(0, 6.3), rng.uniform(3, 7),
               rng.choice(["#7d4a25", "#5a331a", "#84512a"]), 0.55) for _ in range(7)]
     grain = [(rng.uniform(0, h), rng.uniform(1, 3), rng.uniform(0, 6.3), rng.uniform(0.5, 1.1),
-              rng.choice(["#2a1608", "#9a6437"]), rng.uniform(0.25, 0.5)) for _ in range(26)]
+              rng.choice(["#2a1608", "#9a6437"]), rng.uniform(0.15, 0.3)) for _ in range(18)]
     for y0, amp, phase, width, colour, opacity in bands + grain:
         for shift in (-h, 0, h):
             body.append(wave(y0 + shift, amp, phase, width, colour, opacity))

@@ -2,6 +2,7 @@
 // by real mouse events.
 #include "controls/HoverLabel.h"
 #include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "controls/SkinCheckBox.h"
 #include "controls/SkinSpeedButton.h"
 #include "controls/TiledBackground.h"
@@ -209,6 +210,24 @@ TEST(TiledBackgroundTest, TheTilesCoverTheWholeFormFromItsTopLeft) {
 
     background->setEnabled(false);
     EXPECT_NE(form.grab().toImage().pixelColor(300, 202), QColor(Qt::blue));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SkinArtTest, PiecesAreDrawnAtTheAskedSizeForTheScreensPixelRatio) {
+    using controls::SkinArt;
+    const QPixmap sharp = SkinArt::pixmap(SkinArt::dieName(6, true), QSize(32, 32), 2.0);
+    ASSERT_FALSE(sharp.isNull());
+    EXPECT_EQ(sharp.size(), QSize(64, 64));
+    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(32, 32));
+    // The middle of a die is its face, not the transparent corner around it.
+    const QImage face = sharp.toImage();
+    EXPECT_EQ(face.pixelColor(30, 30).alpha(), 255);
+    EXPECT_EQ(face.pixelColor(0, 63).alpha(), 0);
+    EXPECT_EQ(SkinArt::designSize(QStringLiteral("keep-tray")), QSize(58, 181));
+    EXPECT_TRUE(SkinArt::pixmap(QStringLiteral("no-such-piece"), QSize(10, 10), 1.0).isNull());
 }
 
 } // namespace

@@ -184,9 +184,16 @@ private:
     Tchat& m_chat;
 };
 
+bool fail(const char* step) {
+    std::fprintf(stderr, "the game stopped at: %s\n", step);
+    return false;
+}
+
 bool playGame(GameApplication& game, Photographer& camera) {
     Tchat& chat = game.chat();
     SeatPlayer seat(chat);
+    // The seat takes zero scores without asking.
+    chat.doubleCheck->setChecked(false);
     chat.startgame(true, true);
     bool midGameTaken = false;
     QElapsedTimer clock;
@@ -195,24 +202,24 @@ bool playGame(GameApplication& game, Photographer& camera) {
         if (clock.elapsed() > 120000)
             return false;
         if (!waitFor([&] { return seat.myTurn() || chat.label_winner->isVisible(); }, 30000))
-            return false;
+            return fail("waiting for a turn");
         if (chat.label_winner->isVisible())
             break;
         if (!seat.roll())
-            return false;
+            return fail("first roll");
         while (seat.keepOne()) {
         }
         if (!seat.roll())
-            return false;
+            return fail("second roll");
         while (seat.keepOne()) {
         }
         if (seat.turnsScored == 2 && !midGameTaken) {
             midGameTaken = camera.save(chat, "player-midgame");
         }
         if (seat.rolls() < 3 && !seat.roll())
-            return false;
+            return fail("third roll");
         if (!seat.score())
-            return false;
+            return fail("scoring");
     }
     return waitFor([&] { return chat.image_throwdice->isHidden(); }, 5000);
 }
@@ -250,7 +257,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     Photographer camera(folder);
 
-    if (!camera.saveImage(skinSheet(app.devicePixelRatio()), QStringLiteral("skin-sheet")))
+    if (!camera.saveImage(skinPreview(), QStringLiteral("skin-preview")) ||
+        !camera.saveImage(skinSheet(), QStringLiteral("skin-sheet")))
         return 1;
     if (sheetOnly)
         return 0;

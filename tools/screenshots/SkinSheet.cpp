@@ -18,8 +18,6 @@ using controls::SkinArt;
 namespace {
 
 constexpr int SheetWidth = 800;
-constexpr int PreviewTop = 12;
-constexpr int CatalogueTop = PreviewTop + 466 + 24;
 
 QLabel* picture(QWidget* parent, const QString& name, QPoint at, QSize size = QSize()) {
     auto* label = new QLabel(parent);
@@ -133,7 +131,7 @@ void buildControls(QWidget* preview) {
 
 QWidget* buildPreview(QWidget* sheet) {
     auto* preview = new QWidget(sheet);
-    preview->setGeometry(12, PreviewTop, 775, 466);
+    preview->setGeometry(8, 8, 775, 466);
     auto* board = new QWidget(preview);
     board->setGeometry(0, 0, 484, 312);
     buildBoard(board);
@@ -145,39 +143,53 @@ QWidget* buildPreview(QWidget* sheet) {
 }
 
 void buildCatalogue(QWidget* sheet) {
-    int x = 12;
-    int y = CatalogueTop;
+    int x = 10;
+    int y = 10;
     int rowHeight = 0;
     for (const QString& name : SkinArt::names()) {
         QSize size = SkinArt::designSize(name);
         if (name == QLatin1String("table-felt"))
-            size = size / 2; // shown whole above
-        const int width = qMax(size.width(), 70);
-        if (x + width > SheetWidth - 12) {
-            x = 12;
-            y += rowHeight + 22;
+            size = size / 2; // the whole table is in the preview
+        const int width = qMax(size.width(), 76);
+        if (x + width + 8 > SheetWidth - 10) {
+            x = 10;
+            y += rowHeight + 30;
             rowHeight = 0;
         }
-        picture(sheet, name, {x, y}, size);
-        caption(sheet, name, {x, y + size.height() + 2, width + 6, 14}, QColor(SkinArt::Cream), 9,
-                false);
-        x += width + 12;
+        auto* card = new TSkinPanel(sheet);
+        card->setColor(QColor(SkinArt::Ivory));
+        card->setGeometry(x, y, width + 8, size.height() + 24);
+        picture(card, name, {4 + (width - size.width()) / 2, 4}, size);
+        caption(card, name, {2, size.height() + 6, width + 4, 14}, QColor(SkinArt::Ink), 9, false,
+                Qt::AlignCenter);
+        x += width + 16;
         rowHeight = qMax(rowHeight, size.height());
     }
-    sheet->resize(SheetWidth, y + rowHeight + 30);
+    sheet->resize(SheetWidth, y + rowHeight + 34);
+}
+
+QImage grabbed(QWidget& sheet) {
+    sheet.show();
+    QCoreApplication::processEvents();
+    return sheet.grab().toImage();
 }
 
 } // namespace
 
-QImage skinSheet(qreal devicePixelRatio) {
-    Q_UNUSED(devicePixelRatio);
+QImage skinPreview() {
+    QWidget sheet;
+    sheet.resize(775 + 16, 466 + 16);
+    auto* background = new TTiledBackground(&sheet);
+    background->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), &sheet));
+    buildPreview(&sheet);
+    return grabbed(sheet);
+}
+
+QImage skinSheet() {
     QWidget sheet;
     sheet.resize(SheetWidth, 1000);
     auto* background = new TTiledBackground(&sheet);
     background->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), &sheet));
-    buildPreview(&sheet);
     buildCatalogue(&sheet);
-    sheet.show();
-    QCoreApplication::processEvents();
-    return sheet.grab().toImage();
+    return grabbed(sheet);
 }

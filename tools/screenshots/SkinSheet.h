@@ -2,6 +2,8 @@
 
 #include <QImage>
 
-// A picture of the game's art: a table laid out with it at the windows'
-// design sizes, then every piece by name.
-QImage skinSheet(qreal devicePixelRatio);
+// A table laid out with the game's art at the windows' design sizes and
+// with the skinned controls, on the tiled background.
+QImage skinPreview();
+// Every piece of the art by name, each on a card of its own.
+QImage skinSheet();
