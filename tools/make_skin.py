@@ -438,6 +438,24 @@ def site_badge():
     return svg(w, h, "".join(body), defs + d)
 
 
+def turn_arrow():
+    """Points at the seat whose turn it is: 12 x 10, above a name on the scorecard."""
+    defs = linear("gold", [(0, GOLD_LIGHT), (1, "#c98a1c")])
+    return svg(12, 10, f'<path d="M1,1.5 L11,1.5 L6,9 Z" fill="url(#gold)" stroke="{GOLD_DARK}" '
+                       f'stroke-width="1" stroke-linejoin="round"/>', defs)
+
+
+def winner_crown():
+    """Over the winner's column when the game has ended: 20 x 14."""
+    defs = linear("gold", [(0, GOLD_LIGHT), (1, "#c98a1c")])
+    body = (f'<path d="M2,12.5 L1,3.5 L6,7.5 L10,1 L14,7.5 L19,3.5 L18,12.5 Z" fill="url(#gold)" '
+            f'stroke="{GOLD_DARK}" stroke-width="1" stroke-linejoin="round"/>'
+            f'<circle cx="10" cy="9.5" r="1.4" fill="#c0282d"/>'
+            f'<circle cx="5.5" cy="10.2" r="0.9" fill="#2f6fb0"/>'
+            f'<circle cx="14.5" cy="10.2" r="0.9" fill="#2f6fb0"/>')
+    return svg(20, 14, body, defs)
+
+
 def window_icon():
     w = h = 64
     dice_defs, dice = two_dice(2, 4, 1.45)
@@ -495,6 +513,8 @@ def main():
     files["logo"] = logo()
     files["site-badge"] = site_badge()
     files["icon"] = window_icon()
+    files["turn-arrow"] = turn_arrow()
+    files["winner-crown"] = winner_crown()
     files["background-tile"] = background_tile()
     for stale in OUT.glob("*.svg"):
         if stale.stem not in files:

@@ -80,6 +80,7 @@ void buildScorecard(QWidget* card) {
                 QColor(seat % 2 ? SkinArt::Maroon : SkinArt::Leaf), 12, true, Qt::AlignCenter);
     }
     picture(card, QStringLiteral("eyes"), {97 + 3 * 46 + 11, 4});
+    picture(card, QStringLiteral("turn-arrow"), {97 + 17, 8});
     const QStringList rows = {"Ones", "Twos", "Threes", "Fours", "Fives", "Sixes"};
     for (int row = 0; row < rows.size(); ++row) {
         auto* label = new THoverLabel(rows[row], card);
@@ -186,10 +187,13 @@ QImage skinPreview() {
 }
 
 QImage skinSheet() {
+    // A plain ground: the wood is in the preview, and a flat picture stays small.
     QWidget sheet;
     sheet.resize(SheetWidth, 1000);
-    auto* background = new TTiledBackground(&sheet);
-    background->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), &sheet));
+    sheet.setAutoFillBackground(true);
+    QPalette ground = sheet.palette();
+    ground.setColor(QPalette::Window, QColor(0x3e, 0x22, 0x10));
+    sheet.setPalette(ground);
     buildCatalogue(&sheet);
     return grabbed(sheet);
 }
