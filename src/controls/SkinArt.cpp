@@ -74,6 +74,27 @@ QPixmap SkinArt::pixmap(const QString& name, const QWidget* widget) {
     return pixmap(name, designSize(name), widget);
 }
 
+QPixmap SkinArt::strip(const QStringList& names, QSize logicalSize, const QWidget* widget) {
+    const qreal ratio = widget ? widget->devicePixelRatioF() : 1.0;
+    if (names.isEmpty() || logicalSize.isEmpty())
+        return QPixmap();
+    QImage joined(int(std::ceil(logicalSize.width() * ratio)) * int(names.size()),
+                  int(std::ceil(logicalSize.height() * ratio)),
+                  QImage::Format_ARGB32_Premultiplied);
+    joined.fill(Qt::transparent);
+    QPainter painter(&joined);
+    const int step = joined.width() / int(names.size());
+    for (int index = 0; index < names.size(); ++index) {
+        QPixmap piece = pixmap(names[index], logicalSize, ratio);
+        piece.setDevicePixelRatio(1); // placed in device pixels
+        painter.drawPixmap(index * step, 0, piece);
+    }
+    painter.end();
+    QPixmap result = QPixmap::fromImage(joined);
+    result.setDevicePixelRatio(ratio);
+    return result;
+}
+
 QString SkinArt::dieName(int face, bool bonus) {
     return QStringLiteral("%1-%2").arg(bonus ? "die-bonus" : "die").arg(qBound(1, face, 6));
 }

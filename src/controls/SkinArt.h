@@ -24,6 +24,10 @@ public:
     // The piece at the size it was drawn for.
     static QPixmap pixmap(const QString& name, const QWidget* widget);
 
+    // Pieces side by side, each at `logicalSize`: a glyph strip for a speed
+    // button (up, disabled, pressed, latched).
+    static QPixmap strip(const QStringList& names, QSize logicalSize, const QWidget* widget);
+
     // A die face 1..6, plain or in the bonus style, 32 by 32.
     static QPixmap dieFace(int face, bool bonus, const QWidget* widget);
     static QString dieName(int face, bool bonus);

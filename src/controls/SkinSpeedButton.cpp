@@ -106,6 +106,11 @@ void TSkinSpeedButton::setGlyph(const QPixmap& glyph) {
     update();
 }
 
+void TSkinSpeedButton::setNumGlyphs(int count) {
+    m_numGlyphs = qBound(1, count, 4);
+    update();
+}
+
 void TSkinSpeedButton::setLayout(TButtonLayout layout) {
     m_layout = layout;
     update();

@@ -38,6 +38,8 @@ public:
     QPixmap Glyph() const { return m_glyph; }
     void setGlyph(const QPixmap& glyph);
     int NumGlyphs() const { return m_numGlyphs; }
+    // For strips of pictures wider than high, which the width alone cannot tell.
+    void setNumGlyphs(int count);
     TButtonLayout Layout() const { return m_layout; }
     void setLayout(TButtonLayout layout);
     // Distance of the glyph from the edge; -1 centres glyph and caption.

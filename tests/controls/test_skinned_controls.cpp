@@ -228,6 +228,14 @@ TEST(SkinArtTest, PiecesAreDrawnAtTheAskedSizeForTheScreensPixelRatio) {
     EXPECT_EQ(face.pixelColor(0, 63).alpha(), 0);
     EXPECT_EQ(SkinArt::designSize(QStringLiteral("keep-tray")), QSize(58, 181));
     EXPECT_TRUE(SkinArt::pixmap(QStringLiteral("no-such-piece"), QSize(10, 10), 1.0).isNull());
+
+    // A strip for an image button: its third picture is the pressed one.
+    const QStringList states = {"button-roll", "button-roll", "button-roll-down", "button-roll"};
+    const QImage strip = SkinArt::strip(states, QSize(99, 24), nullptr).toImage();
+    ASSERT_EQ(strip.size(), QSize(4 * 99, 24));
+    const QImage down = SkinArt::pixmap("button-roll-down", QSize(99, 24), 1.0).toImage();
+    EXPECT_EQ(strip.copy(2 * 99, 0, 99, 24), down.convertToFormat(strip.format()));
+    EXPECT_NE(strip.copy(0, 0, 99, 24), down.convertToFormat(strip.format()));
 }
 
 } // namespace

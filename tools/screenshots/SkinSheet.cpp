@@ -55,7 +55,17 @@ void buildBoard(QWidget* board) {
     picture(board, SkinArt::dieName(5, false), {438, 50}, {32, 32});
     picture(board, QStringLiteral("bonus-plate"), {0, 0});
     picture(board, SkinArt::dieName(4, true), {4, 4}, {32, 32});
-    picture(board, QStringLiteral("button-roll"), {382, 285});
+    // The roll button as the windows build it: a speed button showing a
+    // strip of pictures, without edges of its own.
+    auto* roll = new TSkinSpeedButton(board);
+    roll->setGeometry(382, 285, 99, 24);
+    roll->setTransparentMode(TSkinSpeedButton::tmAlways);
+    for (const auto& set : {&TSkinSpeedButton::setColorBorder, &TSkinSpeedButton::setColorHighLight,
+                            &TSkinSpeedButton::setColorShadow})
+        (roll->*set)(Qt::transparent);
+    roll->setGlyph(SkinArt::strip({"button-roll", "button-roll", "button-roll-down", "button-roll"},
+                                  {99, 24}, board));
+    roll->setNumGlyphs(4);
     picture(board, QStringLiteral("winner-banner"), {100, 63});
     caption(board, QStringLiteral("Ann and Kling have Won the Game!"), {18, 101, 401, 26},
             QColor(SkinArt::Gold), 19, true, Qt::AlignCenter);
