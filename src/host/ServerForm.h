@@ -1,9 +1,11 @@
 #pragma once
 
+#include "host/HostPolicy.h"
 #include "host/RandomGenerator.h"
 #include "net/GameSocket.h"
 #include "net/WireProtocol.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -76,6 +78,9 @@ public:
     void setBotSpeedSource(std::function<int()> source) { m_botSpeed = std::move(source); }
     int botspeed() const { return m_botSpeed(); }
 
+    // Limits for strangers; set before listening. Off unless set.
+    void setPolicy(const THostPolicy& policy) { m_policy = policy; }
+
     int connectionCount() const;
     int waitingMessages() const { return int(m_receivedlist.size()); }
 
@@ -134,6 +139,7 @@ signals:
     void loggedIn(int slot, const QString& name);
     void slotFreed(int slot, const QString& name);
     void connectionDropped(int slot, const QString& reason);
+    void connectionRefused(const QString& address, const QString& reason);
 
 private:
     // Bookkeeping of the connection in a slot, apart from the game's record.
@@ -142,6 +148,9 @@ private:
         quint64 serial = 0;
         int waiting = 0;
         bool dropping = false;
+        bool loggedIn = false;
+        double tokens = 0;     // the rate limit's bucket
+        qint64 lastRefill = 0; // m_clock's reading when the bucket was filled up
     };
     struct ReceivedMessage {
         QByteArray line;
@@ -151,7 +160,10 @@ private:
 
     void FormCreate();
     int chooseSlot();
-    void refuseConnection();
+    void refuseConnection(TGameSocket* connection, const QString& reason);
+    bool addressIsFull(const QString& address) const;
+    void armLoginTimeout(int slot);
+    bool takeToken(int slot);
     void departure(int slot);
     void dropConnection(int slot, const QString& reason);
     void queueMessage(int slot, QByteArray line);
@@ -167,4 +179,6 @@ private:
     quint64 m_nextSerial = 1;
     std::function<int()> m_botSpeed = [] { return 750; };
     bool m_posted = false; // set by a posting, cleared by the next turn
+    THostPolicy m_policy;
+    QElapsedTimer m_clock;
 };
