@@ -490,7 +490,7 @@ void THttpClient::readBody() {
 void THttpClient::cutLines() {
     const quint64 generation = m_generation;
     int start = 0;
-    while (m_state == httpWaitingHeader) {
+    while (m_state == httpWaitingHeader && !m_answerComplete) {
         const char* begin = m_received.constData() + start;
         const void* found = std::memchr(begin, '\n', size_t(m_receivedLength - start));
         if (!found)
@@ -503,8 +503,12 @@ void THttpClient::cutLines() {
         const int lineStart = start;
         start = lineFeed + 1;
         headerLine(line);
-        if (generation != m_generation)
-            return; // the request moved on (a relocation, an abort)
+        if (generation != m_generation) {
+            // The request moved on (a relocation, an abort): the rest of
+            // this answer is never taken for the next one.
+            m_receivedLength = 0;
+            return;
+        }
         if (m_state == httpWaitingBody && m_firstHeaderLine)
             start = lineStart; // an answer without header: this line is body
     }
@@ -543,6 +547,7 @@ void THttpClient::headerLine(const QByteArray& line) {
         m_headerInProgress = false;
         if (m_contentType.isEmpty())
             m_contentType = QStringLiteral("text/html");
+        adjustDocName();
         changeState(httpWaitingBody);
         if (OnHeaderEnd)
             OnHeaderEnd(this);
@@ -624,14 +629,7 @@ void THttpClient::headerEnded() {
         return relocationAtHeaderEnd();
     }
     if (m_contentLength != 0 && m_kind != httpHEAD) {
-        const QString extension = m_docName.contains(QLatin1Char('.'))
-                                      ? m_docName.mid(m_docName.lastIndexOf(QLatin1Char('.')))
-                                      : QString();
-        if (m_contentType == QLatin1String("text/html") &&
-            (extension.isEmpty() ||
-             extension.compare(QLatin1String(".exe"), Qt::CaseInsensitive) == 0))
-            m_docName =
-                m_docName.left(m_docName.size() - extension.size()) + QStringLiteral(".htm");
+        adjustDocName();
         changeState(httpWaitingBody);
         if (OnHeaderEnd)
             OnHeaderEnd(this);
@@ -645,6 +643,16 @@ void THttpClient::headerEnded() {
     else
         m_socket.CloseDelayed();
     setReady();
+}
+
+// A page saved under the name of a program or without extension is an .htm.
+void THttpClient::adjustDocName() {
+    if (m_contentType != QLatin1String("text/html"))
+        return;
+    const int dot = m_docName.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : m_docName.mid(dot);
+    if (extension.isEmpty() || extension.compare(QLatin1String(".exe"), Qt::CaseInsensitive) == 0)
+        m_docName = m_docName.left(m_docName.size() - extension.size()) + QStringLiteral(".htm");
 }
 
 // ---------------------------------------------------------------- body
@@ -726,8 +734,8 @@ void THttpClient::relocate(const QString& value) {
 
 void THttpClient::relocationAtHeaderEnd() {
     m_locationSeen = false;
-    m_receivedLength = 0; // the rest of this answer is not the next document
     if (++m_relocations > MaxRelocations) {
+        ++m_generation;
         fail(QStringLiteral("Too many relocations"));
         m_answerComplete = true;
         dropConnection();

@@ -183,6 +183,7 @@ private:
     void headerField(const QString& name, const QString& value);
     void statusLine(const QString& line);
     void headerEnded();
+    void adjustDocName();
     void bodyData(const char* data, qint64 length);
     void documentEnded();
 
