@@ -124,7 +124,8 @@ int fetch(const Arguments& arguments) {
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
-    progress.update(http.ReceivedCount(), http.ContentLength(), true);
+    if (http.ReceivedCount() > 0)
+        progress.update(http.ReceivedCount(), http.ContentLength(), true);
     progress.endLine();
 
     auto* file = dynamic_cast<QSaveFile*>(output.get());
