@@ -270,7 +270,6 @@ void TAsyncSocket::startConnect(quint32 address, quint16 port) {
         return reportSocketError(m_lastError, "socket");
     }
     ++m_connectionSerial;
-    m_sessionClosedFired = false;
     m_peerClosed = false;
     m_peerError = 0;
     m_readWanted = true;
@@ -289,7 +288,6 @@ void TAsyncSocket::startConnect(quint32 address, quint16 port) {
         errno != EINPROGRESS && !wouldBlock(errno)) {
         m_lastError = net::winsockErrorCode(errno);
         closeHandle();
-        m_sessionClosedFired = true; // no session was ever opened
         return reportSocketError(m_lastError, "Connect");
     }
     changeState(asConnecting);
@@ -318,13 +316,11 @@ void TAsyncSocket::configureStreamSocket() {
         local.sin_addr.s_addr = anyAddress ? INADDR_ANY : resolveHost(LocalAddr, "connect: ");
     } catch (const ESocketException& failure) {
         closeHandle();
-        m_sessionClosedFired = true;
         return report(QString::fromStdString(failure.what()), failure.code());
     }
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         m_lastError = net::winsockErrorCode(errno);
         closeHandle();
-        m_sessionClosedFired = true;
         return reportSocketError(m_lastError, "bind");
     }
     changeState(asBound);
@@ -445,12 +441,10 @@ void TAsyncSocket::closeHandle() {
 }
 
 // Ends the connection: the handle goes first, so a handler of OnSessionClosed
-// may connect again at once. The event fires once per connection.
+// may connect again at once, and the event cannot come twice: every way here
+// starts from an open handle.
 void TAsyncSocket::sessionClosed(int error) {
     closeHandle();
-    if (m_sessionClosedFired)
-        return;
-    m_sessionClosedFired = true;
     if (OnSessionClosed)
         OnSessionClosed(this, error);
 }
@@ -528,7 +522,6 @@ void TAsyncSocket::connectEvent() {
     if (error != 0) {
         m_lastError = net::winsockErrorCode(error);
         closeHandle();
-        m_sessionClosedFired = true; // no session was ever opened
         if (OnSessionConnected)
             OnSessionConnected(this, m_lastError);
         return;

@@ -137,7 +137,6 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     bool m_inEvent = false;
-    bool m_sessionClosedFired = false;
     bool m_peerClosed = false;
     bool m_readWanted = true;     // read events wait for the next Receive when false
     bool m_receiveCalled = false; // the current read event's handler called Receive
