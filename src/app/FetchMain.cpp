@@ -1,6 +1,7 @@
 // dunvex-fetch: one GET through the game's own HTTP client, the document to
 // a file or to standard output, progress on standard error.
 #include "http/HttpClient.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -114,6 +115,11 @@ int fetch(const Arguments& arguments) {
     http.OnDocData = [&](THttpClient* sender, const char*, qint64) {
         progress.update(sender->ReceivedCount(), sender->ContentLength());
     };
+
+    // Ctrl+C or SIGTERM ends the download as failed, so nothing is left behind.
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
+                     [&http] { http.Abort(); });
 
     QElapsedTimer clock;
     clock.start();
