@@ -1,0 +1,829 @@
+#include "http/HttpClient.h"
+
+#include "platform/ExceptionHandler.h"
+#include "platform/StrToInt.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QIODevice>
+#include <QLocale>
+#include <QMetaObject>
+#include <QPointer>
+#include <cstring>
+
+namespace {
+
+// Body data goes straight from the network to the application in pieces
+// this large; header lines never need more than ReceiveBufferSize.
+constexpr qsizetype BodyBufferSize = 256 * 1024;
+
+bool isProtocolText(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        const bool allowed = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                             (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                             c == QLatin1Char('+') || c == QLatin1Char('-') ||
+                             c == QLatin1Char('.');
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+// A content length from the network: plain decimal digits only.
+qint64 contentLengthValue(const QString& text) {
+    const QString trimmed = text.trimmed();
+    bool valid = !trimmed.isEmpty() && trimmed.size() <= 18;
+    for (const QChar c : trimmed)
+        valid = valid && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (!valid)
+        throw platform::EConvertError(
+            QStringLiteral("'%1' is not a valid integer value").arg(trimmed).toStdString());
+    return trimmed.toLongLong();
+}
+
+QString basicCredentials(const QString& user, const QString& password) {
+    return QString::fromLatin1((user + QLatin1Char(':') + password).toUtf8().toBase64());
+}
+
+QString httpDate(const QDateTime& when) {
+    static const char* const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDate date = when.date();
+    const QTime time = when.time();
+    return QString::asprintf("%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d", days[date.dayOfWeek() - 1],
+                             date.day(), months[date.month() - 1], date.year(), time.hour(),
+                             time.minute(), time.second());
+}
+
+} // namespace
+
+THttpClient::THttpClient(QObject* owner)
+    : QObject(owner)
+    , m_socket(this)
+    , m_received(ReceiveBufferSize + 1, '\0') {
+    m_socket.OnDnsLookupDone = [this](TAsyncSocket*, int error) { socketDnsLookupDone(error); };
+    m_socket.OnSessionConnected = [this](TAsyncSocket*, int error) {
+        socketSessionConnected(error);
+    };
+    m_socket.OnDataAvailable = [this](TAsyncSocket*, int error) { socketDataAvailable(error); };
+    m_socket.OnSessionClosed = [this](TAsyncSocket*, int error) { socketSessionClosed(error); };
+    m_socket.OnError = [this](TAsyncSocket*, const QString& message, int error) {
+        if (OnSocketError)
+            OnSocketError(this, message, error);
+    };
+    m_socket.OnBackgroundException = [this](TAsyncSocket*, const std::exception& failure,
+                                            bool& canClose) {
+        socketBackgroundException(failure, canClose);
+    };
+}
+
+THttpClient::~THttpClient() {
+    m_socket.OnSessionClosed = nullptr;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+void THttpClient::setRequestVer(const QString& version) {
+    if (version == m_requestVer)
+        return;
+    if (version != QLatin1String("1.0") && version != QLatin1String("1.1"))
+        throw EHttpException(QStringLiteral("Insupported HTTP version"), 5);
+    m_requestVer = version;
+}
+
+// ---------------------------------------------------------------- requests
+
+void THttpClient::Get() {
+    startRequest(httpGET);
+    waitUntilReady();
+    if (m_statusCode >= 400)
+        throw EHttpException(m_reasonPhrase, m_statusCode);
+}
+
+void THttpClient::startRequest(THttpRequest kind) {
+    if (m_state != httpReady)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), 1);
+    m_kind = kind;
+    m_relocations = 0;
+    m_location = URL;
+    beginRequest();
+}
+
+void THttpClient::resetAnswer() {
+    m_receivedHeader.clear();
+    m_authChallenges.clear();
+    m_statusCode = 0;
+    m_reasonPhrase.clear();
+    m_answerVersion.clear();
+    m_receivedCount = 0;
+    m_contentLength = -1;
+    m_contentType.clear();
+    m_headerInProgress = false;
+    m_firstHeaderLine = true;
+    m_answerComplete = false;
+    m_serverKeepsOpen = true;
+    m_locationSeen = false;
+    m_relocationPending = false;
+    m_docBegun = false;
+    m_receivedLength = 0;
+}
+
+// Starts the request for m_location: on the open connection when it can
+// carry it, else over a new one.
+void THttpClient::beginRequest() {
+    ++m_generation;
+    resetAnswer();
+    m_requestDoneError = 0;
+    m_failed = false;
+    m_failureReason.clear();
+    m_waitingOnReusedConnection = false;
+    m_target = parseUrl(m_location);
+    if (m_target.path.isEmpty())
+        m_target.path = QStringLiteral("/");
+    if (!m_target.user.isEmpty()) {
+        Username = m_target.user;
+        Password = m_target.password;
+    }
+    m_docName = documentName(m_target.path);
+
+    if (reusableConnection()) {
+        m_reusable = false;
+        m_waitingOnReusedConnection = true;
+        return sendRequest();
+    }
+    dropConnection();
+    changeState(httpNotConnected);
+    login();
+}
+
+bool THttpClient::reusableConnection() const {
+    return m_reusable && m_socket.State() == asConnected &&
+           m_connectionHost.compare(m_target.host, Qt::CaseInsensitive) == 0 &&
+           m_connectionPort == m_target.port && m_connectionProtocol == m_target.protocol;
+}
+
+// Ends the open connection without its close reaching the request.
+void THttpClient::dropConnection() {
+    m_reusable = false;
+    if (m_socket.State() == asClosed || m_socket.State() == asInvalidState)
+        return;
+    m_droppingConnection = true;
+    m_socket.Abort();
+    m_droppingConnection = false;
+}
+
+void THttpClient::login() {
+    changeState(httpDnsLookup);
+    m_socket.LocalAddr = LocalAddr;
+    try {
+        m_socket.DnsLookup(m_target.host);
+    } catch (const std::exception& failure) {
+        fail(QString::fromStdString(failure.what()));
+        changeState(httpReady);
+    }
+}
+
+void THttpClient::waitUntilReady() {
+    if (m_state == httpReady)
+        return;
+    QEventLoop loop;
+    m_waitLoop = &loop;
+    QPointer<THttpClient> alive(this);
+    loop.exec(MultiThreaded ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+    if (!alive)
+        return;
+    m_waitLoop = nullptr;
+    // The loop also ends when the application quits: the request goes with it.
+    if (m_state != httpReady)
+        Abort();
+}
+
+// ---------------------------------------------------------------- state
+
+void THttpClient::changeState(THttpState state) {
+    if (state == m_state)
+        return;
+    m_state = state;
+    if (state == httpReady) {
+        if (m_waitLoop)
+            m_waitLoop->quit();
+        const THttpRequest kind = m_kind;
+        const int error = m_requestDoneError;
+        QMetaObject::invokeMethod(
+            this,
+            [this, kind, error] {
+                platform::runGuarded([&] {
+                    if (OnRequestDone)
+                        OnRequestDone(this, kind, error);
+                });
+            },
+            Qt::QueuedConnection);
+    }
+    if (OnStateChange)
+        OnStateChange(this);
+}
+
+void THttpClient::setReady() {
+    post(&THttpClient::readyMessage);
+}
+
+void THttpClient::readyMessage() {
+    changeState(httpReady);
+}
+
+// A message to the client itself, dropped when the request it belongs to
+// has ended meanwhile.
+void THttpClient::post(void (THttpClient::*message)()) {
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, message, generation] {
+            if (generation == m_generation)
+                platform::runGuarded([&] { (this->*message)(); });
+        },
+        Qt::QueuedConnection);
+}
+
+// The first failure of a request is the one reported.
+void THttpClient::fail(const QString& reason) {
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_statusCode = 404;
+    m_reasonPhrase = reason;
+}
+
+void THttpClient::Abort() {
+    if (m_state == httpReady) {
+        dropConnection();
+        m_statusCode = 200;
+        m_reasonPhrase = QStringLiteral("OK");
+        m_requestDoneError = 0;
+        m_state = httpReady;
+        if (OnStateChange)
+            OnStateChange(this);
+        if (OnRequestDone)
+            OnRequestDone(this, m_kind, 0);
+        return;
+    }
+    const bool lookupRunning = m_state == httpDnsLookup;
+    ++m_generation;
+    changeState(httpAborting);
+    if (lookupRunning)
+        m_socket.CancelDnsLookup();
+    fail(QStringLiteral("Connection aborted on request"));
+    m_requestDoneError = 3;
+    m_relocationPending = false;
+    m_locationSeen = false;
+    if (lookupRunning)
+        sessionClosed(0);
+    else
+        m_socket.Close();
+    changeState(httpReady);
+}
+
+// ---------------------------------------------------------------- socket events
+
+void THttpClient::socketDnsLookupDone(int error) {
+    if (m_state != httpDnsLookup)
+        return;
+    if (error != 0) {
+        m_requestDoneError = error;
+        fail(QStringLiteral("can't resolve hostname to IP address"));
+        return sessionClosed(0);
+    }
+    changeState(httpDnsLookupDone);
+    m_socket.Addr = m_socket.DnsResult();
+    m_socket.LocalAddr = LocalAddr;
+    m_socket.Port = m_target.port;
+    m_socket.Proto = QStringLiteral("tcp");
+    m_connectionHost = m_target.host;
+    m_connectionPort = m_target.port;
+    m_connectionProtocol = m_target.protocol;
+    try {
+        m_socket.Connect();
+    } catch (const std::exception&) {
+        // Reported through OnSocketError; the state below tells the outcome.
+    }
+    if (m_socket.State() == asConnecting || m_socket.State() == asConnected)
+        return;
+    const int failure = m_socket.LastError();
+    m_requestDoneError = failure;
+    fail(QStringLiteral("can't connect: %1 (Error #%2)")
+             .arg(TAsyncSocket::errorDescription(failure))
+             .arg(failure));
+    m_socket.Close();
+    sessionClosed(0);
+}
+
+void THttpClient::socketSessionConnected(int error) {
+    if (error != 0) {
+        m_requestDoneError = error;
+        fail(
+            QStringLiteral("%1 (Error #%2)").arg(TAsyncSocket::errorDescription(error)).arg(error));
+        return sessionClosed(0);
+    }
+    changeState(httpConnected);
+    if (OnSessionConnected)
+        OnSessionConnected(this);
+    if (m_state == httpConnected)
+        sendRequest();
+}
+
+void THttpClient::socketSessionClosed(int error) {
+    if (!m_droppingConnection)
+        sessionClosed(error);
+}
+
+// A failure while the socket handled its events (our own data handling
+// included): remember why, so the request ends with that reason.
+void THttpClient::socketBackgroundException(const std::exception& failure, bool& canClose) {
+    if (m_failureReason.isEmpty())
+        m_failureReason = QString::fromStdString(failure.what());
+    if (m_socket.State() == asConnected || m_socket.State() == asConnecting)
+        return; // the abort that follows ends the request
+    canClose = false;
+    if (m_state != httpReady) {
+        fail(m_failureReason);
+        m_answerComplete = true;
+        setReady();
+    }
+}
+
+void THttpClient::sessionClosed(int error) {
+    if (error != 0)
+        m_requestDoneError = error;
+    m_reusable = false;
+    if (m_state == httpReady)
+        return; // an idle connection ended
+    if (m_answerComplete)
+        return setReady();
+    if (m_relocationPending)
+        return relocationReconnect();
+    if (std::exchange(m_waitingOnReusedConnection, false) && m_state == httpWaitingHeader &&
+        !m_failed && m_failureReason.isEmpty()) {
+        // The server closed the kept connection as the request went out: it
+        // had not really kept it open. Once more, on a new connection.
+        ++m_generation;
+        return post(&THttpClient::beginRequest);
+    }
+    const bool headerUnfinished = m_headerInProgress || m_state == httpWaitingHeader;
+    if (m_headerInProgress) {
+        m_headerInProgress = false;
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+    }
+    if (headerUnfinished) {
+        if (m_locationSeen && m_state != httpAborting)
+            return relocationAtHeaderEnd();
+        fail(m_failureReason.isEmpty()
+                 ? QStringLiteral("Connection closed before the end of the answer's header")
+                 : m_failureReason);
+        return setReady();
+    }
+    const bool shortBody = m_state == httpWaitingBody && m_contentLength >= 0 &&
+                           m_receivedCount < m_contentLength && m_statusCode < 400;
+    documentEnded();
+    if (!m_failureReason.isEmpty())
+        fail(m_failureReason);
+    else if (shortBody)
+        fail(QStringLiteral("Connection closed before the end of the document"));
+    setReady();
+}
+
+// ---------------------------------------------------------------- request header
+
+void THttpClient::sendRequest() {
+    changeState(httpWaitingHeader);
+    m_receivedLength = 0;
+    if (OnRequestHeaderBegin)
+        OnRequestHeaderBegin(this);
+    const QString method = m_kind == httpHEAD ? QStringLiteral("HEAD") : QStringLiteral("GET");
+    QStringList lines = requestLines(method);
+    AcceptRanges.clear();
+    if (OnBeforeHeaderSend)
+        OnBeforeHeaderSend(this, method, lines);
+
+    QByteArray header;
+    for (QString& line : lines) {
+        if (OnCommand)
+            OnCommand(this, line);
+        header += line.toUtf8();
+        header += "\r\n";
+    }
+    if (OnRequestHeaderEnd)
+        OnRequestHeaderEnd(this);
+    QString empty;
+    if (OnCommand)
+        OnCommand(this, empty);
+    header += empty.toUtf8();
+    header += "\r\n";
+    if (m_socket.State() == asConnected)
+        m_socket.Send(header.constData(), int(header.size()));
+}
+
+QStringList THttpClient::requestLines(const QString& method) {
+    QStringList lines{method + QLatin1Char(' ') + m_target.path + QStringLiteral(" HTTP/") +
+                      m_requestVer};
+    const auto add = [&lines](const char* name, const QString& value) {
+        if (!value.isEmpty())
+            lines.append(QString::fromLatin1(name) + value);
+    };
+    add("From: ", Sender);
+    add("Accept: ", Accept);
+    add("Referer: ", Reference);
+    add("Connection: ", Connection);
+    add("Accept-Language: ", AcceptLanguage);
+    add("User-Agent: ", Agent);
+    lines.append(QStringLiteral("Host: ") + m_target.host);
+    if (NoCache)
+        lines.append(QStringLiteral("Pragma: no-cache"));
+    if (ModifiedSince.isValid())
+        lines.append(QStringLiteral("If-Modified-Since: ") + httpDate(ModifiedSince) +
+                     QStringLiteral(" GMT"));
+    if (!Username.isEmpty())
+        lines.append(QStringLiteral("Authorization: Basic ") +
+                     basicCredentials(Username, Password));
+    add("Cookie: ", Cookie);
+    if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
+        lines.append(QStringLiteral("Range: bytes=") + ContentRangeBegin + QLatin1Char('-') +
+                     ContentRangeEnd);
+        ContentRangeBegin.clear();
+        ContentRangeEnd.clear();
+    }
+    return lines;
+}
+
+// ---------------------------------------------------------------- receiving
+
+void THttpClient::socketDataAvailable(int) {
+    if (m_state != httpWaitingHeader && m_state != httpWaitingBody)
+        return discardReceived();
+    if (m_state == httpWaitingBody && m_receivedLength == 0)
+        return readBody();
+    if (m_receivedLength >= ReceiveBufferSize)
+        throw EHttpException(QStringLiteral("HTTP line too long"), 4);
+    const int count = m_socket.Receive(m_received.data() + m_receivedLength,
+                                       ReceiveBufferSize - m_receivedLength);
+    if (count <= 0)
+        return;
+    m_receivedLength += count;
+    m_waitingOnReusedConnection = false;
+    if (m_state == httpWaitingBody)
+        return passBufferedBody();
+    cutLines();
+}
+
+// Data nobody asked for (after the end of a document, or on an idle
+// connection) is dropped, and the connection is not used again.
+void THttpClient::discardReceived() {
+    if (m_bodyBuffer.empty())
+        m_bodyBuffer.resize(BodyBufferSize);
+    if (m_socket.Receive(m_bodyBuffer.data(), int(m_bodyBuffer.size())) > 0)
+        m_reusable = false;
+}
+
+void THttpClient::readBody() {
+    if (m_bodyBuffer.empty())
+        m_bodyBuffer.resize(BodyBufferSize);
+    qint64 wanted = qint64(m_bodyBuffer.size());
+    if (m_contentLength >= 0)
+        wanted = std::min(wanted, m_contentLength - m_receivedCount);
+    const int count = m_socket.Receive(m_bodyBuffer.data(), int(wanted));
+    if (count > 0)
+        bodyData(m_bodyBuffer.data(), count);
+}
+
+void THttpClient::cutLines() {
+    const quint64 generation = m_generation;
+    int start = 0;
+    while (m_state == httpWaitingHeader && !m_answerComplete) {
+        const char* begin = m_received.constData() + start;
+        const void* found = std::memchr(begin, '\n', size_t(m_receivedLength - start));
+        if (!found)
+            break;
+        const int lineFeed = int(static_cast<const char*>(found) - m_received.constData());
+        int end = lineFeed;
+        if (end > start && m_received[end - 1] == '\r')
+            --end;
+        const QByteArray line(begin, end - start);
+        const int lineStart = start;
+        start = lineFeed + 1;
+        headerLine(line);
+        if (generation != m_generation) {
+            // The request moved on (a relocation, an abort): the rest of
+            // this answer is never taken for the next one.
+            m_receivedLength = 0;
+            return;
+        }
+        if (m_state == httpWaitingBody && m_firstHeaderLine)
+            start = lineStart; // an answer without header: this line is body
+    }
+    m_receivedLength -= start;
+    std::memmove(m_received.data(), m_received.constData() + start, size_t(m_receivedLength));
+    if (m_state != httpWaitingBody)
+        return;
+    if (m_receivedLength > 0)
+        passBufferedBody();
+    // An error answer's body is not worth waiting for.
+    if (m_statusCode >= 400 && m_state == httpWaitingBody)
+        m_socket.Close();
+}
+
+void THttpClient::passBufferedBody() {
+    qint64 taken = m_receivedLength;
+    if (m_contentLength >= 0)
+        taken = std::min(taken, m_contentLength - m_receivedCount);
+    const QByteArray piece(m_received.constData(), int(taken));
+    m_receivedLength -= int(taken);
+    std::memmove(m_received.data(), m_received.constData() + taken, size_t(m_receivedLength));
+    bodyData(piece.constData(), taken);
+}
+
+// ---------------------------------------------------------------- answer header
+
+void THttpClient::headerLine(const QByteArray& line) {
+    if (!m_headerInProgress) {
+        m_headerInProgress = true;
+        if (OnHeaderBegin)
+            OnHeaderBegin(this);
+    }
+    const QString text = QString::fromLatin1(line);
+    if (m_firstHeaderLine && text.startsWith(QLatin1String("<HTML>"), Qt::CaseInsensitive)) {
+        // No header at all: the answer is the page itself.
+        m_headerInProgress = false;
+        if (m_contentType.isEmpty())
+            m_contentType = QStringLiteral("text/html");
+        adjustDocName();
+        changeState(httpWaitingBody);
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+        return;
+    }
+    if (text.isEmpty())
+        return headerEnded();
+
+    m_receivedHeader.append(text);
+    if (m_firstHeaderLine) {
+        m_firstHeaderLine = false;
+        statusLine(text);
+    } else if (const int colon = text.indexOf(QLatin1Char(':')); colon > 0) {
+        QString value = text.mid(colon + 1);
+        while (value.startsWith(QLatin1Char(' ')))
+            value.remove(0, 1);
+        headerField(text.left(colon).toLower(), value);
+    }
+    if (OnHeaderData)
+        OnHeaderData(this);
+}
+
+// Anything but an HTTP/1.x status line is not an answer we can read.
+void THttpClient::statusLine(const QString& line) {
+    const bool known =
+        line.startsWith(QLatin1String("HTTP/1.0")) || line.startsWith(QLatin1String("HTTP/1.1"));
+    const QString code = line.mid(9, 3);
+    bool numeric = code.size() == 3 && line.size() >= 12 && line[8] == QLatin1Char(' ');
+    for (const QChar c : code)
+        numeric = numeric && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (!known || !numeric || code[0] == QLatin1Char('0'))
+        throw EHttpException(QStringLiteral("Invalid HTTP status line"), 404);
+    m_answerVersion = line.mid(5, 3);
+    m_statusCode = code.toInt();
+    m_reasonPhrase = line.mid(13);
+    m_serverKeepsOpen = m_answerVersion == QLatin1String("1.1");
+}
+
+void THttpClient::headerField(const QString& name, const QString& value) {
+    if (name == QLatin1String("location")) {
+        relocate(value);
+    } else if (name == QLatin1String("content-length")) {
+        m_contentLength = contentLengthValue(value);
+    } else if (name == QLatin1String("content-range")) {
+        const int dash = value.indexOf(QLatin1Char('-'));
+        const int slash = value.indexOf(QLatin1Char('/'));
+        ContentRangeBegin = value.mid(6, dash < 0 ? -1 : dash - 6);
+        ContentRangeEnd =
+            dash < 0 ? QString() : value.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1);
+    } else if (name == QLatin1String("accept-ranges")) {
+        AcceptRanges = value;
+    } else if (name == QLatin1String("content-type")) {
+        m_contentType = value.toLower();
+    } else if (name == QLatin1String("www-authenticate")) {
+        m_authChallenges.append(value);
+    } else if (name == QLatin1String("connection")) {
+        // HTTP/1.1 keeps the connection unless the server says otherwise.
+        if (value.contains(QLatin1String("close"), Qt::CaseInsensitive))
+            m_serverKeepsOpen = false;
+    } else if (name == QLatin1String("set-cookie")) {
+        bool accept = true;
+        if (OnCookie)
+            OnCookie(this, value, accept);
+    }
+}
+
+void THttpClient::headerEnded() {
+    if (m_answerVersion == QLatin1String("1.1") && m_statusCode == 100) {
+        // "100 Continue": the real answer follows.
+        m_receivedHeader.clear();
+        m_firstHeaderLine = true;
+        m_headerInProgress = false;
+        return;
+    }
+    m_headerInProgress = false;
+    if (m_locationSeen) {
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+        return relocationAtHeaderEnd();
+    }
+    if (m_contentLength != 0 && m_kind != httpHEAD) {
+        adjustDocName();
+        changeState(httpWaitingBody);
+        if (OnHeaderEnd)
+            OnHeaderEnd(this);
+        return;
+    }
+    if (OnHeaderEnd)
+        OnHeaderEnd(this);
+    m_answerComplete = true;
+    if (m_statusCode < 400 && m_serverKeepsOpen && m_requestVer == QLatin1String("1.1"))
+        m_reusable = true;
+    else
+        m_socket.CloseDelayed();
+    setReady();
+}
+
+// A page saved under the name of a program or without extension is an .htm.
+void THttpClient::adjustDocName() {
+    if (m_contentType != QLatin1String("text/html"))
+        return;
+    const int dot = m_docName.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : m_docName.mid(dot);
+    if (extension.isEmpty() || extension.compare(QLatin1String(".exe"), Qt::CaseInsensitive) == 0)
+        m_docName = m_docName.left(m_docName.size() - extension.size()) + QStringLiteral(".htm");
+}
+
+// ---------------------------------------------------------------- body
+
+void THttpClient::bodyData(const char* data, qint64 length) {
+    if (!m_docBegun) {
+        m_docBegun = true;
+        if (OnDocBegin)
+            OnDocBegin(this);
+    }
+    if (length > 0) {
+        m_receivedCount += length;
+        if (ReceiveStream && ReceiveStream->write(data, length) != length)
+            throw EHttpException(
+                QStringLiteral("Can't write the document: ") + ReceiveStream->errorString(), 404);
+        if (OnDocData)
+            OnDocData(this, data, length);
+    }
+    if (m_receivedCount != m_contentLength || m_state != httpWaitingBody)
+        return;
+    changeState(httpBodyReceived);
+    documentEnded();
+    m_answerComplete = true;
+    const bool keep = m_answerVersion == QLatin1String("1.1") &&
+                      m_requestVer == QLatin1String("1.1") && m_serverKeepsOpen &&
+                      m_statusCode < 400;
+    if (keep) {
+        m_reusable = true;
+        setReady();
+    } else {
+        // The close ends the request.
+        m_socket.CloseDelayed();
+    }
+}
+
+void THttpClient::documentEnded() {
+    if (!m_docBegun)
+        return;
+    m_docBegun = false;
+    if (OnDocEnd)
+        OnDocEnd(this);
+}
+
+// ---------------------------------------------------------------- relocation
+
+QString THttpClient::hostAndPort() const {
+    if (m_target.port == QLatin1String("80"))
+        return m_target.host;
+    return m_target.host + QLatin1Char(':') + m_target.port;
+}
+
+// The new address is remembered at once; it is followed at the end of the
+// header. The server's port stays with relative addresses.
+void THttpClient::relocate(const QString& value) {
+    m_locationSeen = true;
+    const QString protocol =
+        m_target.protocol.isEmpty() ? QStringLiteral("http") : m_target.protocol;
+    if (value.startsWith(QLatin1Char('/'))) {
+        m_target.path = value;
+    } else if (!value.startsWith(QLatin1String("http://"))) {
+        QString base = m_target.path.left(m_target.path.indexOf(QLatin1Char('?')));
+        const int cut =
+            std::max(base.lastIndexOf(QLatin1Char('/')), base.lastIndexOf(QLatin1Char(':')));
+        base = base.left(cut + 1);
+        m_target.path = base + value;
+    } else {
+        m_target = parseUrl(value);
+        if (m_target.path.isEmpty())
+            m_target.path = QStringLiteral("/");
+        QString user;
+        if (!m_target.user.isEmpty())
+            user = m_target.user + QLatin1Char(':') + m_target.password + QLatin1Char('@');
+        m_location =
+            m_target.protocol + QStringLiteral("://") + user + hostAndPort() + m_target.path;
+        return;
+    }
+    m_location = protocol + QStringLiteral("://") + hostAndPort() + m_target.path;
+}
+
+void THttpClient::relocationAtHeaderEnd() {
+    m_locationSeen = false;
+    if (++m_relocations > MaxRelocations) {
+        ++m_generation;
+        fail(QStringLiteral("Too many relocations"));
+        m_answerComplete = true;
+        dropConnection();
+        return setReady();
+    }
+    // The same connection carries the next request only when nothing of
+    // this answer is left on it.
+    const bool sameServer = m_connectionHost.compare(m_target.host, Qt::CaseInsensitive) == 0 &&
+                            m_connectionPort == m_target.port &&
+                            m_connectionProtocol == m_target.protocol;
+    const bool keep = sameServer && m_answerVersion == QLatin1String("1.1") &&
+                      m_requestVer == QLatin1String("1.1") && m_serverKeepsOpen &&
+                      m_contentLength == 0 && m_socket.State() == asConnected;
+    if (keep) {
+        m_reusable = true;
+        URL = m_location;
+        if (OnLocationChange)
+            OnLocationChange(this);
+        ++m_generation;
+        return post(&THttpClient::beginRequest);
+    }
+    m_relocationPending = true;
+    if (m_socket.State() == asConnected)
+        m_socket.Close(); // its close continues below
+    else
+        relocationReconnect();
+}
+
+void THttpClient::relocationReconnect() {
+    m_relocationPending = false;
+    m_location = m_location.left(m_location.indexOf(QLatin1Char('#')));
+    if (OnLocationChange)
+        OnLocationChange(this);
+    ++m_generation;
+    post(&THttpClient::beginRequest);
+}
+
+// ---------------------------------------------------------------- addresses
+
+THttpClient::Target THttpClient::parseUrl(const QString& address) {
+    Target target;
+    target.protocol = QStringLiteral("http");
+    target.port = QStringLiteral("80");
+    QString rest = address;
+    if (address.startsWith(QLatin1Char('/')) && !address.startsWith(QLatin1String("//"))) {
+        target.path = address;
+        return target;
+    }
+    const int separator = address.indexOf(QLatin1String("://"));
+    if (separator > 0 && isProtocolText(address.left(separator))) {
+        target.protocol = address.left(separator);
+        rest = address.mid(separator + 3);
+    }
+    int hostEnd = rest.size();
+    for (const QChar stop : {QLatin1Char('/'), QLatin1Char('?')})
+        if (const int at = rest.indexOf(stop); at >= 0)
+            hostEnd = std::min(hostEnd, at);
+    target.path = rest.mid(hostEnd);
+    QString hostPart = rest.left(hostEnd);
+    if (const int at = hostPart.lastIndexOf(QLatin1Char('@')); at >= 0) {
+        const QString userInfo = hostPart.left(at);
+        const int colon = userInfo.indexOf(QLatin1Char(':'));
+        target.user = userInfo.left(colon);
+        target.password = colon < 0 ? QString() : userInfo.mid(colon + 1);
+        hostPart = hostPart.mid(at + 1);
+    }
+    if (const int colon = hostPart.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+        const QString port = hostPart.mid(colon + 1);
+        if (!port.isEmpty())
+            target.port = port;
+        hostPart = hostPart.left(colon);
+    }
+    target.host = hostPart;
+    return target;
+}
+
+QString THttpClient::documentName(const QString& path) {
+    const QString file = path.left(path.indexOf(QLatin1Char('?')));
+    const QString name = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1).left(255);
+    return name.isEmpty() ? QStringLiteral("document.htm") : name;
+}

@@ -1,0 +1,235 @@
+#pragma once
+
+#include "http/AsyncSocket.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+class QEventLoop;
+class QIODevice;
+
+enum THttpState {
+    httpReady,
+    httpNotConnected,
+    httpConnected,
+    httpDnsLookup,
+    httpDnsLookupDone,
+    httpWaitingHeader,
+    httpWaitingBody,
+    httpBodyReceived,
+    httpWaitingProxyConnect,
+    httpClosing,
+    httpAborting
+};
+
+enum THttpRequest { httpGET = 1, httpPOST, httpPUT, httpHEAD, httpCLOSE };
+
+// The failure of a request: the reason phrase and either one of the client's
+// own codes (1 busy, 4 line too long, 5 bad version) or the HTTP status.
+class EHttpException : public std::runtime_error {
+public:
+    EHttpException(const QString& message, int code)
+        : std::runtime_error(message.toStdString())
+        , m_code(code) {}
+    int code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+class THttpClient;
+using THttpNotifyEvent = std::function<void(THttpClient* sender)>;
+using THttpDataEvent = std::function<void(THttpClient* sender, const char* data, qint64 length)>;
+using THttpCommandEvent = std::function<void(THttpClient* sender, QString& line)>;
+using THttpBeforeHeaderSendEvent =
+    std::function<void(THttpClient* sender, const QString& method, QStringList& lines)>;
+using THttpCookieEvent =
+    std::function<void(THttpClient* sender, const QString& cookie, bool& accept)>;
+using THttpRequestDoneEvent =
+    std::function<void(THttpClient* sender, THttpRequest request, int error)>;
+using THttpErrorEvent = std::function<void(THttpClient* sender, const QString& message, int error)>;
+
+// An HTTP/1.0 and 1.1 client over TAsyncSocket, one request at a time. The
+// work is driven by socket events and by messages the client posts to
+// itself; Get waits for the end of a request with the event loop running, so
+// windows keep painting and a "Stop" button can call Abort meanwhile.
+//
+// A download window shows progress from OnHeaderData, OnDocBegin and
+// OnDocData: ReceivedCount() against ContentLength() (-1 while unknown).
+//
+// Only direct connections: there is no proxy or SOCKS support.
+class THttpClient : public QObject {
+    Q_OBJECT
+public:
+    explicit THttpClient(QObject* owner = nullptr);
+    ~THttpClient() override;
+
+    // Published properties.
+    QString URL;
+    QString LocalAddr = QStringLiteral("0.0.0.0");
+    QString Sender;
+    QString Agent = QStringLiteral("Mozilla/4.0 (compatible)");
+    QString Accept = QStringLiteral("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+    QString AcceptLanguage;
+    QString Reference;
+    QString Connection;
+    QString Username;
+    QString Password;
+    bool NoCache = false;
+    QDateTime ModifiedSince; // invalid: none
+    QString Cookie;
+    QString ContentTypePost = QStringLiteral("application/x-www-form-urlencoded");
+    QString ContentRangeBegin;
+    QString ContentRangeEnd;
+    QString AcceptRanges;
+    // While Get waits: false lets the whole application run, true keeps user
+    // input waiting.
+    bool MultiThreaded = false;
+    QString RequestVer() const { return m_requestVer; }
+    void setRequestVer(const QString& version);
+    // Every body byte is written here when set (not owned).
+    QIODevice* ReceiveStream = nullptr;
+
+    THttpNotifyEvent OnStateChange;
+    THttpNotifyEvent OnSessionConnected;
+    THttpNotifyEvent OnRequestHeaderBegin;
+    THttpBeforeHeaderSendEvent OnBeforeHeaderSend;
+    THttpCommandEvent OnCommand;
+    THttpNotifyEvent OnRequestHeaderEnd;
+    THttpNotifyEvent OnHeaderBegin;
+    THttpNotifyEvent OnHeaderData;
+    THttpCookieEvent OnCookie;
+    THttpNotifyEvent OnHeaderEnd;
+    THttpNotifyEvent OnLocationChange;
+    THttpNotifyEvent OnDocBegin;
+    THttpDataEvent OnDocData;
+    THttpNotifyEvent OnDocEnd;
+    THttpRequestDoneEvent OnRequestDone;
+    THttpErrorEvent OnSocketError;
+
+    // A GET of URL; returns when it has ended. Raises EHttpException for an
+    // answer of 400 or more and for every local failure (status 404 then).
+    void Get();
+    // Stops the current request; safe from any handler while Get waits.
+    void Abort();
+
+    THttpState State() const { return m_state; }
+    int StatusCode() const { return m_statusCode; }
+    QString ReasonPhrase() const { return m_reasonPhrase; }
+    QString AnswerVersion() const { return m_answerVersion; }
+    qint64 ContentLength() const { return m_contentLength; }
+    QString ContentType() const { return m_contentType; }
+    QString Location() const { return m_location; }
+    QString DocName() const { return m_docName; }
+    QStringList ReceivedHeader() const { return m_receivedHeader; }
+    QStringList AuthChallenges() const { return m_authChallenges; }
+    qint64 ReceivedCount() const { return m_receivedCount; }
+    int RequestDoneError() const { return m_requestDoneError; }
+    THttpRequest RequestKind() const { return m_kind; }
+    // The current connection's socket (for its state and its figures).
+    const TAsyncSocket& Socket() const { return m_socket; }
+
+    // Relocations followed within one request before it fails.
+    static constexpr int MaxRelocations = 20;
+    // The longest header line, its CR LF included.
+    static constexpr int ReceiveBufferSize = 8192;
+
+private:
+    struct Target {
+        QString protocol;
+        QString user;
+        QString password;
+        QString host;
+        QString port;
+        QString path;
+    };
+    static Target parseUrl(const QString& address);
+    static QString documentName(const QString& path);
+
+    void startRequest(THttpRequest kind);
+    void beginRequest();
+    void resetAnswer();
+    void login();
+    void waitUntilReady();
+    void changeState(THttpState state);
+    void setReady();
+    void post(void (THttpClient::*message)());
+    void readyMessage();
+    void fail(const QString& reason);
+
+    void socketDnsLookupDone(int error);
+    void socketSessionConnected(int error);
+    void socketDataAvailable(int error);
+    void socketSessionClosed(int error);
+    void socketBackgroundException(const std::exception& failure, bool& canClose);
+    void sessionClosed(int error);
+    bool reusableConnection() const;
+    void dropConnection();
+
+    void sendRequest();
+    QStringList requestLines(const QString& method);
+
+    void discardReceived();
+    void readBody();
+    void cutLines();
+    void passBufferedBody();
+    void headerLine(const QByteArray& line);
+    void headerField(const QString& name, const QString& value);
+    void statusLine(const QString& line);
+    void headerEnded();
+    void adjustDocName();
+    void bodyData(const char* data, qint64 length);
+    void documentEnded();
+
+    void relocate(const QString& value);
+    void relocationAtHeaderEnd();
+    void relocationReconnect();
+    QString hostAndPort() const;
+
+    TAsyncSocket m_socket;
+    QString m_requestVer = QStringLiteral("1.0");
+    THttpState m_state = httpReady;
+    THttpRequest m_kind = httpGET;
+    int m_statusCode = 0;
+    QString m_reasonPhrase;
+    QString m_answerVersion;
+    qint64 m_contentLength = -1;
+    QString m_contentType;
+    QString m_location;
+    QString m_docName;
+    QStringList m_receivedHeader;
+    QStringList m_authChallenges;
+    qint64 m_receivedCount = 0;
+    int m_requestDoneError = 0;
+
+    Target m_target;          // what the current request asks for
+    QString m_connectionHost; // where the open connection goes
+    QString m_connectionPort;
+    QString m_connectionProtocol;
+    bool m_reusable = false; // the open connection may carry the next request
+
+    quint64 m_generation = 0; // posted messages of an older request are stale
+    bool m_headerInProgress = false;
+    bool m_firstHeaderLine = true;
+    bool m_answerComplete = false;
+    bool m_serverKeepsOpen = true;
+    bool m_locationSeen = false;
+    bool m_relocationPending = false;
+    bool m_docBegun = false;
+    bool m_failed = false;
+    bool m_droppingConnection = false;
+    bool m_waitingOnReusedConnection = false; // nothing has come back on it yet
+    int m_relocations = 0;
+    QString m_failureReason;
+    QEventLoop* m_waitLoop = nullptr;
+
+    QByteArray m_received; // unparsed answer data, ReceiveBufferSize at most
+    int m_receivedLength = 0;
+    std::vector<char> m_bodyBuffer;
+};
