@@ -5,8 +5,8 @@
 //
 // The engine is stepped by calling its timer handlers directly whenever the
 // timer is armed, so no game waits for a bot-speed interval.
-#include "host/RandomGenerator.h"
-#include "host/ScoringRules.h"
+#include "game/RandomGenerator.h"
+#include "game/ScoringRules.h"
 #include "host/ServerForm.h"
 #include "platform/StrToInt.h"
 

@@ -1,7 +1,7 @@
 // dunvex-server: the game's host without a player window, for a machine
 // without a desktop. It runs the very host the game runs; slot 1 is simply
 // the first connection.
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/StrToInt.h"

@@ -3,8 +3,8 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
-#include "host/RandomGenerator.h"
-#include "host/ScoringRules.h"
+#include "game/RandomGenerator.h"
+#include "game/ScoringRules.h"
 #include "platform/StrToInt.h"
 #include "windows/TallyListForm.h"
 

@@ -2,7 +2,7 @@
 // It rolls, keeps and scores only through the turn engine's requests, with
 // the texts a player's message carries, so every window sees its turn exactly
 // like a human's. It remembers nothing between turns but its card.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 #include "host/ServerForm.h"
 
 using namespace scoring;

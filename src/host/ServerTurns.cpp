@@ -1,7 +1,7 @@
 // The host's turn engine: starts games, rolls, keeps and scores dice, paces
 // the turns and names the winner. Players ask by message, the computer player
 // by direct call with the same argument texts.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 #include "host/ServerForm.h"
 
 using net::FieldReader;
