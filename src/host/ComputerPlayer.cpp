@@ -40,6 +40,8 @@ int mostshown(const TServer& server, int seat, int least) {
 } // namespace
 
 void TServer::computerplay(int seat) {
+    if (botskill() == BotSkill::Expert && expertplay(seat))
+        return;
     tplayer& player = players[seat];
     if (rollcount >= RollsPerTurn && player.worktarget == 0)
         player.worktarget = findany(seat);
