@@ -40,16 +40,17 @@ private:
     Tchat& m_chat;
 };
 
-void mark(QWidget* widget, bool on) {
+// A glow around the widget: yellow on the green table, orange on the card.
+void mark(QWidget* widget, bool on, QColor colour = QColor(255, 235, 0)) {
     widget->setProperty(HintMark, on);
     if (!on) {
         widget->setGraphicsEffect(nullptr);
         return;
     }
     auto* glow = new QGraphicsDropShadowEffect(widget);
-    glow->setColor(QColor(255, 230, 40));
+    glow->setColor(colour);
     glow->setOffset(0, 0);
-    glow->setBlurRadius(18);
+    glow->setBlurRadius(24);
     widget->setGraphicsEffect(glow);
 }
 
@@ -125,7 +126,7 @@ void Tchat::showhint() {
     const game::TurnAdvice advice = strategy->advise(hintposition());
     if (!advice.roll) {
         if (advice.category >= 1)
-            mark(label[advice.category], true);
+            mark(label[advice.category], true, QColor(255, 120, 0));
         return;
     }
     mark(image_throwdice, true);
