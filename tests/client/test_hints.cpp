@@ -112,6 +112,8 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     ASSERT_TRUE(link.sendAll("CMD_setdice+1" + T));
     ASSERT_TRUE(waitFor([&] { return chat.dice[1]->property("hint") == "s"; }));
     EXPECT_EQ(markedDice(chat), QList<int>{});
+    chat.Hint1->trigger();
+    EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5})) << "the kept six counts too";
 
     // Nothing of the hints went to the host: the roll is the first it hears.
     QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
