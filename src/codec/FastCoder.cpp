@@ -205,13 +205,23 @@ inline Probe probeAt(const std::uint8_t* in, std::uint32_t x, std::int32_t* tabl
     std::uint32_t x = xRef;
     if (x >= inside)
         return items;
+    // Locals rather than the block's fields, and a marker bit above the item
+    // bits instead of a count, keep the loop in registers.
+    std::uint8_t* out = block.out + block.y;
+    std::uint32_t w = block.w | 1u << items;
     Probe probe = probeAt(in, x, table);
-    for (; items < 16; ++items) {
+    do {
         const std::uint8_t* const at = in + x;
-        if (load64(at) == load64(at + 1)) {
+        if (load64(at) == load64(at + 1)) [[unlikely]] {
             const std::uint32_t r = runLength(in, x, std::min(MaxRun, n - x));
             if (r >= MinRun) {
-                block.putRun(r, static_cast<std::uint8_t>(probe.v));
+                const std::uint32_t stored = r - MinRun;
+                out[0] = 0;
+                out[1] = static_cast<std::uint8_t>(stored >> 8);
+                out[2] = static_cast<std::uint8_t>(stored);
+                out[3] = static_cast<std::uint8_t>(probe.v);
+                out += 4;
+                w = w * 2 + 1;
                 x += r;
                 if (x >= inside)
                     break;
@@ -225,21 +235,29 @@ inline Probe probeAt(const std::uint8_t* in, std::uint32_t x, std::int32_t* tabl
         const std::uint8_t* const from = at - (distance & MaxOffset);
         if ((((load32(from) ^ probe.v) & 0xFFFFFF) | distance >> 12) == 0) {
             const std::uint32_t m = MinMatch + commonLength15(at + MinMatch, from + MinMatch);
-            block.putCopy(distance, m);
+            const std::uint32_t code = distance << 4 | (m - MinMatch);
+            out[0] = static_cast<std::uint8_t>(code >> 8);
+            out[1] = static_cast<std::uint8_t>(code);
+            out += 2;
+            w = w * 2 + 1;
             x += m;
             if (x >= inside)
                 break;
             probe = probeAt(in, x, table);
             continue;
         }
-        block.putLiteral(static_cast<std::uint8_t>(probe.v));
-        ++x;
-        if (x >= inside)
+        *out++ = static_cast<std::uint8_t>(probe.v);
+        w = w * 2;
+        if (++x >= inside)
             break;
         probe = next;
-    }
+    } while ((w & 0x10000) == 0);
     xRef = x;
-    return items < 16 ? items + 1 : items;
+    block.y = static_cast<std::uint32_t>(out - block.out);
+    // Take the marker off again, counting the items it passed.
+    const int marked = 31 - std::countl_zero(w);
+    block.w = w & ~(1u << marked);
+    return marked;
 }
 
 // One item near the end of the block, every read checked.
