@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,9 +51,11 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     return *this;
 }
 
-bool RawSocket::connectTo(const char* address, std::uint16_t port) {
+bool RawSocket::connectTo(const char* address, std::uint16_t port, int receiveBuffer) {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        setReceiveBuffer(receiveBuffer); // before connecting, so the window is small from the start
     const sockaddr_in remote = addressOf(address, port);
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
         close();
@@ -91,6 +94,11 @@ RawSocket RawSocket::accept(int milliseconds) {
 
 void RawSocket::setReceiveBuffer(int bytes) {
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+qsizetype RawSocket::pendingBytes() const {
+    int bytes = 0;
+    return ::ioctl(m_fd, FIONREAD, &bytes) == 0 ? bytes : 0;
 }
 
 bool RawSocket::sendAll(const QByteArray& bytes) {
