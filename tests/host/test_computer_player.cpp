@@ -50,7 +50,7 @@ protected:
         EXPECT_TRUE(faces.empty());
     }
 
-    int count(const QByteArray& prefix) { return DiceHostTest::count(ann, prefix); }
+    int count(const QByteArray& prefix) { return ann.count(prefix); }
 
     // The posting of a category as every window is told it.
     QByteArray posting(int seat, int category) {

@@ -130,7 +130,7 @@ TEST_F(ComputerSkillTest, ExpertPlaysWholeGamesIntoFreeCategoriesOnly) {
         std::sort(scored.begin(), scored.end());
         EXPECT_EQ(scored, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})) << "seat " << seat;
     }
-    EXPECT_EQ(DiceHostTest::count(ann, "CMD_chooseagain"), 0);
+    EXPECT_EQ(ann.count("CMD_chooseagain"), 0);
 }
 
 // The transcript was recorded from the Classic player before the Expert

@@ -88,8 +88,8 @@ TEST_F(TurnEngineTest, RollsShowTheDiceOffTheTableAndThreeIsTheLimit) {
     ann->send("CMD_setdice+1+0");
     roll(*ann, {6, 6, 6});
     EXPECT_TRUE(bob->waitFor("CMD_thedice+1+y+2+1+6+3+6+5+6"));
-    EXPECT_EQ(count(*bob, "CMD_setdice+"), 2);
-    EXPECT_EQ(count(*bob, "CMD_unsetdice+"), 0);
+    EXPECT_EQ(bob->count("CMD_setdice+"), 2);
+    EXPECT_EQ(bob->count("CMD_unsetdice+"), 0);
     EXPECT_EQ(server.keptdice[2], 1);
     EXPECT_EQ(server.keptdice[4], 1);
 
@@ -102,7 +102,7 @@ TEST_F(TurnEngineTest, RollsShowTheDiceOffTheTableAndThreeIsTheLimit) {
     roll(*ann, {4, 4, 4, 4, 4}); // a fourth roll
     EXPECT_EQ(server.rollcount, 3);
     EXPECT_EQ(faces.size(), 5u);
-    EXPECT_EQ(count(*bob, "CMD_thedice+"), 3);
+    EXPECT_EQ(bob->count("CMD_thedice+"), 3);
 }
 
 TEST_F(TurnEngineTest, AllFiveKeptGivesAnEmptyAnnouncementBack) {
@@ -128,13 +128,13 @@ TEST_F(TurnEngineTest, ScoringOutOfOrderIsRefusedToThatPlayerOnly) {
     for (const char* category : {"3", "13", "0", "-1"})
         ann->send(QByteArray("CMD_setscore+1+") + category);
     ASSERT_TRUE(handled(*ann));
-    EXPECT_EQ(count(*ann, "CMD_chooseagain+"), 4);
+    EXPECT_EQ(ann->count("CMD_chooseagain+"), 4);
     EXPECT_FALSE(server.turnPosted());
     EXPECT_EQ(server.players[1].card[13], 1000);
 
     ASSERT_TRUE(handled(*bob));
-    EXPECT_EQ(count(*bob, "CMD_rollagain+") + count(*bob, "CMD_chooseagain+"), 0);
-    EXPECT_EQ(count(*bob, "CMD_pscore+"), 0);
+    EXPECT_EQ(bob->count("CMD_rollagain+") + bob->count("CMD_chooseagain+"), 0);
+    EXPECT_EQ(bob->count("CMD_pscore+"), 0);
 }
 
 TEST_F(TurnEngineTest, RequestsFromOffTurnOrForeignSeatsAreIgnored) {
@@ -153,8 +153,8 @@ TEST_F(TurnEngineTest, RequestsFromOffTurnOrForeignSeatsAreIgnored) {
     bob->send("CMD_setscore+1+12");
     bob->send("CMD_setscore+2+12");
     ASSERT_TRUE(handled(*bob));
-    EXPECT_EQ(count(*bob, "CMD_setdice+"), 0);
-    EXPECT_EQ(count(*bob, "CMD_startgame+"), 1);
+    EXPECT_EQ(bob->count("CMD_setdice+"), 0);
+    EXPECT_EQ(bob->count("CMD_startgame+"), 1);
     EXPECT_FALSE(server.turnPosted());
 }
 
@@ -249,7 +249,7 @@ TEST_F(TurnEngineTest, SoloGameAlternatesWithTheComputerInSeatTwo) {
     EXPECT_TRUE(ann->waitFor("CMD_nextplayer+1+2+5+0+"));
     EXPECT_EQ(server.players[3].turns, 1); // skipped seats count their turns
     EXPECT_EQ(server.players[4].turns, 1);
-    EXPECT_EQ(count(*ann, "CMD_nextplayer+3+") + count(*ann, "CMD_nextplayer+4+"), 0);
+    EXPECT_EQ(ann->count("CMD_nextplayer+3+") + ann->count("CMD_nextplayer+4+"), 0);
 
     // A computer seat that asks for a fourth roll loses the rest of its turn;
     // only one with nothing left to score asks for it.
@@ -261,7 +261,7 @@ TEST_F(TurnEngineTest, SoloGameAlternatesWithTheComputerInSeatTwo) {
     for (int tick = 0; tick < 4; ++tick)
         server.Timer1Timer();
     EXPECT_TRUE(ann->waitFor("CMD_nextplayer+1+3+10+0+"));
-    EXPECT_EQ(count(*ann, "CMD_pscore+2+"), 1);
+    EXPECT_EQ(ann->count("CMD_pscore+2+"), 1);
 }
 
 TEST_F(TurnEngineTest, DepartureOfTheSeatOnTurnStartsTheNextTurnAtOnce) {

@@ -34,13 +34,6 @@ protected:
             server.timer_pauserTimer();
     }
 
-    static int count(ProtocolClient& client, const QByteArray& prefix) {
-        int found = 0;
-        for (const QByteArray& message : client.messages())
-            found += message.startsWith(prefix) ? 1 : 0;
-        return found;
-    }
-
     TServer server;
     std::uint16_t port = freeTcpPort();
     std::deque<int> faces;

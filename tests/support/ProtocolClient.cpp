@@ -1,5 +1,7 @@
 #include "support/ProtocolClient.h"
 
+#include <algorithm>
+
 namespace testsupport {
 
 bool ProtocolClient::connectTo(std::uint16_t port, const char* address, int receiveBuffer) {
@@ -48,6 +50,12 @@ QByteArray ProtocolClient::waitForPrefix(const QByteArray& prefix, int milliseco
         },
         milliseconds);
     return found;
+}
+
+int ProtocolClient::count(const QByteArray& prefix) {
+    return int(std::count_if(messages().begin(), messages().end(), [&](const QByteArray& message) {
+        return message.startsWith(prefix);
+    }));
 }
 
 } // namespace testsupport

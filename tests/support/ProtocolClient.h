@@ -28,6 +28,8 @@ public:
     // Waits until a message starting with `prefix` has arrived; returns it.
     QByteArray waitForPrefix(const QByteArray& prefix, int milliseconds = 5000);
     bool has(const QByteArray& message) { return messages().contains(message); }
+    // How many of the messages so far start with `prefix`.
+    int count(const QByteArray& prefix);
     void clear() { m_messages.clear(); }
     bool closedByHost(int milliseconds = 5000) { return m_socket.peerClosed(milliseconds); }
 
