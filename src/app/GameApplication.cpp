@@ -40,6 +40,9 @@ void GameApplication::connectWindows() {
     Tchat* chat = m_chat.get();
     // The host paces its computer players by the hosting player's setting.
     m_server->setBotSpeedSource([chat] { return chat->botSpeedTag; });
+    m_server->setBotSkillSource([chat] {
+        return chat->botSkillTag == 1 ? TServer::BotSkill::Expert : TServer::BotSkill::Classic;
+    });
     m_gamestartform->onStartGame = [chat](bool bonus, bool team) { chat->startgame(bonus, team); };
     m_gamestartform->onClosedWithoutStart = [chat] { chat->gamestartformClose(); };
     m_phrases->onPhrasesChanged = [chat](const QStringList& phrases) {

@@ -1,7 +1,7 @@
 // dunvex-server: the game's host without a player window, for a machine
 // without a desktop. It runs the very host the game runs; slot 1 is simply
 // the first connection.
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/StrToInt.h"
@@ -17,15 +17,17 @@ namespace {
 struct Options {
     QString port = platform::gamePortName();
     int botSpeed = 1000;
+    TServer::BotSkill botSkill = TServer::BotSkill::Classic;
     std::optional<std::uint32_t> seed;
 };
 
 const char* const Usage =
-    "Usage: dunvex-server [--port N] [--bot-speed MS] [--seed S]\n"
+    "Usage: dunvex-server [--port N] [--bot-speed MS] [--bot-skill classic|expert] [--seed S]\n"
     "Hosts a Dunvex game without a player window.\n"
     "\n"
     "  --port N        listen on TCP port N (default 7772, or DUNVEX_PORT)\n"
     "  --bot-speed MS  the computer players' pace in milliseconds (default 1000)\n"
+    "  --bot-skill S   the computer players: classic (default) or expert (optimal play)\n"
     "  --seed S        seed the dice with S instead of the clock\n"
     "  --help          show this text\n";
 
@@ -58,6 +60,11 @@ std::optional<int> parse(const QStringList& arguments, Options& options) {
                 options.botSpeed = platform::StrToInt(value);
                 if (options.botSpeed < 1)
                     throw platform::EConvertError("bot speed must be positive");
+            } else if (argument == QLatin1String("--bot-skill")) {
+                if (value != QLatin1String("classic") && value != QLatin1String("expert"))
+                    throw platform::EConvertError("bot skill must be classic or expert");
+                options.botSkill = value == QLatin1String("expert") ? TServer::BotSkill::Expert
+                                                                    : TServer::BotSkill::Classic;
             } else if (argument == QLatin1String("--seed")) {
                 bool ok = false;
                 const qulonglong seed = value.toULongLong(&ok, 10);
@@ -111,6 +118,7 @@ int main(int argc, char* argv[]) {
 
     TServer server;
     server.setBotSpeedSource([speed = options.botSpeed] { return speed; });
+    server.setBotSkillSource([skill = options.botSkill] { return skill; });
     server.Sock1.setPortName(options.port);
     logRoster(server);
     try {

@@ -4,8 +4,8 @@
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
 #include "controls/PlainLabel.h"
-#include "host/RandomGenerator.h"
-#include "host/ScoringRules.h"
+#include "game/RandomGenerator.h"
+#include "game/ScoringRules.h"
 #include "platform/StrToInt.h"
 #include "windows/TallyListForm.h"
 

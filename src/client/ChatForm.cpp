@@ -37,6 +37,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildRoster();
     buildBoard();
     buildSounds();
+    buildHints();
     FormResize();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
@@ -75,6 +76,7 @@ void Tchat::buildMenus() {
     ViewTally1 = view->addAction(QStringLiteral("View Tally"), this, &Tchat::ViewTally1Click);
     SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
     PhraseList1 = view->addAction(QStringLiteral("Phrase List"), this, &Tchat::PhraseList1Click);
+    Hint1 = view->addAction(QStringLiteral("Hint"), this, &Tchat::Hint1Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     Help2 = help->addAction(QStringLiteral("Help"), this, &Tchat::Help2Click);

@@ -279,8 +279,10 @@ void Tchat::processsocktimer() {
 
 void Tchat::dispatch(const net::WireLine& line) {
     for (const WindowCommand& entry : WindowCommands)
-        if (line.command == QLatin1String(entry.name))
-            return entry.handle(*this, line.arguments);
+        if (line.command == QLatin1String(entry.name)) {
+            entry.handle(*this, line.arguments);
+            return hintsSeeMessage(line.command);
+        }
 }
 
 // ---------------------------------------------------------------- handlers

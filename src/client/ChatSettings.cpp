@@ -79,6 +79,19 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     Normal1->setChecked(true);
     connect(speeds, &QActionGroup::triggered, this, &Tchat::Slow1Click);
 
+    QMenu* skill = options->addMenu(QStringLiteral("Computer Players"));
+    ComputerPlayers1 = skill->menuAction();
+    auto* skills = new QActionGroup(this);
+    ClassicPlayers1 = skill->addAction(QStringLiteral("Classic"));
+    ExpertPlayers1 = skill->addAction(QStringLiteral("Expert"));
+    for (auto [item, tag] : {std::pair{ClassicPlayers1, 0}, std::pair{ExpertPlayers1, 1}}) {
+        item->setCheckable(true);
+        item->setData(tag);
+        skills->addAction(item);
+    }
+    ClassicPlayers1->setChecked(true);
+    connect(skills, &QActionGroup::triggered, this, &Tchat::ClassicPlayers1Click);
+
     options->addSeparator();
     TextColor1 = options->addAction(QStringLiteral("Text Color"), this, &Tchat::TextColor1Click);
     ActionColor1 =
@@ -145,6 +158,13 @@ void Tchat::N14Click(int size) {
 void Tchat::Slow1Click(QAction* item) {
     item->setChecked(true);
     botSpeedTag = item->data().toInt();
+    saveinifile();
+}
+
+// The host of this process reads the tag at every computer step.
+void Tchat::ClassicPlayers1Click(QAction* item) {
+    item->setChecked(true);
+    botSkillTag = item->data().toInt();
     saveinifile();
 }
 
@@ -246,6 +266,12 @@ void Tchat::loadinifile() {
         sendToHost(
             net::WireMessage("CMD_botspeed").field(myseat).field(botSpeedTag).field("").bytes());
 
+    const bool expert =
+        ini.readString(Section, QStringLiteral("BotSkill"), QStringLiteral("Classic"))
+            .compare(QLatin1String("Expert"), Qt::CaseInsensitive) == 0;
+    (expert ? ExpertPlayers1 : ClassicPlayers1)->setChecked(true);
+    botSkillTag = expert ? 1 : 0;
+
     PlaySounds1->setChecked(readSwitch(ini, "Playsounds"));
     doubleCheck->setChecked(readSwitch(ini, "Doublecheck"));
     const bool newTurnSound = ini.readString(Section, QStringLiteral("Turnsound"),
@@ -273,6 +299,8 @@ void Tchat::writeSettings(const QRect& bounds) {
     ini.writeString(Section, QStringLiteral("Doublecheck"), switchText(doubleCheck));
     ini.writeInteger(Section, QStringLiteral("Turnsound"), turnSoundTag);
     ini.writeString(Section, QStringLiteral("ChatterSounds"), switchText(PlayChatterSounds1));
+    ini.writeString(Section, QStringLiteral("BotSkill"),
+                    botSkillTag == 1 ? QStringLiteral("Expert") : QStringLiteral("Classic"));
     if (!ini.save())
         qCWarning(lcLaunch) << "settings could not be written";
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 #include "net/GameSocket.h"
 #include "net/WireProtocol.h"
 
@@ -76,6 +76,12 @@ public:
     void setBotSpeedSource(std::function<int()> source) { m_botSpeed = std::move(source); }
     int botspeed() const { return m_botSpeed(); }
 
+    // Which computer player takes the empty and watching seats, read afresh
+    // at every step like the pace: the design's rule set, or the optimal one.
+    enum class BotSkill { Classic, Expert };
+    void setBotSkillSource(std::function<BotSkill()> source) { m_botSkill = std::move(source); }
+    BotSkill botskill() const { return m_botSkill(); }
+
     int connectionCount() const;
     int waitingMessages() const { return int(m_receivedlist.size()); }
 
@@ -119,6 +125,11 @@ public:
     int twos(int seat) const;
     void worknums(int seat, int face);
     void workstraight(int seat);
+
+    // The Expert: plays the optimal strategy through the same requests. Its
+    // step answers false while the strategy's tables are not ready yet.
+    bool expertplay(int seat);
+    bool expertwaiting() const; // an Expert is on turn but its tables are not ready
 
     // Played by the computer: nobody in the seat, or its player just watches.
     bool iscomputer(int seat) const { return !players[seat].inuse || players[seat].justwatch; }
@@ -166,5 +177,6 @@ private:
     std::deque<ReceivedMessage> m_receivedlist;
     quint64 m_nextSerial = 1;
     std::function<int()> m_botSpeed = [] { return 750; };
+    std::function<BotSkill()> m_botSkill = [] { return BotSkill::Classic; };
     bool m_posted = false; // set by a posting, cleared by the next turn
 };
