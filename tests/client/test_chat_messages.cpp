@@ -2,6 +2,7 @@
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
 #include "client/ChatLinks.h"
+#include "controls/SkinCheckBox.h"
 #include "controls/URL.h"
 #include "host/ServerForm.h"
 #include "platform/IniFile.h"
