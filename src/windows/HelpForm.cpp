@@ -208,8 +208,13 @@ const std::array<PageEntry, Thelp::PageCount> Pages{{
     {"License", licensePage},
 }};
 
+// The page buttons fill the side panel; "Documentation" needs the smaller type.
 TSelButton* sideButton(const QString& name, const QString& caption, QWidget* parent) {
-    return windows::selButton(name, caption, parent);
+    TSelButton* button = windows::selButton(name, caption, parent);
+    QFont font = button->font();
+    font.setPointSize(8);
+    button->setFont(font);
+    return button;
 }
 
 QLabel* noticeLine(const QString& name, const QString& text, QWidget* parent) {

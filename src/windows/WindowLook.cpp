@@ -59,10 +59,13 @@ QString lightPanel(const QString& selector) {
                "%1 QScrollBar::handle:vertical:hover { background: %6; }"
                "%1 QScrollBar::add-line:vertical, %1 QScrollBar::sub-line:vertical { height: 0; }"
                "%1 QScrollBar::add-page:vertical, %1 QScrollBar::sub-page:vertical {"
-               " background: none; }")
+               " background: none; }"
+               "%1::indicator { width: 11px; height: 11px; border: 1px solid %4;"
+               " border-radius: 2px; background: white; }"
+               "%1::indicator:checked { background: %7; border-color: %7; }")
         .arg(selector, colourName(SkinArt::Ivory), colourName(SkinArt::Ink),
              colourName(SkinArt::WoodLight), QColor(0xE4, 0xD8, 0xB8).name(),
-             colourName(SkinArt::Wood));
+             colourName(SkinArt::Wood), colourName(SkinArt::Leaf));
 }
 
 } // namespace windows
