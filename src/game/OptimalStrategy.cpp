@@ -257,11 +257,11 @@ OptimalStrategy::OptimalStrategy(bool bonusGame, const std::atomic<bool>* cancel
     for (int filled = FullCard - 1; filled >= 0; --filled) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return;
-        solveCard(filled, cancel);
+        solveCard(filled);
     }
 }
 
-void OptimalStrategy::solveCard(int filled, const std::atomic<bool>*) {
+void OptimalStrategy::solveCard(int filled) {
     static const std::array<UpperSet, 64> regularTotals = reachableUpperTotals(false);
     static const std::array<UpperSet, 64> bonusTotals = reachableUpperTotals(true);
     const UpperSet& reachable = (m_bonusGame ? bonusTotals : regularTotals)[filled & 63];

@@ -54,7 +54,7 @@ public:
     std::size_t memoryBytes() const { return m_expected.size() * sizeof(double); }
 
 private:
-    void solveCard(int filled, const std::atomic<bool>* cancel);
+    void solveCard(int filled); // every card with more filled is done
 
     bool m_bonusGame;
     std::vector<double> m_expected; // [filled * (BonusThreshold + 1) + capped upper total]

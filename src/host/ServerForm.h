@@ -77,7 +77,7 @@ public:
     int botspeed() const { return m_botSpeed(); }
 
     // Which computer player takes the empty and watching seats, read afresh
-    // at every step like the pace: the design's rule set, or the optimal one.
+    // at every step like the pace: the classic rule set, or the optimal one.
     enum class BotSkill { Classic, Expert };
     void setBotSkillSource(std::function<BotSkill()> source) { m_botSkill = std::move(source); }
     BotSkill botskill() const { return m_botSkill(); }

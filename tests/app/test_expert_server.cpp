@@ -43,7 +43,7 @@ TEST(ExpertServer, BotSkillExpertPlaysAWholeGameItsOwnWay) {
     const QByteArrayList expert = playWatchedGame(QStringLiteral("expert"));
     EXPECT_EQ(postings(expert, "1"), 12);
     EXPECT_EQ(postings(expert, "2"), 12);
-    // The same seed with the design's player plays differently.
+    // The same seed with the Classic player plays differently.
     const QByteArrayList classic = playWatchedGame(QStringLiteral("classic"));
     EXPECT_EQ(postings(classic, "2"), 12);
     EXPECT_NE(expert, classic);

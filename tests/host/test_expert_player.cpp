@@ -133,7 +133,7 @@ TEST_F(ComputerSkillTest, ExpertPlaysWholeGamesIntoFreeCategoriesOnly) {
     EXPECT_EQ(DiceHostTest::count(ann, "CMD_chooseagain"), 0);
 }
 
-// The transcript was recorded from the design's player before the Expert
+// The transcript was recorded from the Classic player before the Expert
 // existed; the Classic player must still say exactly the same.
 TEST_F(ComputerSkillTest, ClassicPlayerSaysTheSameMessageForMessage) {
     ASSERT_TRUE(playWatchedGame(777));
