@@ -22,7 +22,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 
 using net::FieldReader;
 using net::WireMessage;

@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>

@@ -13,7 +13,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 
 using net::FieldReader;
 using net::WireMessage;
