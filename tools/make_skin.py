@@ -434,7 +434,7 @@ def site_badge():
     body = [f'<rect x="0.5" y="0.5" width="{w - 1}" height="{h - 1}" rx="5" fill="url(#rim)"/>']
     body.append(f'<rect x="1.5" y="1.5" width="{w - 3}" height="{h - 3}" rx="4" fill="url(#plate)"/>')
     body.append(f'<g transform="translate(4,3.5) scale(0.5)">{face}</g>')
-    body.append(text(65, 14.6, "dunvex.example", 9.2, CREAM, spacing=0.1))
+    body.append(text(66.5, 14.2, "www.dunvex.example", 7.0, CREAM, spacing=0))
     return svg(w, h, "".join(body), defs + d)
 
 

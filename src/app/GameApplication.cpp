@@ -2,6 +2,7 @@
 
 #include "client/ChatForm.h"
 #include "client/WindowBounds.h"
+#include "controls/TiledBackground.h"
 #include "host/ServerForm.h"
 #include "windows/AboutForm.h"
 #include "windows/DownloadForm.h"
@@ -53,6 +54,13 @@ void GameApplication::connectWindows() {
     // Only the hosting player's window may remove players (the host obeys slot 1 alone).
     m_spylist->canRemove = [chat] { return chat->hosting && chat->loggedin; };
     m_spylist->onRemove = [chat](int slot) { chat->kicking(slot); };
+    // The side windows share the player window's backdrop.
+    const QPixmap backdrop = chat->TiledBackground1->Image();
+    for (TTiledBackground* background :
+         {m_tallylist->TiledBackground1, m_about->TiledBackground1, m_help->TiledBackground1,
+          m_spylist->TiledBackground1, m_gamestartform->TiledBackground1,
+          m_phrases->TiledBackground1})
+        background->setImage(backdrop);
     Tabout* about = m_about.get();
     m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }

@@ -3,7 +3,11 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
+#include "controls/HoverLabel.h"
 #include "controls/PlainLabel.h"
+#include "controls/SkinArt.h"
+#include "controls/SkinSpeedButton.h"
+#include "controls/TiledBackground.h"
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
 #include "platform/StrToInt.h"
@@ -12,13 +16,12 @@
 #include <QAction>
 #include <QEvent>
 #include <QFrame>
+#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPushButton>
 
 using net::FieldReader;
 using net::WireMessage;
@@ -30,6 +33,11 @@ constexpr std::array<QPoint, 6> DiceDesignPositions = {QPoint(),         QPoint(
                                                        QPoint(323, 250), QPoint(387, 234),
                                                        QPoint(355, 250), QPoint(347, 226)};
 constexpr std::array<int, 6> KeepTops = {0, 18, 50, 82, 114, 146};
+constexpr int KeptLeft = 438; // the middle of the keep tray
+// At the end the dice on the table line up under the winner's text.
+constexpr int FinalDiceTop = 200;
+constexpr int FinalDiceLeft = 120;
+constexpr int FinalDiceStep = 40;
 constexpr std::array<int, 6> ScatterColumn = {0, 3, 4, 5, 1, 2};
 // Scorecard rows from top to bottom; 0 is the grand total.
 constexpr std::array<int, 16> RowOrder = {1, 2, 3, 4, 5, 6, 13, 14, 7, 8, 9, 10, 11, 12, 15, 0};
@@ -47,65 +55,40 @@ int columnLeft(int seat) {
     return CaptionWidth + 2 + (seat - 1) * ColumnWidth;
 }
 
-// A die face: plain dice are ivory with black pips, bonus dice gold with red.
-QPixmap dieFace(int face, bool bonus) {
-    QPixmap picture(DieSize, DieSize);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(60, 60, 60), 1));
-    painter.setBrush(bonus ? QColor(250, 205, 70) : QColor(252, 250, 240));
-    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-    static const std::array<std::vector<QPointF>, 7> Pips = {{
-        {},
-        {{16, 16}},
-        {{9, 9}, {23, 23}},
-        {{9, 9}, {16, 16}, {23, 23}},
-        {{9, 9}, {23, 9}, {9, 23}, {23, 23}},
-        {{9, 9}, {23, 9}, {16, 16}, {9, 23}, {23, 23}},
-        {{9, 8}, {23, 8}, {9, 16}, {23, 16}, {9, 24}, {23, 24}},
-    }};
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(bonus ? QColor(190, 20, 20) : Qt::black);
-    for (const QPointF& pip : Pips[face])
-        painter.drawEllipse(pip, 3, 3);
-    return picture;
+QColor skinColor(QRgb rgb) {
+    return QColor::fromRgba(rgb);
 }
 
-const std::array<QPixmap, 7>& imagelist(bool bonus) {
-    static const auto build = [](bool b) {
-        std::array<QPixmap, 7> faces;
-        for (int face = 1; face <= 6; ++face)
-            faces[face] = dieFace(face, b);
-        return faces;
-    };
-    static const std::array<QPixmap, 7> plain = build(false);
-    static const std::array<QPixmap, 7> golden = build(true);
-    return bonus ? golden : plain;
+// An image button: no face, no edge, only its picture strip (up, disabled,
+// pressed, latched).
+void makeImageButton(TSkinSpeedButton* button) {
+    button->setTransparentMode(TSkinSpeedButton::tmAlways);
+    button->setColorBorder(Qt::transparent);
+    button->setColorHighLight(Qt::transparent);
+    button->setColorShadow(Qt::transparent);
+    button->setCursor(Qt::PointingHandCursor);
 }
 
-QPixmap filledPicture(QSize size, QColor fill, QColor border, const QString& text = QString()) {
-    QPixmap picture(size);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(border, 2));
-    painter.setBrush(fill);
-    painter.drawRoundedRect(QRectF(1, 1, size.width() - 2, size.height() - 2), 6, 6);
-    if (!text.isEmpty()) {
-        QFont font = painter.font();
-        font.setBold(true);
-        font.setPixelSize(19);
-        painter.setFont(font);
-        painter.setPen(QColor(120, 60, 0));
-        painter.drawText(picture.rect(), Qt::AlignCenter, text);
-    }
-    return picture;
+QPixmap buttonStrip(const QString& name, const QWidget* widget) {
+    return controls::SkinArt::strip({name, name, name + "-down", name}, {99, 24}, widget);
+}
+
+QFont captionFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    font.setBold(true);
+    return font;
 }
 
 QString cellStyle(TColor color, bool bold) {
+    const QColor ink =
+        color == clBlack ? skinColor(controls::SkinArt::Ink) : client::toQColor(color);
     return QStringLiteral("font: %1 13px Arial; color: %2;")
-        .arg(bold ? "bold" : "normal", client::toQColor(color).name());
+        .arg(bold ? "bold" : "normal", ink.name());
+}
+
+int columnCentre(int seat) {
+    return columnLeft(seat) + ColumnWidth / 2 - 1;
 }
 
 } // namespace
@@ -113,45 +96,47 @@ QString cellStyle(TColor color, bool bold) {
 // ---------------------------------------------------------------- building
 
 void Tchat::buildBoard() {
-    panel_board->setStyleSheet(
-        QStringLiteral("#panel_board { background: qradialgradient(cx:0.45, cy:0.5, radius:0.8, "
-                       "stop:0 #1c7a35, stop:1 #0b4f1c); }"));
+    panel_board->setStyleSheet(QString());
+    image_table = new TPlainLabel(panel_board);
+    image_table->setObjectName(QStringLiteral("image_table"));
+    image_table->setGeometry(0, 0, 484, 312);
+    image_table->lower();
 
     Image2 = new TPlainLabel(panel_board);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(425, 1, 58, 181);
-    Image2->setPixmap(filledPicture({58, 181}, QColor(90, 50, 20, 200), QColor(200, 160, 90)));
 
     for (int die = 1; die <= 5; ++die) {
         auto* picture = new TPlainLabel(panel_board);
         picture->setObjectName(QStringLiteral("dice%1").arg(die));
         picture->setGeometry(QRect(DiceDesignPositions[die], QSize(DieSize, DieSize)));
-        picture->setPixmap(imagelist(false)[diceval[die]]);
         picture->setProperty("tag", die);
         picture->setProperty("hint", QStringLiteral("1"));
-        picture->setEnabled(false);
-        picture->setCursor(Qt::PointingHandCursor);
         picture->installEventFilter(this);
         dice[die] = picture;
     }
 
-    image_throwdice = new QPushButton(QStringLiteral("Roll the Dice"), panel_board);
+    image_throwdice = new TSkinSpeedButton(panel_board);
     image_throwdice->setObjectName(QStringLiteral("image_throwdice"));
     image_throwdice->setGeometry(382, 285, 99, 24);
+    image_throwdice->setToolTip(QStringLiteral("Roll the Dice"));
+    makeImageButton(image_throwdice);
     image_throwdice->hide();
-    connect(image_throwdice, &QPushButton::clicked, this, &Tchat::image_throwdiceClick);
+    connect(image_throwdice, &TSkinSpeedButton::clicked, this, &Tchat::image_throwdiceClick);
     image_throwdice->installEventFilter(this);
+    makeImageButton(button_start);
     button_start->setGeometry(382, 285, 99, 24);
 
     label_status = new TPlainLabel(QStringLiteral("Welcome to Dunvex!"), panel_board);
     label_status->setObjectName(QStringLiteral("label_status"));
     label_status->setGeometry(1, 292, 381, 18);
     label_status->setAlignment(Qt::AlignCenter);
-    label_status->setStyleSheet(QStringLiteral("font: bold 13px; color: white;"));
+    label_status->setStyleSheet(QStringLiteral("font: bold 13px Arial; color: %1;")
+                                    .arg(skinColor(controls::SkinArt::Cream).name()));
 
     image_bonusback = new TPlainLabel(panel_board);
+    image_bonusback->setObjectName(QStringLiteral("image_bonusback"));
     image_bonusback->setGeometry(0, 0, 44, 55);
-    image_bonusback->setPixmap(filledPicture({44, 55}, QColor(120, 20, 20), QColor(250, 205, 70)));
     image_bonusback->hide();
     image_bonus = new TPlainLabel(panel_board);
     image_bonus->setObjectName(QStringLiteral("image_bonus"));
@@ -159,16 +144,21 @@ void Tchat::buildBoard() {
     image_bonus->hide();
 
     image_winner = new TPlainLabel(panel_board);
+    image_winner->setObjectName(QStringLiteral("image_winner"));
     image_winner->setGeometry(100, 63, 233, 37);
-    image_winner->setPixmap(filledPicture({233, 37}, QColor(250, 205, 70), QColor(120, 60, 0),
-                                          QStringLiteral("\u2605 Winner \u2605")));
     image_winner->hide();
     label_winner = new TPlainLabel(QStringLiteral("Winner!"), panel_board);
     label_winner->setObjectName(QStringLiteral("label_winner"));
     label_winner->setGeometry(18, 101, 401, 48);
     label_winner->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label_winner->setWordWrap(true);
-    label_winner->setStyleSheet(QStringLiteral("font: bold 19px; color: #ffe27a;"));
+    label_winner->setStyleSheet(QStringLiteral("font: bold 19px Arial; color: %1;")
+                                    .arg(skinColor(controls::SkinArt::Gold).name()));
+    auto* shadow = new QGraphicsDropShadowEffect(label_winner);
+    shadow->setColor(QColor(0, 0, 0, 170));
+    shadow->setOffset(1, 2);
+    shadow->setBlurRadius(4);
+    label_winner->setGraphicsEffect(shadow);
     label_winner->hide();
 
     buildScorecard();
@@ -176,19 +166,22 @@ void Tchat::buildBoard() {
 }
 
 void Tchat::buildScorecard() {
-    panel_scorecard->setStyleSheet(QStringLiteral("#panel_scorecard { background: #f4f1e4; }"));
+    using controls::SkinArt;
+    panel_scorecard->setStyleSheet(
+        QStringLiteral("#panel_scorecard { background: %1; border-left: 2px solid %2; }")
+            .arg(skinColor(SkinArt::Ivory).name(), skinColor(SkinArt::WoodLight).name()));
+    const QString ink = skinColor(SkinArt::Ink).name();
     label_roundnum = new TPlainLabel(QStringLiteral("Round #"), panel_scorecard);
     label_roundnum->setObjectName(QStringLiteral("label_roundnum"));
-    label_roundnum->setGeometry(4, 50, 92, 18);
-    label_roundnum->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    label_roundnum->setGeometry(6, 50, 92, 18);
+    label_roundnum->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
     auto* rolls = new TPlainLabel(QStringLiteral("Rolls"), panel_scorecard);
     rolls->setGeometry(120, 50, 40, 18);
+    rolls->setStyleSheet(QStringLiteral("font: 12px Arial; color: %1;").arg(ink));
     for (int mark = 1; mark <= 3; ++mark) {
         auto* picture = new TPlainLabel(panel_scorecard);
         picture->setObjectName(QStringLiteral("image_rolls%1").arg(mark));
         picture->setGeometry(158 + (mark - 1) * 22, 49, 20, 20);
-        picture->setPixmap(
-            dieFace(mark, false).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         picture->hide();
         image_rolls[mark] = picture;
     }
@@ -196,22 +189,19 @@ void Tchat::buildScorecard() {
     label_turn->setObjectName(QStringLiteral("label_turn"));
     label_turn->setGeometry(2, 72, 277, 20);
     label_turn->setAlignment(Qt::AlignCenter);
-    label_turn->setStyleSheet(QStringLiteral("font: bold 14px; color: maroon;"));
+    label_turn->setStyleSheet(
+        QStringLiteral("font: bold 14px Arial; color: %1;").arg(skinColor(SkinArt::Maroon).name()));
 
+    buildColumnMarks();
     for (int row = 1; row <= scoring::RowCount; ++row) {
-        auto* caption = new TPlainLabel(scoring::cardLabel(row), panel_scorecard);
-        caption->setObjectName(QStringLiteral("label%1").arg(row));
-        caption->setGeometry(2, rowTop(row), CaptionWidth - 2, RowHeight);
-        caption->setProperty("tag", row);
         const bool category = row <= scoring::CategoryCount;
-        caption->setStyleSheet(
-            category ? QStringLiteral("QLabel { font: bold 12px; color: maroon; }"
-                                      "QLabel:hover { color: green; background: white; }")
-                     : QStringLiteral("font: bold 12px; color: black;"));
-        if (category) {
-            caption->setCursor(Qt::PointingHandCursor);
-            caption->installEventFilter(this);
-        }
+        QLabel* caption = category ? buildCategoryCaption() : new TPlainLabel(panel_scorecard);
+        caption->setText(scoring::cardLabel(row));
+        caption->setObjectName(QStringLiteral("label%1").arg(row));
+        caption->setGeometry(4, rowTop(row), CaptionWidth - 4, RowHeight);
+        caption->setProperty("tag", row);
+        if (!category)
+            caption->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
         label[row] = caption;
         for (int seat = 1; seat <= 4; ++seat) {
             auto* cell = new TPlainLabel(panel_scorecard);
@@ -226,14 +216,102 @@ void Tchat::buildScorecard() {
         }
     }
     auto* totalCaption = new TPlainLabel(QStringLiteral("Total:"), panel_scorecard);
-    totalCaption->setGeometry(2, rowTop(0), CaptionWidth - 2, RowHeight);
-    totalCaption->setStyleSheet(QStringLiteral("font: bold 12px;"));
+    totalCaption->setGeometry(4, rowTop(0), CaptionWidth - 4, RowHeight);
+    totalCaption->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
     for (int seat = 1; seat <= 4; ++seat) {
         label_score[seat]->setGeometry(columnLeft(seat), rowTop(0), ColumnWidth - 1, RowHeight);
-        auto* separator = new QFrame(panel_scorecard);
-        separator->setFrameShape(QFrame::VLine);
-        separator->setGeometry(columnLeft(seat) - 2, CardTop, 2, 16 * RowHeight);
+        label_score[seat]->setStyleSheet(
+            QStringLiteral("font: bold 13px Arial; color: %1;").arg(ink));
     }
+}
+
+// The clickable caption of a category: maroon, green on white under the mouse.
+QLabel* Tchat::buildCategoryCaption() {
+    auto* caption = new THoverLabel(panel_scorecard);
+    QPalette normal = caption->palette();
+    normal.setColor(QPalette::WindowText, skinColor(controls::SkinArt::Maroon));
+    caption->setPalette(normal);
+    caption->setFont(captionFont());
+    caption->setActive(true);
+    caption->setHoverColor(Qt::white);
+    caption->setHoverFontColor(skinColor(controls::SkinArt::Leaf));
+    caption->setHoverFont(captionFont());
+    caption->setCursor(Qt::PointingHandCursor);
+    caption->installEventFilter(this);
+    return caption;
+}
+
+// The lines between rows and columns, the own column's tint and the frame of
+// the column on turn: drawn under the cells.
+void Tchat::buildColumnMarks() {
+    const int height = 16 * RowHeight;
+    for (int line = 1; line < 16; ++line) {
+        auto* rule = new QFrame(panel_scorecard);
+        rule->setGeometry(4, CardTop + line * RowHeight - 1, 277 - 4, 1);
+        rule->setStyleSheet(QStringLiteral("background: %1;").arg(QColor(0xE4, 0xD8, 0xB8).name()));
+    }
+    for (int seat = 1; seat <= 4; ++seat) {
+        auto* separator = new QFrame(panel_scorecard);
+        separator->setGeometry(columnLeft(seat) - 2, CardTop, 1, height);
+        separator->setStyleSheet(
+            QStringLiteral("background: %1;").arg(QColor(0xC9, 0xB4, 0x8A).name()));
+    }
+    column_own = new QFrame(panel_scorecard);
+    column_own->setObjectName(QStringLiteral("column_own"));
+    column_own->setGeometry(columnLeft(1) - 1, CardTop - 1, ColumnWidth, height + 1);
+    column_own->setStyleSheet(QStringLiteral("#column_own { background: rgba(30, 123, 52, 34); }"));
+    column_own->hide();
+    column_turn = new QFrame(panel_scorecard);
+    column_turn->setObjectName(QStringLiteral("column_turn"));
+    column_turn->setGeometry(columnLeft(1) - 2, CardTop - 2, ColumnWidth + 1, height + 3);
+    column_turn->setStyleSheet(
+        QStringLiteral("#column_turn { border: 2px solid %1; border-radius: 4px;"
+                       " background: rgba(232, 181, 58, 40); }")
+            .arg(skinColor(controls::SkinArt::Gold).name()));
+    column_turn->hide();
+    image_turn = new TPlainLabel(panel_scorecard);
+    image_turn->setObjectName(QStringLiteral("image_turn"));
+    image_turn->setGeometry(0, 37, 12, 10);
+    image_turn->hide();
+    for (int seat = 1; seat <= 4; ++seat) {
+        auto* crown = new TPlainLabel(panel_scorecard);
+        crown->setObjectName(QStringLiteral("image_crown%1").arg(seat));
+        crown->setGeometry(columnCentre(seat) - 10, 34, 20, 14);
+        crown->hide();
+        image_crown[seat] = crown;
+    }
+}
+
+// Names and columns match at a glance: the own column is tinted, the column
+// of the seat on turn framed in gold with the arrow over it.
+void Tchat::markColumns() {
+    const bool seated = myseat >= 1 && myseat <= 4;
+    column_own->setVisible(seated);
+    if (seated)
+        column_own->move(columnLeft(myseat) - 1, column_own->y());
+    const bool onTurn = gameinprogress && currentplayer >= 1 && currentplayer <= 4;
+    column_turn->setVisible(onTurn);
+    image_turn->setVisible(onTurn);
+    if (onTurn) {
+        column_turn->move(columnLeft(currentplayer) - 2, column_turn->y());
+        image_turn->move(columnCentre(currentplayer) - 6, image_turn->y());
+    }
+    for (int seat = 1; seat <= 4; ++seat) {
+        if (gameinprogress)
+            image_crown[seat]->hide();
+        QLabel* name = label_playername[seat];
+        const QString ground = seat == myseat ? QStringLiteral("background: rgba(30, 123, 52, 34); "
+                                                               "border-radius: 3px;")
+                                              : QString();
+        name->setStyleSheet(name->property("look").toString() + ground);
+    }
+}
+
+// The winners' columns get the crown; the names come as the host wrote them.
+void Tchat::markWinnerColumn(const QString& winners) {
+    const QStringList names = winners.split(QStringLiteral(" and "));
+    for (int seat = 1; seat <= 4; ++seat)
+        image_crown[seat]->setVisible(names.contains(label_playername[seat]->text()));
 }
 
 // A double click is one press: when the host answers the first press before
@@ -258,8 +336,7 @@ void Tchat::boardClick(QObject* control) {
     const int tag = control->property("tag").toInt();
     auto* widget = qobject_cast<QWidget*>(control);
     if (widget && widget->parent() == panel_board) {
-        if (widget->isEnabled())
-            dice1Click(tag);
+        dice1Click(tag);
     } else if (tag >= 1 && tag <= scoring::CategoryCount) {
         score1_1Click(tag);
     }
@@ -278,6 +355,9 @@ void Tchat::clearall() {
     }
     image_winner->hide();
     label_winner->hide();
+    for (int seat = 1; seat <= 4; ++seat)
+        image_crown[seat]->hide();
+    markColumns();
 }
 
 void Tchat::startthegame(const QString& arguments) {
@@ -313,7 +393,7 @@ void Tchat::setbonusdice(const QString& arguments) {
     if (face < 1 || face > 6)
         return;
     diceval[0] = face;
-    image_bonus->setPixmap(imagelist(true)[face]);
+    image_bonus->setPixmap(controls::SkinArt::dieFace(face, true, this));
     image_bonus->show();
     image_bonusback->show();
 }
@@ -342,12 +422,15 @@ bool Tchat::playsOwnTurn() const {
 
 // The turn caption, the roll button and the own column's colour for the seat on turn.
 void Tchat::showTurn() {
+    markColumns();
+    showDiceCursors();
     colourOwnColumn(clMaroon, scoring::RowCount);
     if (playsOwnTurn()) {
         label_turn->setText(QStringLiteral("Your Turn."));
         image_throwdice->setVisible(morerolls);
         canact = true;
         colourOwnColumn(clGreen, scoring::RowCount);
+        showDiceCursors();
         return;
     }
     const int seat = currentplayer;
@@ -355,6 +438,7 @@ void Tchat::showTurn() {
     label_turn->setText(seat == myseat ? name + "'s turn (computer plays)." : name + "'s turn.");
     image_throwdice->hide();
     canact = false;
+    showDiceCursors();
 }
 
 void Tchat::getnextplayer(const QString& arguments) {
@@ -408,6 +492,7 @@ void Tchat::thedice(const QString& arguments) {
     if (seat == myseat && playsOwnTurn()) {
         image_throwdice->setVisible(morerolls);
         canact = true;
+        showDiceCursors();
         playsounds(QStringLiteral("dice2"));
     } else {
         playsounds(QStringLiteral("dice"));
@@ -416,7 +501,7 @@ void Tchat::thedice(const QString& arguments) {
 
 void Tchat::placedice(int die, int face) {
     QLabel* picture = dice[die];
-    picture->setPixmap(imagelist(face == diceval[0])[face]);
+    picture->setPixmap(controls::SkinArt::dieFace(face, face == diceval[0], this));
     diceval[die] = face;
     TRandomGenerator& random = TRandomGenerator::shared();
     const int left = int(random.below(10)) + ScatterColumn[die] * (panel_board->width() / 7);
@@ -426,11 +511,23 @@ void Tchat::placedice(int die, int face) {
     picture->show();
     picture->setProperty("tag", die);
     picture->setProperty("hint", QStringLiteral("o"));
-    picture->setEnabled(playsOwnTurn());
+    showDiceCursors();
+}
+
+// Only a die that can be kept or returned now reacts to the mouse; the rest
+// look the same, never greyed.
+bool Tchat::diceClickable() const {
+    return canact && playsOwnTurn() && loggedin;
+}
+
+void Tchat::showDiceCursors() {
+    const Qt::CursorShape shape = diceClickable() ? Qt::PointingHandCursor : Qt::ArrowCursor;
+    for (int die = 1; die <= 5; ++die)
+        dice[die]->setCursor(shape);
 }
 
 void Tchat::dice1Click(int die) {
-    if (!canact || !playsOwnTurn() || !loggedin)
+    if (!diceClickable())
         return;
     const bool onTable = dice[die]->property("hint").toString() == QLatin1String("o");
     sendToHost(
@@ -446,7 +543,7 @@ void Tchat::setdice(const QString& arguments) {
     const int die = platform::StrToInt(arguments);
     if (die < 1 || die > 5)
         return;
-    placeDieInColumn(die, panel_board->width() - 54, "s");
+    placeDieInColumn(die, KeptLeft, "s");
     playsounds(QStringLiteral("setdice"));
 }
 
@@ -454,7 +551,7 @@ void Tchat::unsetdice(const QString& arguments) {
     const int die = platform::StrToInt(arguments);
     if (die < 1 || die > 5)
         return;
-    placeDieInColumn(die, panel_board->width() - 108, "o");
+    placeDieInColumn(die, KeptLeft - 54, "o");
     playsounds(QStringLiteral("unsetdice"));
 }
 
@@ -564,12 +661,16 @@ void Tchat::winner(const QString& arguments) {
     addlinetochat(line, clBlue);
     label_turn->setText(QStringLiteral("Winner's Score Card"));
     label_winner->setText(line);
+    layWinnerDice();
     image_winner->show();
     label_winner->show();
     image_throwdice->hide();
     canact = false;
     gameinprogress = false;
     morerolls = false;
+    markColumns();
+    markWinnerColumn(winners);
+    showDiceCursors();
     if (hosting)
         button_start->show();
     playsounds(QStringLiteral("gameover"));
@@ -577,6 +678,46 @@ void Tchat::winner(const QString& arguments) {
         m_forms.tallylist->checkhighscore(label_score[myseat]->text());
         m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
     }
+}
+
+// The banner and the winner's text take the middle of the table; the dice
+// still on it move into a row below them, the kept ones stay in the tray.
+void Tchat::layWinnerDice() {
+    for (int die = 1; die <= 5; ++die)
+        if (dice[die]->property("hint").toString() != QLatin1String("s"))
+            dice[die]->move(FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop);
+}
+
+// Every picture of the window, drawn for the screen it is on.
+void Tchat::applySkin() {
+    using controls::SkinArt;
+    TiledBackground1->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), this));
+    image_table->setPixmap(SkinArt::pixmap(QStringLiteral("table-felt"), this));
+    Image2->setPixmap(SkinArt::pixmap(QStringLiteral("keep-tray"), this));
+    for (int die = 1; die <= 5; ++die) {
+        const int face = std::clamp(diceval[die], 1, 6);
+        dice[die]->setPixmap(SkinArt::dieFace(face, face == diceval[0], this));
+    }
+    if (diceval[0] >= 1 && diceval[0] <= 6)
+        image_bonus->setPixmap(SkinArt::dieFace(diceval[0], true, this));
+    image_bonusback->setPixmap(SkinArt::pixmap(QStringLiteral("bonus-plate"), this));
+    image_winner->setPixmap(SkinArt::pixmap(QStringLiteral("winner-banner"), this));
+    image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), this));
+    image_throwdice->setNumGlyphs(4);
+    button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), this));
+    button_start->setNumGlyphs(4);
+    for (int mark = 1; mark <= 3; ++mark)
+        image_rolls[mark]->setPixmap(
+            SkinArt::pixmap(QStringLiteral("roll-mark-%1").arg(mark), this));
+    image_turn->setPixmap(SkinArt::pixmap(QStringLiteral("turn-arrow"), this));
+    for (int seat = 1; seat <= 4; ++seat) {
+        image_eyes[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("eyes"), this));
+        image_crown[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("winner-crown"), this));
+    }
+    for (int button = 1; button <= 10; ++button)
+        b_phrase[button]->setGlyph(SkinArt::phraseGlyph(button, this));
+    Image4->setPixmap(SkinArt::pixmap(QStringLiteral("site-badge"), this));
+    setWindowIcon(SkinArt::windowIcon());
 }
 
 void Tchat::loadchecklist() {

@@ -1,6 +1,8 @@
 #include "client/ChatForm.h"
 
 #include "client/WindowBounds.h"
+#include "controls/SkinSpeedButton.h"
+#include "controls/TiledBackground.h"
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
@@ -14,10 +16,10 @@
 #include <QFrame>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -39,6 +41,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildSounds();
     buildHints();
     FormResize();
+    applySkin();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
     FormCreate();
@@ -84,21 +87,23 @@ void Tchat::buildMenus() {
 }
 
 void Tchat::buildPanels() {
+    // No style sheet on the ground: it would paint over the tiles.
     auto* background = new QFrame(this);
     background->setObjectName(QStringLiteral("panel_main"));
-    background->setStyleSheet(QStringLiteral("#panel_main { background: white; }"));
     setCentralWidget(background);
+    TiledBackground1 = new TTiledBackground(background);
+    TiledBackground1->setObjectName(QStringLiteral("TiledBackground1"));
 
     panel_board = new QFrame(background);
     panel_board->setObjectName(QStringLiteral("panel_board"));
     panel_board->setGeometry(0, 0, 484, 312);
     panel_board->setStyleSheet(QStringLiteral("#panel_board { background: #0b5d1e; }"));
 
-    button_start = new QPushButton(QStringLiteral("Start Game"), panel_board);
+    button_start = new TSkinSpeedButton(panel_board);
     button_start->setObjectName(QStringLiteral("button_start"));
-    button_start->setGeometry(192, 140, 100, 30);
+    button_start->setToolTip(QStringLiteral("Start Game"));
     button_start->hide();
-    connect(button_start, &QPushButton::clicked, this, &Tchat::button_startClick);
+    connect(button_start, &TSkinSpeedButton::clicked, this, &Tchat::button_startClick);
 
     mainchat = new QTextEdit(background);
     mainchat->setObjectName(QStringLiteral("mainchat"));
@@ -118,6 +123,11 @@ void Tchat::showEvent(QShowEvent* event) {
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    // The pictures are drawn for the screen the window shows on, and again
+    // when it moves to a screen of another pixel ratio.
+    applySkin();
+    if (QWindow* window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, [this] { applySkin(); });
     // Sounds load once the window is up, so starting stays quick.
     QTimer::singleShot(0, sounds, &platform::SoundPlayer::preload);
     // The launch runs once the event loop is up, as the window's first act.

@@ -2,6 +2,7 @@
 
 #include "client/ChatLinks.h"
 #include "client/FormSet.h"
+#include "controls/SkinSpeedButton.h"
 #include "game/OptimalStrategy.h"
 #include "net/ColorText.h"
 #include "net/GameSocket.h"
@@ -25,7 +26,7 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 class QTextEdit;
-class QToolButton;
+class TTiledBackground;
 
 namespace platform {
 class NamedMutex;
@@ -65,7 +66,8 @@ public:
     // Controls.
     QFrame* panel_board = nullptr;
     QFrame* panel_scorecard = nullptr;
-    QPushButton* button_start = nullptr;
+    TSkinSpeedButton* button_start = nullptr;
+    TTiledBackground* TiledBackground1 = nullptr; // the side windows copy its picture
     QTextEdit* mainchat = nullptr;
     std::array<QLabel*, 5> label_playername{}; // seats 1..4
     std::array<QLabel*, 5> label_score{};
@@ -82,7 +84,7 @@ public:
 
     // Chat.
     QLineEdit* mychat = nullptr;
-    std::array<QToolButton*, 11> b_phrase{}; // 1..10; a phrase is its button's tool tip
+    std::array<TSkinSpeedButton*, 11> b_phrase{}; // 1..10; a phrase is its button's tool tip
     QLabel* Image4 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* popup_sounds = nullptr;
@@ -121,7 +123,8 @@ public:
     std::array<int, 6> diceval{-1, 1, 2, 3, 4, 5}; // [0] the bonus face or -1; [1..5] last faces
     std::array<QLabel*, 6> dice{};                 // dice1..dice5
     QLabel* Image2 = nullptr;                      // the keep tray
-    QPushButton* image_throwdice = nullptr;
+    TSkinSpeedButton* image_throwdice = nullptr;
+    QLabel* image_table = nullptr; // the felt under everything on the board
     QLabel* label_status = nullptr;
     QLabel* image_bonusback = nullptr;
     QLabel* image_bonus = nullptr;
@@ -130,7 +133,11 @@ public:
     QLabel* label_roundnum = nullptr;
     std::array<QLabel*, 4> image_rolls{}; // 1..3
     QLabel* label_turn = nullptr;
-    std::array<QLabel*, 16> label{};                // captions of rows 1..15
+    QLabel* image_turn = nullptr;         // the arrow over the column of the seat on turn
+    std::array<QLabel*, 5> image_crown{}; // over the winners' columns once the game has ended
+    QFrame* column_own = nullptr;         // the tint behind the player's own column
+    QFrame* column_turn = nullptr;        // the frame around the column of the seat on turn
+    std::array<QLabel*, 16> label{};      // captions of rows 1..15
     std::array<std::array<QLabel*, 16>, 5> score{}; // score[seat][row]: score1_1..score4_15
     QMessageBox* zeroScoreBox = nullptr;
 
@@ -269,6 +276,14 @@ private:
     void buildHints();
     const game::OptimalStrategy* hintstrategy() const;
     void setRollMarks(int rolls);
+    void applySkin();
+    void markColumns();
+    void buildColumnMarks();
+    QLabel* buildCategoryCaption();
+    void markWinnerColumn(const QString& winners);
+    void layWinnerDice();
+    bool diceClickable() const;
+    void showDiceCursors();
     bool playsOwnTurn() const;
     void showTurn();
     bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);

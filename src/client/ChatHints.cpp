@@ -5,6 +5,7 @@
 // this window from its own card and dice; nothing goes to the host, and a
 // hint never plays a move.
 #include "client/ChatForm.h"
+#include "controls/SkinSpeedButton.h"
 #include "game/StrategyStore.h"
 
 #include <QAction>
@@ -68,6 +69,15 @@ void Tchat::buildHints() {
     button_hint->setObjectName(QStringLiteral("button_hint"));
     button_hint->setGeometry(425, 258, 56, 22);
     button_hint->setToolTip(QStringLiteral("Show the best play now"));
+    button_hint->setCursor(Qt::PointingHandCursor);
+    // Wood and cream, like the rest of the table's furniture.
+    button_hint->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #fff3d6; font: bold 12px Arial; border: 1px solid #b07a45;"
+        " border-radius: 6px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 #8a5530, stop:1 #5a3318); }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 #a0673c, stop:1 #6b3f1f); }"
+        "QPushButton:pressed { background: #4a2a12; }"));
     button_hint->hide();
     connect(button_hint, &QPushButton::clicked, this, &Tchat::Hint1Click);
 

@@ -5,6 +5,8 @@
 #include "client/ColorConversion.h"
 #include "client/WindowBounds.h"
 #include "controls/PlainLabel.h"
+#include "controls/SkinArt.h"
+#include "controls/SkinSpeedButton.h"
 #include "controls/URL.h"
 #include "platform/Logging.h"
 #include "windows/AboutForm.h"
@@ -19,11 +21,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
-#include <QToolButton>
 
 using net::WireMessage;
 
@@ -44,31 +44,16 @@ const std::array<QString, 11> DesignPhrases = {
     QStringLiteral("See ya!"),
 };
 
-// A small round badge with a symbol: the phrase buttons' pictures.
-QIcon phraseIcon(int button) {
-    static const char* const Symbols[] = {"",  "\u2605", "\u263A", "\u2665", "!",     "\u2600",
-                                          "W", "\u2713", "T",      "GG",     "\u266A"};
-    QPixmap picture(16, 14);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor::fromHsv((button * 36) % 360, 140, 230));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(0.5, 0.5, 15, 13), 4, 4);
-    painter.setPen(Qt::black);
-    QFont font = painter.font();
-    font.setPixelSize(10);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(picture.rect(), Qt::AlignCenter, QString::fromUtf8(Symbols[button]));
-    return QIcon(picture);
-}
-
 } // namespace
 
 void Tchat::buildChat() {
     QWidget* background = centralWidget();
-    mainchat->setStyleSheet(QStringLiteral("QTextEdit { background: #CCC8B3; }"));
+    using controls::SkinArt;
+    const QString ivory = QColor::fromRgba(SkinArt::Ivory).name();
+    const QString edge = QColor::fromRgba(SkinArt::WoodLight).name();
+    const QString ink = QColor::fromRgba(SkinArt::Ink).name();
+    mainchat->setStyleSheet(
+        QStringLiteral("QTextEdit { background: %1; border: 1px solid %2; }").arg(ivory, edge));
     mainchat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mainchat->document()->setDocumentMargin(5);
     mainchat->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -94,25 +79,32 @@ void Tchat::buildChat() {
     mychat->setObjectName(QStringLiteral("mychat"));
     mychat->setGeometry(0, 426, 366, 22);
     mychat->setFrame(false);
+    mychat->setStyleSheet(
+        QStringLiteral("QLineEdit { background: %1; color: %2; border: 1px solid %3;"
+                       " border-radius: 3px; padding-left: 3px; }")
+            .arg(ivory, ink, edge));
     mychat->installEventFilter(this);
 
     Image4 = new TPlainLabel(background);
     Image4->setObjectName(QStringLiteral("Image4"));
     Image4->setGeometry(368, 426, 114, 22);
-    Image4->setText(QStringLiteral("www.dunvex.example"));
-    Image4->setStyleSheet(QStringLiteral("font-size: 10px; font-weight: bold; color: #0b5d1e;"));
+    Image4->setToolTip(QStringLiteral("www.dunvex.example"));
     Image4->setCursor(Qt::PointingHandCursor);
     Image4->installEventFilter(this);
 
     for (int button = 1; button <= 10; ++button) {
-        auto* phraseButton = new QToolButton(background);
+        auto* phraseButton = new TSkinSpeedButton(background);
         phraseButton->setObjectName(QStringLiteral("b_phrase%1").arg(button));
-        phraseButton->setGeometry(488 + (button - 1) * 27, 430, 25, 19);
-        phraseButton->setAutoRaise(true);
-        phraseButton->setIcon(phraseIcon(button));
+        phraseButton->setGeometry(488 + (button - 1) * 27, 427, 25, 21);
+        phraseButton->setColor(QColor::fromRgba(SkinArt::Ivory));
+        phraseButton->setColorFocused(Qt::white);
+        phraseButton->setColorDown(QColor::fromRgba(SkinArt::Paper));
+        phraseButton->setColorBorder(QColor::fromRgba(SkinArt::WoodLight));
+        phraseButton->setColorShadow(QColor::fromRgba(SkinArt::Wood));
+        phraseButton->setCursor(Qt::PointingHandCursor);
         phraseButton->setProperty("tag", button);
         if (button <= 9)
-            connect(phraseButton, &QToolButton::clicked, this,
+            connect(phraseButton, &TSkinSpeedButton::clicked, this,
                     [this, button] { b_phrase1Click(button); });
         b_phrase[button] = phraseButton;
         setPhrase(button, DesignPhrases[button]);
@@ -298,6 +290,8 @@ bool Tchat::eventFilter(QObject* watched, QEvent* event) {
         mainchatMouseDown(mouse->button(), at);
         if (onLink)
             return true;
+    } else if (event->type() == QEvent::Enter && watched->parent() == panel_board) {
+        showDiceCursors();
     } else if (watched == Image4 && event->type() == QEvent::MouseButtonRelease) {
         Image4Click();
     } else if (event->type() == QEvent::MouseButtonRelease && watched->property("tag").isValid()) {

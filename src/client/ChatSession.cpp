@@ -3,6 +3,7 @@
 #include "client/ChatForm.h"
 #include "client/WindowBounds.h"
 #include "controls/PlainLabel.h"
+#include "controls/SkinArt.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
 #include "windows/SpyListForm.h"
@@ -12,7 +13,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 
 using net::FieldReader;
 using net::WireMessage;
@@ -22,21 +22,6 @@ namespace {
 const QString Waiting = QStringLiteral("<Waiting>");
 const std::array<QString, 5> ComputerNames = {QString(), QString(), QStringLiteral("Klot"),
                                               QStringLiteral("Kling"), QStringLiteral("Klick")};
-
-QPixmap eyesPicture() {
-    QPixmap picture(24, 12);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    for (int x : {1, 13}) {
-        painter.setPen(QPen(Qt::black, 1));
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(QRectF(x, 1, 10, 10));
-        painter.setBrush(Qt::black);
-        painter.drawEllipse(QRectF(x + 3, 4, 4, 4));
-    }
-    return picture;
-}
 
 QString spyEntry(int slot, const QString& name) {
     return QString::number(slot) + ": " + name;
@@ -87,7 +72,6 @@ constexpr int PhraseCoolDownTicks = 100;
 // ---------------------------------------------------------------- roster controls
 
 void Tchat::buildRoster() {
-    const QPixmap eyes = eyesPicture();
     for (int seat = 1; seat <= 4; ++seat) {
         // Two staggered rows, so the wide names fit above four narrow columns.
         const int columnCentre = 120 + (seat - 1) * 46;
@@ -97,8 +81,11 @@ void Tchat::buildRoster() {
         name->setObjectName(QStringLiteral("label_playername%1").arg(seat));
         name->setGeometry(std::min(columnCentre - 47, 281 - 94), 2 + row * 17, 94, 16);
         name->setAlignment(Qt::AlignCenter);
-        name->setStyleSheet(QStringLiteral("font: bold 13px Arial; color: %1;")
-                                .arg(seat % 2 == 1 ? "green" : "maroon"));
+        const QRgb ink = seat % 2 == 1 ? controls::SkinArt::Leaf : controls::SkinArt::Maroon;
+        name->setProperty(
+            "look",
+            QStringLiteral("font: bold 13px Arial; color: %1; ").arg(QColor::fromRgba(ink).name()));
+        name->setStyleSheet(name->property("look").toString());
         name->setToolTip(ComputerNames[seat]);
         name->setProperty("tag", seat);
         name->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -117,7 +104,6 @@ void Tchat::buildRoster() {
 
         auto* eyesLabel = new TPlainLabel(panel_scorecard);
         eyesLabel->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
-        eyesLabel->setPixmap(eyes);
         eyesLabel->setGeometry(columnCentre - 12, 36, 24, 12);
         eyesLabel->hide();
         image_eyes[seat] = eyesLabel;
@@ -290,6 +276,7 @@ void Tchat::dispatch(const net::WireLine& line) {
 void Tchat::sendloginfo(const QString& arguments) {
     myseat = platform::StrToInt(arguments);
     loggedin = true;
+    markColumns();
     sendToHost(WireMessage("CMD_logininfo")
                    .field(myseat)
                    .field(net::GameVersion)

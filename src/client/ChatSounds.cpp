@@ -1,13 +1,13 @@
 // Sounds of the player window: game events, and the chatter sounds that
 // seated players send to the table.
 #include "client/ChatForm.h"
+#include "controls/SkinSpeedButton.h"
 #include "platform/Logging.h"
 #include "platform/SoundPlayer.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QToolButton>
 
 using net::FieldReader;
 using net::WireMessage;
@@ -34,7 +34,7 @@ void Tchat::buildSounds() {
         item->setToolTip(item->text());
         wave[tag] = item;
     }
-    connect(b_phrase[10], &QToolButton::clicked, this, &Tchat::b_phrase10Click);
+    connect(b_phrase[10], &TSkinSpeedButton::clicked, this, &Tchat::b_phrase10Click);
 }
 
 void Tchat::playsounds(const QString& name) {
@@ -44,7 +44,7 @@ void Tchat::playsounds(const QString& name) {
 }
 
 void Tchat::b_phrase10Click() {
-    QToolButton* button = b_phrase[10];
+    TSkinSpeedButton* button = b_phrase[10];
     popup_sounds->popup(button->mapToGlobal(QPoint(button->width(), button->height())));
 }
 

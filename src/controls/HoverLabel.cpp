@@ -13,11 +13,17 @@ controls::HoverSlot& hoverSlot() {
 
 } // namespace
 
+// Captions may come from elsewhere one day: shown as text, never as markup.
 THoverLabel::THoverLabel(QWidget* parent)
-    : QLabel(parent) {}
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+}
 
 THoverLabel::THoverLabel(const QString& text, QWidget* parent)
-    : QLabel(text, parent) {}
+    : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setText(text);
+}
 
 THoverLabel::~THoverLabel() {
     hoverSlot().leave(this);

@@ -1,13 +1,15 @@
 #include "windows/AboutForm.h"
 
 #include "controls/PlainLabel.h"
+#include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "controls/URL.h"
 #include "net/WireProtocol.h"
+#include "windows/WindowLook.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,6 +29,8 @@ Tabout::Tabout(QWidget* parent)
     setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("Dunvex - About"));
     setFixedSize(304, 174);
+    setWindowIcon(controls::SkinArt::windowIcon());
+    TiledBackground1 = windows::tiledBackground(this);
 
     URL1 = new TURL(this);
     URL1->setObjectName(QStringLiteral("URL1"));
@@ -34,15 +38,20 @@ Tabout::Tabout(QWidget* parent)
     URL1->URLType = TURL::utHttp;
 
     auto* layout = new QVBoxLayout(this);
-    image_logo = namedLabel(QStringLiteral("image_logo"), QStringLiteral("Dunvex"), this);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->setSpacing(2);
+    image_logo = namedLabel(QStringLiteral("image_logo"), QString(), this);
     image_logo->setAlignment(Qt::AlignCenter);
-    image_logo->setStyleSheet(QStringLiteral("font: bold 28px; color: #0b5d1e;"));
+    image_logo->setFixedHeight(60);
+    image_logo->setPixmap(controls::SkinArt::pixmap(QStringLiteral("logo"), this));
+    image_logo->setToolTip(QStringLiteral("Dunvex"));
     layout->addWidget(image_logo);
 
     Label7 = namedLabel(QStringLiteral("Label7"), MakerAddress, this);
     Label7->setAlignment(Qt::AlignCenter);
-    Label7->setStyleSheet(QStringLiteral("font-weight: bold; text-decoration: underline;"
-                                         "color: #008000;"));
+    Label7->setStyleSheet(QStringLiteral("font: bold 12px Arial; text-decoration: underline;"
+                                         " color: %1;")
+                              .arg(QColor::fromRgba(controls::SkinArt::Gold).name()));
     Label7->setCursor(Qt::PointingHandCursor);
     Label7->installEventFilter(this);
     layout->addWidget(Label7);
@@ -53,7 +62,7 @@ Tabout::Tabout(QWidget* parent)
                                QStringLiteral("Free software under the MIT License"), this);
     for (QLabel* notice : {label_notice1, label_notice2}) {
         notice->setAlignment(Qt::AlignCenter);
-        notice->setStyleSheet(QStringLiteral("font-size: 7pt;"));
+        notice->setStyleSheet(windows::onWood(10, false));
         layout->addWidget(notice);
     }
 
@@ -61,15 +70,16 @@ Tabout::Tabout(QWidget* parent)
     label_version = namedLabel(QStringLiteral("label_version"), QStringLiteral("Version"), this);
     version = namedLabel(QStringLiteral("version"), QString::fromLatin1(net::GameVersion), this);
     label_build = namedLabel(QStringLiteral("label_build"), QStringLiteral(".13"), this);
+    for (QLabel* part : {label_version, version, label_build})
+        part->setStyleSheet(windows::onWood(11, true));
     bottom->setSpacing(0);
     bottom->addWidget(label_version);
     bottom->addSpacing(4);
     bottom->addWidget(version);
     bottom->addWidget(label_build);
     bottom->addStretch(1);
-    button_done = new QPushButton(QStringLiteral("Done"), this);
-    button_done->setObjectName(QStringLiteral("button_done"));
-    connect(button_done, &QPushButton::clicked, this, &Tabout::Button1Click);
+    button_done = windows::selButton(QStringLiteral("button_done"), QStringLiteral("Done"), this);
+    connect(button_done, &TSelButton::clicked, this, &Tabout::Button1Click);
     bottom->addWidget(button_done);
     layout->addLayout(bottom);
 }

@@ -3,7 +3,8 @@
 #include <QWidget>
 
 class QLabel;
-class QPushButton;
+class TSelButton;
+class TTiledBackground;
 class TURL;
 
 // The program's name, maker and version. The version label's text is the
@@ -20,7 +21,8 @@ public:
     QLabel* label_version = nullptr; // "Version"
     QLabel* version = nullptr;       // "1.0.3"
     QLabel* label_build = nullptr;   // ".13", display only
-    QPushButton* button_done = nullptr;
+    TSelButton* button_done = nullptr;
+    TTiledBackground* TiledBackground1 = nullptr;
     TURL* URL1 = nullptr;
 
     void Label7Click();

@@ -3,9 +3,10 @@
 #include <QWidget>
 #include <functional>
 
-class QCheckBox;
+class TSkinCheckBox;
+class TSkinSpeedButton;
+class TTiledBackground;
 class QFrame;
-class QPushButton;
 
 // The hosting player's choice of game before the start. Created once and only
 // hidden between games, so the boxes offer the last choice again.
@@ -15,9 +16,10 @@ public:
     explicit Tgamestartform(QWidget* parent = nullptr);
 
     QFrame* panel_main = nullptr;
-    QCheckBox* team = nullptr;
-    QCheckBox* bonus = nullptr;
-    QPushButton* button_start = nullptr;
+    TSkinCheckBox* team = nullptr;
+    TSkinCheckBox* bonus = nullptr;
+    TSkinSpeedButton* button_start = nullptr;
+    TTiledBackground* TiledBackground1 = nullptr;
 
     // Set by the player window: starts the game with the chosen options.
     std::function<void(bool bonus, bool team)> onStartGame;

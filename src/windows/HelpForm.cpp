@@ -1,12 +1,14 @@
 #include "windows/HelpForm.h"
 
 #include "controls/PlainLabel.h"
+#include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "platform/ExceptionHandler.h"
+#include "windows/WindowLook.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -206,9 +208,12 @@ const std::array<PageEntry, Thelp::PageCount> Pages{{
     {"License", licensePage},
 }};
 
-QPushButton* sideButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
+// The page buttons fill the side panel; "Documentation" needs the smaller type.
+TSelButton* sideButton(const QString& name, const QString& caption, QWidget* parent) {
+    TSelButton* button = windows::selButton(name, caption, parent);
+    QFont font = button->font();
+    font.setPointSize(8);
+    button->setFont(font);
     return button;
 }
 
@@ -217,7 +222,7 @@ QLabel* noticeLine(const QString& name, const QString& text, QWidget* parent) {
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("font-size: 7pt;"));
+    label->setStyleSheet(windows::onWood(10, false));
     return label;
 }
 
@@ -227,7 +232,8 @@ Thelp::Thelp(QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("help"));
     setWindowTitle(QStringLiteral("Dunvex - Help File"));
-    setStyleSheet(QStringLiteral("#help { background: silver; }"));
+    setWindowIcon(controls::SkinArt::windowIcon());
+    TiledBackground1 = windows::tiledBackground(this);
     resize(470, 404);
 
     auto* layout = new QHBoxLayout(this);
@@ -249,12 +255,12 @@ void Thelp::buildSidePanel() {
         SelButton[tag] = sideButton(QStringLiteral("SelButton%1").arg(tag),
                                     QLatin1String(Pages[tag - 1].caption), panel_side);
         SelButton[tag]->setProperty("tag", tag);
-        connect(SelButton[tag], &QPushButton::clicked, this, [this, tag] { SelButton1Click(tag); });
+        connect(SelButton[tag], &TSelButton::clicked, this, [this, tag] { SelButton1Click(tag); });
         layout->addWidget(SelButton[tag]);
     }
     button_about = sideButton(QStringLiteral("button_about"), QStringLiteral("About"), panel_side);
     button_about->setProperty("tag", 10);
-    connect(button_about, &QPushButton::clicked, this, &Thelp::button_aboutClick);
+    connect(button_about, &TSelButton::clicked, this, &Thelp::button_aboutClick);
     layout->addWidget(button_about);
     layout->addStretch(1);
     label_notice1 =
@@ -265,7 +271,7 @@ void Thelp::buildSidePanel() {
     layout->addWidget(label_notice2);
     button_done = sideButton(QStringLiteral("button_done"), QStringLiteral("Done"), panel_side);
     button_done->setProperty("tag", 10);
-    connect(button_done, &QPushButton::clicked, this, &Thelp::button_doneClick);
+    connect(button_done, &TSelButton::clicked, this, &Thelp::button_doneClick);
     layout->addWidget(button_done);
 }
 
@@ -276,7 +282,8 @@ void Thelp::buildMainPanel() {
     label_caption = new TPlainLabel(panel_main);
     label_caption->setObjectName(QStringLiteral("label_caption"));
     label_caption->setAlignment(Qt::AlignCenter);
-    label_caption->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt;"));
+    label_caption->setStyleSheet(QStringLiteral("color: %1; font: bold 16px Arial;")
+                                     .arg(QColor::fromRgba(controls::SkinArt::Gold).name()));
     layout->addWidget(label_caption);
 
     pages = new QStackedWidget(panel_main);
@@ -285,7 +292,9 @@ void Thelp::buildMainPanel() {
         memo[tag] = new QTextBrowser(pages);
         memo[tag]->setObjectName(QStringLiteral("memo%1").arg(tag));
         memo[tag]->setFont(QFont(QStringLiteral("Arial"), 8));
-        memo[tag]->setStyleSheet(QStringLiteral("background: #fffff4; color: black;"));
+        // Aimed at the page alone: a bare sheet would paint its scroll bar
+        // in the page's own cream too.
+        memo[tag]->setStyleSheet(windows::lightPanel(QStringLiteral("QTextBrowser")));
         memo[tag]->document()->setDocumentMargin(5);
         memo[tag]->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo[tag]->setOpenLinks(false);
@@ -304,7 +313,7 @@ void Thelp::SelButton1Click(int tag) {
     if (!page || tag < 1 || tag > PageCount)
         return;
     pages->setCurrentWidget(page);
-    label_caption->setText(SelButton[tag]->text());
+    label_caption->setText(SelButton[tag]->Caption());
 }
 
 void Thelp::button_aboutClick() {

@@ -6,7 +6,8 @@
 
 class QFrame;
 class QLabel;
-class QPushButton;
+class TSelButton;
+class TTiledBackground;
 class QStackedWidget;
 class QTextBrowser;
 
@@ -20,11 +21,12 @@ public:
     explicit Thelp(QWidget* parent = nullptr);
 
     QFrame* panel_side = nullptr;
-    std::array<QPushButton*, PageCount + 1> SelButton{}; // SelButton1..6, tag = page
-    QPushButton* button_about = nullptr;
+    std::array<TSelButton*, PageCount + 1> SelButton{}; // SelButton1..6, tag = page
+    TSelButton* button_about = nullptr;
     QLabel* label_notice1 = nullptr;
     QLabel* label_notice2 = nullptr;
-    QPushButton* button_done = nullptr;
+    TSelButton* button_done = nullptr;
+    TTiledBackground* TiledBackground1 = nullptr;
 
     QFrame* panel_main = nullptr;
     QLabel* label_caption = nullptr;

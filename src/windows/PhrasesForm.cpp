@@ -1,16 +1,18 @@
 #include "windows/PhrasesForm.h"
 
 #include "controls/PlainLabel.h"
+#include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/IniFile.h"
+#include "windows/WindowLook.h"
 
 #include <QGridLayout>
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QPushButton>
 
 namespace {
 
@@ -32,9 +34,15 @@ Tphrases::Tphrases(QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("phrases"));
     setWindowTitle(QStringLiteral("Phrase Buttons - Dunvex"));
-    setStyleSheet(QStringLiteral("#phrases { background: black; }"
-                                 "QLabel { color: #00c000; font-weight: bold; }"
-                                 "QLineEdit { background: #f4f4ec; color: black; }"));
+    setWindowIcon(controls::SkinArt::windowIcon());
+    TiledBackground1 = windows::tiledBackground(this);
+    // No background in the sheet: the tiles are the window's ground.
+    setStyleSheet(QStringLiteral("QLabel { %1 } QLineEdit { background: %2; color: %3;"
+                                 " border: 1px solid %4; border-radius: 3px; padding: 1px 3px; }")
+                      .arg(windows::onWood(12, true),
+                           QColor::fromRgba(controls::SkinArt::Ivory).name(),
+                           QColor::fromRgba(controls::SkinArt::Ink).name(),
+                           QColor::fromRgba(controls::SkinArt::WoodLight).name()));
     resize(354, 288);
 
     auto* layout = new QGridLayout(this);
@@ -48,10 +56,9 @@ Tphrases::Tphrases(QWidget* parent)
         layout->addWidget(label, n - 1, 0);
         layout->addWidget(phrase[n], n - 1, 1);
     }
-    SelButton8 = new QPushButton(QStringLiteral("Done"), this);
-    SelButton8->setObjectName(QStringLiteral("SelButton8"));
+    SelButton8 = windows::selButton(QStringLiteral("SelButton8"), QStringLiteral("Done"), this);
     layout->addWidget(SelButton8, PhraseCount, 0, 1, 2, Qt::AlignHCenter);
-    connect(SelButton8, &QPushButton::clicked, this, &Tphrases::SelButton8Click);
+    connect(SelButton8, &TSelButton::clicked, this, &Tphrases::SelButton8Click);
 }
 
 void Tphrases::setPhrases(const QStringList& nine) {

@@ -6,7 +6,8 @@
 #include <functional>
 
 class QLineEdit;
-class QPushButton;
+class TSelButton;
+class TTiledBackground;
 
 // The editor of the nine phrase buttons. The phrases belong to the player
 // window, which copies them in before showing the editor; "Done" hands them
@@ -20,7 +21,8 @@ public:
     explicit Tphrases(QWidget* parent = nullptr);
 
     std::array<QLineEdit*, PhraseCount + 1> phrase{}; // phrase1..phrase9
-    QPushButton* SelButton8 = nullptr;                // "Done"
+    TSelButton* SelButton8 = nullptr;                 // "Done"
+    TTiledBackground* TiledBackground1 = nullptr;
 
     // Set by the player window: its phrase buttons take the nine texts.
     std::function<void(const QStringList&)> onPhrasesChanged;

@@ -1,28 +1,31 @@
 #include "windows/SpyListForm.h"
 
 #include "controls/PlainLabel.h"
+#include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "platform/StrToInt.h"
+#include "windows/WindowLook.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 Tspylist::Tspylist(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("spylist"));
     setWindowTitle(QStringLiteral("Dunvex -Spys"));
+    setWindowIcon(controls::SkinArt::windowIcon());
     resize(170, 195);
+    TiledBackground1 = windows::tiledBackground(this);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
 
     listbox_spys = new QListWidget(this);
     listbox_spys->setObjectName(QStringLiteral("listbox_spys"));
-    QPalette colours = listbox_spys->palette();
-    colours.setColor(QPalette::Base, QColor(0xDE, 0xDC, 0xCF)); // 13622494 as blue-green-red
-    listbox_spys->setPalette(colours);
+    listbox_spys->setStyleSheet(windows::lightPanel(QStringLiteral("QListWidget")));
     listbox_spys->setContextMenuPolicy(Qt::CustomContextMenu);
     listbox_spys->viewport()->setMouseTracking(true);
     listbox_spys->viewport()->installEventFilter(this);
@@ -30,11 +33,11 @@ Tspylist::Tspylist(QWidget* parent)
 
     auto* caption = new TPlainLabel(QStringLiteral("Spy List"), this);
     caption->setAlignment(Qt::AlignCenter);
-    caption->setStyleSheet(QStringLiteral("font: bold 19px;"));
+    caption->setStyleSheet(QStringLiteral("color: %1; font: bold 19px Arial;")
+                               .arg(QColor::fromRgba(controls::SkinArt::Gold).name()));
     layout->addWidget(caption);
-    button_done = new QPushButton(QStringLiteral("Done"), this);
-    button_done->setObjectName(QStringLiteral("button_done"));
-    layout->addWidget(button_done);
+    button_done = windows::selButton(QStringLiteral("button_done"), QStringLiteral("Done"), this);
+    layout->addWidget(button_done, 0, Qt::AlignHCenter);
 
     popup_kick = new QMenu(this);
     popup_kick->setObjectName(QStringLiteral("popup_kick"));
@@ -42,7 +45,7 @@ Tspylist::Tspylist(QWidget* parent)
                                           &Tspylist::popup_kickhimClick);
     popup_kickhim->setEnabled(false);
 
-    connect(button_done, &QPushButton::clicked, this, &Tspylist::Button1Click);
+    connect(button_done, &TSelButton::clicked, this, &Tspylist::Button1Click);
     connect(listbox_spys, &QListWidget::customContextMenuRequested, this,
             &Tspylist::listbox_spysContextPopup);
 }

@@ -7,7 +7,8 @@
 class QAction;
 class QListWidget;
 class QMenu;
-class QPushButton;
+class TSelButton;
+class TTiledBackground;
 
 // The people watching the game, one entry "number: name" each. The player
 // window adds and removes the entries; the hosting player may remove a
@@ -19,7 +20,8 @@ public:
 
     QListWidget* listbox_spys = nullptr;
     int listbox_spysTag = -1; // the entry under the mouse pointer, -1 for none
-    QPushButton* button_done = nullptr;
+    TSelButton* button_done = nullptr;
+    TTiledBackground* TiledBackground1 = nullptr;
     QMenu* popup_kick = nullptr;
     QAction* popup_kickhim = nullptr; // "Remove From Game"
 

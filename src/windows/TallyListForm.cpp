@@ -1,15 +1,17 @@
 #include "windows/TallyListForm.h"
 
 #include "controls/PlainLabel.h"
+#include "controls/SelButton.h"
+#include "controls/SkinArt.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
+#include "windows/WindowLook.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -21,7 +23,8 @@ const QString Zero = QStringLiteral("0");
 
 QLabel* heading(const QString& text, QWidget* parent) {
     auto* caption = new TPlainLabel(text, parent);
-    caption->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    caption->setStyleSheet(QStringLiteral("QLabel { color: %1; font: bold 13px Arial; }")
+                               .arg(QColor::fromRgba(controls::SkinArt::Gold).name()));
     return caption;
 }
 
@@ -37,6 +40,7 @@ QListWidget* playerList(const QString& name, QWidget* parent) {
     auto* list = new QListWidget(parent);
     list->setObjectName(name);
     list->setMinimumWidth(140);
+    list->setStyleSheet(windows::lightPanel(QStringLiteral("QListWidget")));
     return list;
 }
 
@@ -46,14 +50,17 @@ Ttallylist::Ttallylist(QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("tallylist"));
     setWindowTitle(QStringLiteral("Dunvex - Tally List"));
+    setWindowIcon(controls::SkinArt::windowIcon());
+    TiledBackground1 = windows::tiledBackground(this);
+    // Writing on the wood is cream; the headings set their own gold.
+    setStyleSheet(QStringLiteral("QLabel { %1 }").arg(windows::onWood(12, false)));
     auto* grid = new QGridLayout;
     buildOwnTotals(grid);
     buildOpponentFigures(grid);
 
-    button_resettally = new QPushButton(QStringLiteral("Reset Tally"), this);
-    button_resettally->setObjectName(QStringLiteral("button_resettally"));
-    SkinButton1 = new QPushButton(QStringLiteral("Done"), this);
-    SkinButton1->setObjectName(QStringLiteral("SkinButton1"));
+    button_resettally = windows::selButton(QStringLiteral("button_resettally"),
+                                           QStringLiteral("Reset Tally"), this);
+    SkinButton1 = windows::selButton(QStringLiteral("SkinButton1"), QStringLiteral("Done"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(button_resettally);
     buttons->addStretch();
@@ -67,8 +74,8 @@ Ttallylist::Ttallylist(QWidget* parent)
     connect(listbox_tally, &QListWidget::itemChanged, this, &Ttallylist::listbox_tallyClickCheck);
     connect(listbox_tally, &QListWidget::itemSelectionChanged, this,
             &Ttallylist::listbox_tallyClick);
-    connect(button_resettally, &QPushButton::clicked, this, &Ttallylist::button_resettallyClick);
-    connect(SkinButton1, &QPushButton::clicked, this, &Ttallylist::SkinButton1Click);
+    connect(button_resettally, &TSelButton::clicked, this, &Ttallylist::button_resettallyClick);
+    connect(SkinButton1, &TSelButton::clicked, this, &Ttallylist::SkinButton1Click);
     FormCreate();
 }
 

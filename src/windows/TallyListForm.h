@@ -11,7 +11,8 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMessageBox;
-class QPushButton;
+class TSelButton;
+class TTiledBackground;
 
 // The tally window: the player's own totals, the players of the current game
 // and the opponents being tallied with their figures. The table itself is a
@@ -31,8 +32,9 @@ public:
     std::array<QLabel*, 9> label{};       // 1..8: the selected opponent's totals, then session
     QLabel* label_hisname = nullptr;
     QLabel* label_hisnametop = nullptr;
-    QPushButton* button_resettally = nullptr;
-    QPushButton* SkinButton1 = nullptr; // "Done"
+    TSelButton* button_resettally = nullptr;
+    TSelButton* SkinButton1 = nullptr; // "Done"
+    TTiledBackground* TiledBackground1 = nullptr;
 
     // Set by the player window: refills `checklist` with the current game's players.
     std::function<void()> onLoadChecklist;

@@ -166,7 +166,7 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     click(chat.dice[2]);
     EXPECT_EQ(link.readExactly(sizeof("CMD_setdice+2+2")), "CMD_setdice+2+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_setdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->x() == 430; }));
+    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->x() == 438; }));
     EXPECT_EQ(chat.dice[2]->property("hint").toString(), "s");
     click(chat.dice[2]); // and back to the table
     EXPECT_EQ(link.readExactly(sizeof("CMD_unsetdice+2+2")), "CMD_unsetdice+2+2" + T);

@@ -3,6 +3,7 @@
 #include "client/ChatForm.h"
 #include "client/ChatLinks.h"
 #include "client/WindowBounds.h"
+#include "controls/SkinCheckBox.h"
 #include "controls/URL.h"
 #include "host/ServerForm.h"
 #include "platform/IniFile.h"

@@ -1,5 +1,8 @@
 // The start options, phrase editor, help and about windows, and the link
 // launcher: real widgets offscreen, real settings files in a temporary folder.
+#include "controls/SelButton.h"
+#include "controls/SkinCheckBox.h"
+#include "controls/SkinSpeedButton.h"
 #include "controls/URL.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
@@ -54,10 +57,10 @@ QStringList ninePhrases(const QString& stem) {
 
 TEST_F(SideDialogsTest, StartDialogReportsTheChosenOptionsAndHides) {
     Tgamestartform form;
-    EXPECT_FALSE(form.team->isChecked());
-    EXPECT_FALSE(form.bonus->isChecked());
-    EXPECT_EQ(form.bonus->text(), "Bonus Dice Game");
-    EXPECT_EQ(form.team->text(), "Team Game");
+    EXPECT_FALSE(form.team->Checked());
+    EXPECT_FALSE(form.bonus->Checked());
+    EXPECT_EQ(form.bonus->Caption(), "Bonus Dice Game");
+    EXPECT_EQ(form.team->Caption(), "Team Game");
     std::vector<std::pair<bool, bool>> started;
     form.onStartGame = [&](bool bonus, bool team) { started.emplace_back(bonus, team); };
     const std::vector<std::pair<bool, bool>> choices{
@@ -83,8 +86,8 @@ TEST_F(SideDialogsTest, StartDialogOffersTheLastChoiceAgain) {
     QTest::mouseClick(form.team, Qt::LeftButton);
     form.hide();
     form.show();
-    EXPECT_TRUE(form.team->isChecked());
-    EXPECT_FALSE(form.bonus->isChecked());
+    EXPECT_TRUE(form.team->Checked());
+    EXPECT_FALSE(form.bonus->Checked());
 }
 
 TEST_F(SideDialogsTest, PhraseEditsTakeAtMostFiftyCharacters) {
@@ -149,7 +152,7 @@ TEST_F(SideDialogsTest, HelpPagesComeToTheFrontUnderTheirCaption) {
                                "Scoring",  "Documentation", "License"};
     for (int tag = 6; tag >= 1; --tag) {
         SCOPED_TRACE(tag);
-        EXPECT_EQ(help.SelButton[tag]->text(), captions.at(tag - 1));
+        EXPECT_EQ(help.SelButton[tag]->Caption(), captions.at(tag - 1));
         QTest::mouseClick(help.SelButton[tag], Qt::LeftButton);
         EXPECT_EQ(help.pages->currentWidget()->objectName(), QStringLiteral("memo%1").arg(tag));
         EXPECT_EQ(help.label_caption->text(), captions.at(tag - 1));

@@ -1,5 +1,6 @@
 // The spectator list: hover, context menu and removal, in a hosting window
 // with a real host and in a window joined to a scripted one.
+#include "controls/SelButton.h"
 #include "support/GameWindowTest.h"
 #include "windows/SpyListForm.h"
 

@@ -1,6 +1,7 @@
 // The win tally: its table, its window offscreen, and its file in a temporary
 // data folder.
 #include "codec/FilePacker.h"
+#include "controls/SelButton.h"
 #include "platform/ExceptionHandler.h"
 #include "support/GameWindowTest.h"
 #include "windows/TallyBook.h"

@@ -5,6 +5,7 @@
 #include "SkinSheet.h"
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "controls/SkinSpeedButton.h"
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
 #include "host/ServerForm.h"
