@@ -33,7 +33,8 @@ constexpr std::array<QPoint, 6> DiceDesignPositions = {QPoint(),         QPoint(
                                                        QPoint(323, 250), QPoint(387, 234),
                                                        QPoint(355, 250), QPoint(347, 226)};
 constexpr std::array<int, 6> KeepTops = {0, 18, 50, 82, 114, 146};
-constexpr int KeptLeft = 438; // the middle of the keep tray
+constexpr int KeptLeft = 438;     // the middle of the keep tray
+constexpr int ReleasedLeft = 376; // beside the tray, until the die is thrown again
 // At the end the dice on the table line up under the winner's text.
 constexpr int FinalDiceTop = 200;
 constexpr int FinalDiceLeft = 120;
@@ -551,7 +552,7 @@ void Tchat::unsetdice(const QString& arguments) {
     const int die = platform::StrToInt(arguments);
     if (die < 1 || die > 5)
         return;
-    placeDieInColumn(die, KeptLeft - 54, "o");
+    placeDieInColumn(die, ReleasedLeft, "o");
     playsounds(QStringLiteral("unsetdice"));
 }
 
