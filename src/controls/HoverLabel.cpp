@@ -1,0 +1,88 @@
+#include "controls/HoverLabel.h"
+
+#include "controls/HoverSlot.h"
+
+#include <QEnterEvent>
+
+namespace {
+
+controls::HoverSlot& hoverSlot() {
+    static controls::HoverSlot slot;
+    return slot;
+}
+
+} // namespace
+
+THoverLabel::THoverLabel(QWidget* parent)
+    : QLabel(parent) {}
+
+THoverLabel::THoverLabel(const QString& text, QWidget* parent)
+    : QLabel(text, parent) {}
+
+THoverLabel::~THoverLabel() {
+    hoverSlot().leave(this);
+}
+
+void THoverLabel::setActive(bool active) {
+    m_active = active;
+    if (!active)
+        hoverOff();
+}
+
+void THoverLabel::hoverOn() {
+    if (m_hovered)
+        return;
+    if (auto* before = qobject_cast<THoverLabel*>(hoverSlot().enter(this)))
+        before->hoverOff();
+    // The label's own look is taken once, so a change of look while hovered
+    // cannot be mistaken for it.
+    if (!m_remembered) {
+        m_normalPalette = palette();
+        m_normalFont = font();
+        m_normalAutoFill = autoFillBackground();
+        m_remembered = true;
+    }
+    m_hovered = true;
+    QPalette hover = m_normalPalette;
+    hover.setColor(QPalette::Window, m_hoverColor);
+    hover.setColor(QPalette::WindowText, m_hoverFontColor);
+    setPalette(hover);
+    setFont(m_hoverFont);
+    setAutoFillBackground(true);
+    if (m_imageControl)
+        m_imageControl->setPixmap(m_imageEnter);
+}
+
+void THoverLabel::hoverOff() {
+    if (!m_hovered)
+        return;
+    m_hovered = false;
+    hoverSlot().leave(this);
+    setPalette(m_normalPalette);
+    setFont(m_normalFont);
+    setAutoFillBackground(m_normalAutoFill);
+    if (m_imageControl)
+        m_imageControl->setPixmap(m_imageLeave);
+}
+
+void THoverLabel::enterEvent(QEnterEvent* event) {
+    QLabel::enterEvent(event);
+    if (m_active && isEnabled() && isVisible() && window()->isActiveWindow())
+        hoverOn();
+}
+
+void THoverLabel::leaveEvent(QEvent* event) {
+    hoverOff();
+    QLabel::leaveEvent(event);
+}
+
+void THoverLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        hoverOff();
+    QLabel::changeEvent(event);
+}
+
+void THoverLabel::hideEvent(QHideEvent* event) {
+    hoverOff();
+    QLabel::hideEvent(event);
+}

@@ -1,0 +1,202 @@
+#include "controls/SkinCheckBox.h"
+
+#include "controls/ColorValue.h"
+#include "controls/HoverSlot.h"
+
+#include <QEnterEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+controls::HoverSlot& hoverSlot() {
+    static controls::HoverSlot slot;
+    return slot;
+}
+
+constexpr int BoxSize = 13;
+constexpr int CaptionGap = 5;
+
+} // namespace
+
+TSkinCheckBox::TSkinCheckBox(QWidget* parent)
+    : QWidget(parent)
+    , m_color(palette().color(QPalette::Base))
+    , m_colorDown(controls::colorValue(12965593))
+    , m_colorBorder(controls::colorValue(8623776)) {
+    resize(121, 17);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+}
+
+TSkinCheckBox::~TSkinCheckBox() {
+    hoverSlot().leave(this);
+}
+
+void TSkinCheckBox::setCaption(const QString& caption) {
+    m_caption = caption;
+    setAccessibleName(caption);
+    update();
+}
+
+void TSkinCheckBox::setChecked(bool checked) {
+    if (checked == m_checked)
+        return;
+    m_checked = checked;
+    update();
+    emit toggled(checked);
+}
+
+void TSkinCheckBox::setColor(const QColor& color) {
+    m_color = color;
+    update();
+}
+
+void TSkinCheckBox::setColorFocused(const QColor& color) {
+    m_colorFocused = color;
+    update();
+}
+
+void TSkinCheckBox::setColorDown(const QColor& color) {
+    m_colorDown = color;
+    update();
+}
+
+void TSkinCheckBox::setColorCheck(const QColor& color) {
+    m_colorCheck = color;
+    update();
+}
+
+void TSkinCheckBox::setColorBorder(const QColor& color) {
+    m_colorBorder = color;
+    update();
+}
+
+void TSkinCheckBox::setLayout(TCheckBoxLayout layout) {
+    m_layout = layout;
+    update();
+}
+
+void TSkinCheckBox::setTransparent(bool transparent) {
+    m_transparent = transparent;
+    update();
+}
+
+QRect TSkinCheckBox::boxRect() const {
+    const int top = (height() - BoxSize) / 2;
+    const int left = m_layout == checkboxLeft ? 1 : width() - BoxSize - 1;
+    return QRect(left, top, BoxSize, BoxSize);
+}
+
+QColor TSkinCheckBox::boxColor() const {
+    if (m_pressed)
+        return m_colorDown;
+    return m_hovered || hasFocus() ? m_colorFocused : m_color;
+}
+
+void TSkinCheckBox::paintCheckMark(QPainter& painter, const QRect& box) const {
+    QPainterPath tick;
+    tick.moveTo(box.left() + 3, box.top() + 6.5);
+    tick.lineTo(box.left() + 5.5, box.top() + 9);
+    tick.lineTo(box.left() + 10, box.top() + 3.5);
+    const QColor color =
+        isEnabled() ? m_colorCheck : palette().color(QPalette::Disabled, QPalette::Dark);
+    painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(tick);
+}
+
+void TSkinCheckBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!m_transparent)
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+    const QRect box = boxRect();
+    painter.fillRect(box, boxColor());
+    painter.setPen(m_colorBorder);
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    if (m_checked) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintCheckMark(painter, box);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    }
+    const QRect text = m_layout == checkboxLeft
+                           ? rect().adjusted(box.right() + CaptionGap, 0, 0, 0)
+                           : rect().adjusted(0, 0, -(width() - box.left()) - CaptionGap, 0);
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const int align = m_layout == checkboxLeft ? Qt::AlignLeft : Qt::AlignRight;
+    painter.drawText(text, align | Qt::AlignVCenter, m_caption);
+}
+
+void TSkinCheckBox::setHovered(bool hovered) {
+    if (hovered == m_hovered)
+        return;
+    m_hovered = hovered;
+    if (hovered) {
+        if (auto* before = qobject_cast<TSkinCheckBox*>(hoverSlot().enter(this)))
+            before->setHovered(false);
+    } else {
+        hoverSlot().leave(this);
+    }
+    update();
+}
+
+void TSkinCheckBox::enterEvent(QEnterEvent*) {
+    if (isEnabled())
+        setHovered(true);
+}
+
+void TSkinCheckBox::leaveEvent(QEvent*) {
+    setHovered(false);
+}
+
+void TSkinCheckBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isEnabled())
+        return;
+    m_pressed = true;
+    setFocus(Qt::MouseFocusReason);
+    update();
+}
+
+void TSkinCheckBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !m_pressed)
+        return;
+    m_pressed = false;
+    update();
+    if (rect().contains(event->position().toPoint()))
+        setChecked(!m_checked);
+}
+
+void TSkinCheckBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        setChecked(!m_checked);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TSkinCheckBox::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void TSkinCheckBox::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void TSkinCheckBox::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        m_pressed = false;
+        setHovered(false);
+    }
+    QWidget::changeEvent(event);
+}
+
+void TSkinCheckBox::hideEvent(QHideEvent* event) {
+    m_pressed = false;
+    setHovered(false);
+    QWidget::hideEvent(event);
+}

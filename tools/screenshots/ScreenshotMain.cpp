@@ -1,0 +1,293 @@
+// Takes the pictures in docs/screenshots: every window of the game, offscreen,
+// in a team game with bonus dice against the computer, plus a sheet of the
+// game's art. Run it once at normal scaling and once with QT_SCALE_FACTOR=2
+// (tools/screenshots/take.sh does both).
+#include "SkinSheet.h"
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "host/RandomGenerator.h"
+#include "host/ScoringRules.h"
+#include "host/ServerForm.h"
+#include "windows/AboutForm.h"
+#include "windows/DownloadForm.h"
+#include "windows/GameStartForm.h"
+#include "windows/HelpForm.h"
+#include "windows/PhrasesForm.h"
+#include "windows/SpyListForm.h"
+#include "windows/TallyListForm.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QThread>
+#include <arpa/inet.h>
+#include <cstdio>
+#include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// A loopback socket bound to a free port; listening when asked (the lobby's
+// port must answer nothing but must not be the real one).
+struct LoopbackPort {
+    explicit LoopbackPort(bool listening) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        if (listening)
+            ::listen(fd, 4);
+        else
+            ::close(fd), fd = -1;
+    }
+    ~LoopbackPort() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int fd = -1;
+    quint16 port = 0;
+};
+
+class Photographer {
+public:
+    explicit Photographer(QString folder)
+        : m_folder(std::move(folder)) {
+        m_suffix = qApp->devicePixelRatio() > 1.5 ? QStringLiteral("@2x") : QString();
+    }
+
+    bool save(QWidget& window, const QString& name) {
+        QCoreApplication::processEvents();
+        const QPixmap picture = window.grab();
+        const QString path = QDir(m_folder).filePath(name + m_suffix + ".png");
+        const bool saved = picture.save(path);
+        std::printf("%s %s (%dx%d)\n", saved ? "saved" : "FAILED", qPrintable(path),
+                    picture.width(), picture.height());
+        return saved;
+    }
+
+    bool saveImage(const QImage& image, const QString& name) {
+        const QString path = QDir(m_folder).filePath(name + m_suffix + ".png");
+        const bool saved = image.save(path);
+        std::printf("%s %s (%dx%d)\n", saved ? "saved" : "FAILED", qPrintable(path), image.width(),
+                    image.height());
+        return saved;
+    }
+
+private:
+    QString m_folder;
+    QString m_suffix;
+};
+
+// Plays the hosting player's seat: keeps the commonest face, rolls three
+// times, scores the best free category.
+class SeatPlayer {
+public:
+    explicit SeatPlayer(Tchat& chat)
+        : m_chat(chat) {}
+
+    int turnsScored = 0;
+
+    bool myTurn() const { return m_chat.currentplayer == m_chat.myseat && m_chat.canact; }
+
+    int rolls() const {
+        int shown = 0;
+        for (int mark = 1; mark <= 3; ++mark)
+            shown += m_chat.image_rolls[mark]->isVisible() ? 1 : 0;
+        return shown;
+    }
+
+    QString place(int die) const { return m_chat.dice[die]->property("hint").toString(); }
+
+    scoring::Dice dice() const {
+        scoring::Dice faces{};
+        for (int die = 1; die <= 5; ++die)
+            faces[die - 1] = m_chat.diceval[die];
+        return faces;
+    }
+
+    int commonestFace() const {
+        std::array<int, 7> counts{};
+        for (int face : dice())
+            ++counts[face];
+        return int(std::max_element(counts.begin() + 1, counts.end()) - counts.begin());
+    }
+
+    // Keeps one die that shows the commonest face; false when none is left to keep.
+    bool keepOne() {
+        const int face = commonestFace();
+        for (int die = 1; die <= 5; ++die) {
+            if (place(die) == QLatin1String("o") && m_chat.diceval[die] == face) {
+                m_chat.dice1Click(die);
+                return waitFor([&] { return place(die) == QLatin1String("s"); }, 5000);
+            }
+        }
+        return false;
+    }
+
+    int bestCategory() const {
+        int best = 0;
+        int bestPoints = -1;
+        const int bonus = m_chat.diceval[0] > 0 ? m_chat.diceval[0] : 0;
+        for (int category = 1; category <= scoring::CategoryCount; ++category) {
+            if (!m_chat.score[m_chat.myseat][category]->text().isEmpty())
+                continue;
+            const int points = scoring::points(dice(), category, bonus);
+            if (points > bestPoints) {
+                best = category;
+                bestPoints = points;
+            }
+        }
+        return best;
+    }
+
+    bool roll() {
+        const int before = rolls();
+        m_chat.image_throwdiceClick();
+        return waitFor([&] { return rolls() == before + 1 && m_chat.canact; }, 5000);
+    }
+
+    bool score() {
+        const int category = bestCategory();
+        if (category == 0)
+            return false;
+        m_chat.score1_1Click(category);
+        const bool done =
+            waitFor([&] { return !m_chat.score[m_chat.myseat][category]->text().isEmpty(); }, 5000);
+        ++turnsScored;
+        return done;
+    }
+
+private:
+    Tchat& m_chat;
+};
+
+bool fail(const char* step) {
+    std::fprintf(stderr, "the game stopped at: %s\n", step);
+    return false;
+}
+
+bool playGame(GameApplication& game, Photographer& camera) {
+    Tchat& chat = game.chat();
+    SeatPlayer seat(chat);
+    // The seat takes zero scores without asking.
+    chat.doubleCheck->setChecked(false);
+    chat.startgame(true, true);
+    bool midGameTaken = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!chat.label_winner->isVisible()) {
+        if (clock.elapsed() > 120000)
+            return false;
+        if (!waitFor([&] { return seat.myTurn() || chat.label_winner->isVisible(); }, 30000))
+            return fail("waiting for a turn");
+        if (chat.label_winner->isVisible())
+            break;
+        if (!seat.roll())
+            return fail("first roll");
+        while (seat.keepOne()) {
+        }
+        if (!seat.roll())
+            return fail("second roll");
+        while (seat.keepOne()) {
+        }
+        if (seat.turnsScored == 2 && !midGameTaken) {
+            midGameTaken = camera.save(chat, "player-midgame");
+        }
+        if (seat.rolls() < 3 && !seat.roll())
+            return fail("third roll");
+        if (!seat.score())
+            return fail("scoring");
+    }
+    return waitFor([&] { return chat.image_throwdice->isHidden(); }, 5000);
+}
+
+bool photographSideWindows(GameApplication& game, Photographer& camera) {
+    Tchat& chat = game.chat();
+    const TFormSet& forms = game.forms();
+    bool saved = true;
+    const auto shoot = [&](const std::function<void()>& open, QWidget* window, const char* name) {
+        open();
+        waitFor([&] { return window->isVisible(); }, 5000);
+        saved = camera.save(*window, QString::fromLatin1(name)) && saved;
+        window->hide();
+    };
+    shoot([&] { chat.ViewTally1Click(); }, static_cast<QWidget*>(forms.tallylist), "tally");
+    shoot([&] { chat.SpyList1Click(); }, static_cast<QWidget*>(forms.spylist), "spylist");
+    shoot([&] { chat.button_startClick(); }, static_cast<QWidget*>(forms.gamestartform),
+          "gamestart");
+    shoot([&] { chat.PhraseList1Click(); }, static_cast<QWidget*>(forms.phrases), "phrases");
+    shoot([&] { chat.Help2Click(); }, static_cast<QWidget*>(forms.help), "help");
+    shoot([&] { chat.About1Click(); }, static_cast<QWidget*>(forms.about), "about");
+    auto* download = static_cast<QWidget*>(forms.download);
+    shoot([&] { download->show(); }, download, "download");
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const QString folder = arguments.value(1, QStringLiteral("docs/screenshots"));
+    const bool sheetOnly = arguments.contains(QStringLiteral("--sheet-only"));
+    QDir().mkpath(folder);
+    Photographer camera(folder);
+
+    if (!camera.saveImage(skinPreview(), QStringLiteral("skin-preview")) ||
+        !camera.saveImage(skinSheet(), QStringLiteral("skin-sheet")))
+        return 1;
+    if (sheetOnly)
+        return 0;
+
+    // Nothing of the real user's: own port, own data folder, a silent lobby.
+    QTemporaryDir home;
+    LoopbackPort lobby(true);
+    LoopbackPort game(false);
+    qputenv("DUNVEX_HOME", home.path().toLocal8Bit());
+    qputenv("DUNVEX_PORT", QByteArray::number(game.port));
+    qputenv("DUNVEX_LOBBY_PORT", QByteArray::number(lobby.port));
+    qputenv("DUNVEX_INSTANCE", "screenshots-" + QByteArray::number(game.port));
+
+    TRandomGenerator::shared().seed(20261208);
+    GameApplication dunvex(
+        {QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("true")});
+    // The computer seats play at once; the pictures need no waiting.
+    dunvex.server().setBotSpeedSource([] { return 5; });
+    dunvex.start();
+    Tchat& chat = dunvex.chat();
+    if (!waitFor([&] { return chat.mainchat->toPlainText().contains("You are Connected."); })) {
+        std::fprintf(stderr, "the window did not connect to its host\n");
+        return 1;
+    }
+    if (!playGame(dunvex, camera)) {
+        std::fprintf(stderr, "the game did not reach its end\n");
+        return 1;
+    }
+    bool saved = camera.save(chat, QStringLiteral("player-end"));
+    saved = photographSideWindows(dunvex, camera) && saved;
+    return saved ? 0 : 1;
+}
