@@ -3,6 +3,7 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
+#include "controls/PlainLabel.h"
 #include "host/RandomGenerator.h"
 #include "host/ScoringRules.h"
 #include "platform/StrToInt.h"
@@ -115,13 +116,13 @@ void Tchat::buildBoard() {
         QStringLiteral("#panel_board { background: qradialgradient(cx:0.45, cy:0.5, radius:0.8, "
                        "stop:0 #1c7a35, stop:1 #0b4f1c); }"));
 
-    Image2 = new QLabel(panel_board);
+    Image2 = new TPlainLabel(panel_board);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(425, 1, 58, 181);
     Image2->setPixmap(filledPicture({58, 181}, QColor(90, 50, 20, 200), QColor(200, 160, 90)));
 
     for (int die = 1; die <= 5; ++die) {
-        auto* picture = new QLabel(panel_board);
+        auto* picture = new TPlainLabel(panel_board);
         picture->setObjectName(QStringLiteral("dice%1").arg(die));
         picture->setGeometry(QRect(DiceDesignPositions[die], QSize(DieSize, DieSize)));
         picture->setPixmap(imagelist(false)[diceval[die]]);
@@ -140,27 +141,27 @@ void Tchat::buildBoard() {
     connect(image_throwdice, &QPushButton::clicked, this, &Tchat::image_throwdiceClick);
     button_start->setGeometry(382, 285, 99, 24);
 
-    label_status = new QLabel(QStringLiteral("Welcome to Dunvex!"), panel_board);
+    label_status = new TPlainLabel(QStringLiteral("Welcome to Dunvex!"), panel_board);
     label_status->setObjectName(QStringLiteral("label_status"));
     label_status->setGeometry(1, 292, 381, 18);
     label_status->setAlignment(Qt::AlignCenter);
     label_status->setStyleSheet(QStringLiteral("font: bold 13px; color: white;"));
 
-    image_bonusback = new QLabel(panel_board);
+    image_bonusback = new TPlainLabel(panel_board);
     image_bonusback->setGeometry(0, 0, 44, 55);
     image_bonusback->setPixmap(filledPicture({44, 55}, QColor(120, 20, 20), QColor(250, 205, 70)));
     image_bonusback->hide();
-    image_bonus = new QLabel(panel_board);
+    image_bonus = new TPlainLabel(panel_board);
     image_bonus->setObjectName(QStringLiteral("image_bonus"));
     image_bonus->setGeometry(4, 4, DieSize, DieSize);
     image_bonus->hide();
 
-    image_winner = new QLabel(panel_board);
+    image_winner = new TPlainLabel(panel_board);
     image_winner->setGeometry(100, 63, 233, 37);
     image_winner->setPixmap(filledPicture({233, 37}, QColor(250, 205, 70), QColor(120, 60, 0),
                                           QStringLiteral("\u2605 Winner \u2605")));
     image_winner->hide();
-    label_winner = new QLabel(QStringLiteral("Winner!"), panel_board);
+    label_winner = new TPlainLabel(QStringLiteral("Winner!"), panel_board);
     label_winner->setObjectName(QStringLiteral("label_winner"));
     label_winner->setGeometry(18, 101, 401, 48);
     label_winner->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -174,14 +175,14 @@ void Tchat::buildBoard() {
 
 void Tchat::buildScorecard() {
     panel_scorecard->setStyleSheet(QStringLiteral("#panel_scorecard { background: #f4f1e4; }"));
-    label_roundnum = new QLabel(QStringLiteral("Round #"), panel_scorecard);
+    label_roundnum = new TPlainLabel(QStringLiteral("Round #"), panel_scorecard);
     label_roundnum->setObjectName(QStringLiteral("label_roundnum"));
     label_roundnum->setGeometry(4, 50, 92, 18);
     label_roundnum->setStyleSheet(QStringLiteral("font-weight: bold;"));
-    auto* rolls = new QLabel(QStringLiteral("Rolls"), panel_scorecard);
+    auto* rolls = new TPlainLabel(QStringLiteral("Rolls"), panel_scorecard);
     rolls->setGeometry(120, 50, 40, 18);
     for (int mark = 1; mark <= 3; ++mark) {
-        auto* picture = new QLabel(panel_scorecard);
+        auto* picture = new TPlainLabel(panel_scorecard);
         picture->setObjectName(QStringLiteral("image_rolls%1").arg(mark));
         picture->setGeometry(158 + (mark - 1) * 22, 49, 20, 20);
         picture->setPixmap(
@@ -189,14 +190,14 @@ void Tchat::buildScorecard() {
         picture->hide();
         image_rolls[mark] = picture;
     }
-    label_turn = new QLabel(QStringLiteral("Score Card"), panel_scorecard);
+    label_turn = new TPlainLabel(QStringLiteral("Score Card"), panel_scorecard);
     label_turn->setObjectName(QStringLiteral("label_turn"));
     label_turn->setGeometry(2, 72, 277, 20);
     label_turn->setAlignment(Qt::AlignCenter);
     label_turn->setStyleSheet(QStringLiteral("font: bold 14px; color: maroon;"));
 
     for (int row = 1; row <= scoring::RowCount; ++row) {
-        auto* caption = new QLabel(scoring::cardLabel(row), panel_scorecard);
+        auto* caption = new TPlainLabel(scoring::cardLabel(row), panel_scorecard);
         caption->setObjectName(QStringLiteral("label%1").arg(row));
         caption->setGeometry(2, rowTop(row), CaptionWidth - 2, RowHeight);
         caption->setProperty("tag", row);
@@ -211,7 +212,7 @@ void Tchat::buildScorecard() {
         }
         label[row] = caption;
         for (int seat = 1; seat <= 4; ++seat) {
-            auto* cell = new QLabel(panel_scorecard);
+            auto* cell = new TPlainLabel(panel_scorecard);
             cell->setObjectName(QStringLiteral("score%1_%2").arg(seat).arg(row));
             cell->setGeometry(columnLeft(seat), rowTop(row), ColumnWidth - 1, RowHeight);
             cell->setAlignment(Qt::AlignCenter);
@@ -222,7 +223,7 @@ void Tchat::buildScorecard() {
             score[seat][row] = cell;
         }
     }
-    auto* totalCaption = new QLabel(QStringLiteral("Total:"), panel_scorecard);
+    auto* totalCaption = new TPlainLabel(QStringLiteral("Total:"), panel_scorecard);
     totalCaption->setGeometry(2, rowTop(0), CaptionWidth - 2, RowHeight);
     totalCaption->setStyleSheet(QStringLiteral("font: bold 12px;"));
     for (int seat = 1; seat <= 4; ++seat) {

@@ -55,6 +55,9 @@ public:
     TGameSocket Sock11; // presence connection to the lobby; never read or written
     QTimer Timer1;      // the message pump, 1 ms while there is work
     std::deque<QByteArray> receivedlist;
+    // Past either limit the host is taken to be broken and the window leaves.
+    static constexpr std::size_t MaxReceivedMessages = 100000;
+    static constexpr qsizetype MaxReceivedBytes = 64 * 1024 * 1024;
 
     // Controls.
     QFrame* panel_board = nullptr;
@@ -154,6 +157,7 @@ public:
     void justwatching(const QString& arguments);
     void chatrecieved(const QString& arguments);
     void gamefull();
+    void hostflooded();
 
     // Roster controls.
     void JustWatch1Click();
@@ -260,6 +264,7 @@ private:
     QStringList m_parameters;
     std::unique_ptr<platform::NamedMutex> m_runningMarker;
     net::MessageFramer m_remainder;
+    qsizetype m_receivedBytes = 0; // the bytes of the lines in receivedlist
     QMessageBox* m_fullBox = nullptr;
     bool m_shownOnce = false;
     bool m_closing = false;

@@ -4,6 +4,7 @@
 #include "client/ChatLinks.h"
 #include "client/ColorConversion.h"
 #include "client/WindowBounds.h"
+#include "controls/PlainLabel.h"
 #include "controls/URL.h"
 #include "platform/Logging.h"
 #include "windows/AboutForm.h"
@@ -94,11 +95,11 @@ void Tchat::buildChat() {
     mychat->setFrame(false);
     mychat->installEventFilter(this);
 
-    Image4 = new QLabel(background);
+    Image4 = new TPlainLabel(background);
     Image4->setObjectName(QStringLiteral("Image4"));
     Image4->setGeometry(368, 426, 114, 22);
-    Image4->setText(QStringLiteral("<b><font color='#0b5d1e'>www.dunvex.example</font></b>"));
-    Image4->setStyleSheet(QStringLiteral("font-size: 10px;"));
+    Image4->setText(QStringLiteral("www.dunvex.example"));
+    Image4->setStyleSheet(QStringLiteral("font-size: 10px; font-weight: bold; color: #0b5d1e;"));
     Image4->setCursor(Qt::PointingHandCursor);
     Image4->installEventFilter(this);
 
@@ -108,21 +109,24 @@ void Tchat::buildChat() {
         phraseButton->setGeometry(488 + (button - 1) * 27, 430, 25, 19);
         phraseButton->setAutoRaise(true);
         phraseButton->setIcon(phraseIcon(button));
-        phraseButton->setToolTip(DesignPhrases[button]);
         phraseButton->setProperty("tag", button);
         if (button <= 9)
             connect(phraseButton, &QToolButton::clicked, this,
                     [this, button] { b_phrase1Click(button); });
         b_phrase[button] = phraseButton;
+        setPhrase(button, DesignPhrases[button]);
     }
 }
 
 QString Tchat::phrase(int button) const {
-    return b_phrase[button]->toolTip();
+    return b_phrase[button]->property("phrase").toString();
 }
 
+// A phrase comes from the settings file, which the lobby writes too: its hint
+// shows it as written.
 void Tchat::setPhrase(int button, const QString& text) {
-    b_phrase[button]->setToolTip(text);
+    b_phrase[button]->setProperty("phrase", text);
+    b_phrase[button]->setToolTip(controls::plainToolTip(text));
 }
 
 void Tchat::addlinetochat(const QString& text, TColor color) {

@@ -1,6 +1,7 @@
 // The player window's session with the host: receiving, the message pump,
 // login and the roster of seats and spectators.
 #include "client/ChatForm.h"
+#include "controls/PlainLabel.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
 #include "windows/SpyListForm.h"
@@ -91,7 +92,7 @@ void Tchat::buildRoster() {
         const int columnCentre = 120 + (seat - 1) * 46;
         const int row = (seat - 1) % 2;
 
-        auto* name = new QLabel(Waiting, panel_scorecard);
+        auto* name = new TPlainLabel(Waiting, panel_scorecard);
         name->setObjectName(QStringLiteral("label_playername%1").arg(seat));
         name->setGeometry(std::min(columnCentre - 47, 281 - 94), 2 + row * 17, 94, 16);
         name->setAlignment(Qt::AlignCenter);
@@ -106,14 +107,14 @@ void Tchat::buildRoster() {
         });
         label_playername[seat] = name;
 
-        auto* score = new QLabel(QStringLiteral("0"), panel_scorecard);
+        auto* score = new TPlainLabel(QStringLiteral("0"), panel_scorecard);
         score->setObjectName(QStringLiteral("label_score%1").arg(seat));
         score->setGeometry(columnCentre - 23, 38, 46, 16);
         score->setAlignment(Qt::AlignCenter);
         score->setStyleSheet(QStringLiteral("font-weight: bold;"));
         label_score[seat] = score;
 
-        auto* eyesLabel = new QLabel(panel_scorecard);
+        auto* eyesLabel = new TPlainLabel(panel_scorecard);
         eyesLabel->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
         eyesLabel->setPixmap(eyes);
         eyesLabel->setGeometry(columnCentre - 12, 36, 24, 12);
@@ -195,9 +196,29 @@ void Tchat::closeWhenQueueIsDone() {
 }
 
 void Tchat::sockRead(TGameSocket* sender, int) {
+    const std::size_t queued = receivedlist.size();
     if (!m_remainder.append(sender->Receive(), receivedlist))
         qCWarning(lcLaunch) << "an over-long message from the host was skipped";
+    for (auto line = receivedlist.begin() + qsizetype(queued); line != receivedlist.end(); ++line)
+        m_receivedBytes += line->size();
+    if (receivedlist.size() > MaxReceivedMessages || m_receivedBytes > MaxReceivedBytes)
+        return hostflooded();
     wakePump();
+}
+
+// No host in a working game sends this much ahead of the window: treat it as
+// broken rather than grow without end.
+void Tchat::hostflooded() {
+    qCWarning(lcLaunch) << "the host sent more than the window can hold; leaving";
+    receivedlist.clear();
+    m_receivedBytes = 0;
+    m_remainder.clear();
+    addlinetochat(QStringLiteral("The host sent more messages than the game can handle; "
+                                 "the connection was closed."),
+                  clRed);
+    m_hostGone = true;
+    sock.Close();
+    closeWhenQueueIsDone();
 }
 
 void Tchat::wakePump() {
@@ -225,6 +246,7 @@ void Tchat::processsocktimer() {
         return;
     const QByteArray line = std::move(receivedlist.front());
     receivedlist.pop_front();
+    m_receivedBytes -= line.size();
     try {
         dispatch(net::splitLine(line));
     } catch (const platform::EConvertError& error) {

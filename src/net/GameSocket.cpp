@@ -1,6 +1,8 @@
 #include "net/GameSocket.h"
 
+#include "net/GameSocketStream.h"
 #include "net/HostCache.h"
+#include "net/SocketCalls.h"
 #include "net/SocketErrors.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/StrToInt.h"
@@ -17,15 +19,7 @@
 
 namespace {
 
-bool wouldBlock(int error) {
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
-}
-
-QString dottedAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return QString::fromLatin1(text);
-}
+using net::wouldBlock;
 
 void setNonBlocking(int fd, bool nonBlocking) {
     const int flags = ::fcntl(fd, F_GETFL, 0);
@@ -35,12 +29,14 @@ void setNonBlocking(int fd, bool nonBlocking) {
 } // namespace
 
 TGameSocket::TGameSocket(QObject* owner)
-    : QObject(owner) {
+    : QObject(owner)
+    , m_stream(std::make_unique<TGameSocketStream>(*this)) {
     createNotifiers();
 }
 
 TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
-    : QObject(listener) {
+    : QObject(listener)
+    , m_stream(std::make_unique<TGameSocketStream>(*this)) {
     createNotifiers();
     m_fd = acceptedFd;
     m_blockingTimeout = listener->m_blockingTimeout;
@@ -54,6 +50,7 @@ TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
 }
 
 TGameSocket::~TGameSocket() {
+    waitForWorkers();
     if (m_listen || m_connected) {
         Close();
     } else if (m_fd >= 0) {
@@ -132,7 +129,7 @@ void TGameSocket::startListening() {
     local.sin_addr.s_addr = htonl(INADDR_ANY);
 
     m_listen = true;
-    m_fd = createStreamSocket();
+    m_fd = createSocket(stStream);
     // Let a restarted host take its port back while old connections linger in
     // TIME_WAIT; a port that something still listens on stays refused.
     const int reuse = 1;
@@ -154,21 +151,24 @@ void TGameSocket::startListening() {
 bool TGameSocket::Open() {
     if (m_fd >= 0)
         return m_connected;
-    if (m_socketType == stDatagram)
-        unsupportedMode("Datagram sockets");
-    if (m_blocking)
-        unsupportedMode("Blocking connect");
 
+    // A datagram socket binds to this address, so it takes any local one.
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = LookupPort(m_portName);
-    remote.sin_addr.s_addr = LookupHost(m_hostName);
+    remote.sin_addr.s_addr = LookupHost(m_socketType == stStream ? m_hostName : QString());
     m_remoteAddress = remote;
 
-    m_fd = createStreamSocket();
+    m_fd = createSocket(m_socketType);
     m_sendBroken = false;
+    m_datagramDue = false;
     applyNotificationMode();
-    connectNonBlocking();
+    if (m_socketType == stDatagram)
+        openDatagram();
+    else if (m_blocking)
+        connectBlocking();
+    else
+        connectNonBlocking();
     return m_connected;
 }
 
@@ -221,12 +221,12 @@ bool TGameSocket::Send(const QByteArray& bytes) {
     if (m_listen)
         throw EGameSocketException("Send - Cannot Send On A Listener Socket");
     if (m_socketType == stDatagram)
-        unsupportedMode("Datagram sockets");
+        return SendDatagram(bytes, m_hostName);
     m_sendQueue.append(bytes);
     if (m_sendQueue.isEmpty())
         return true;
     if (m_blocking)
-        unsupportedMode("Blocking send");
+        return sendBlocking();
 
     QPointer<TGameSocket> alive(this);
     info(siSend, QStringLiteral("Non-Blocking Outgoing Data"));
@@ -247,10 +247,14 @@ QByteArray TGameSocket::Receive(int maxCount) {
         throw EGameSocketException("Receive - Socket Not Connected");
     if (m_listen)
         throw EGameSocketException("Receive - Cannot Receive On A Listener Socket");
-    if (m_socketType == stDatagram)
-        unsupportedMode("Datagram sockets");
-    if (m_blocking && m_fd >= 0)
-        unsupportedMode("Blocking receive");
+    // Any negative count means everything, never a negative read size.
+    const int limit = maxCount < 0 || maxCount > ReceiveAreaSize ? ReceiveAreaSize : maxCount;
+    if (m_socketType == stDatagram) {
+        QString host;
+        return ReceiveDatagram(host);
+    }
+    if (m_blocking)
+        return receiveBlocking(limit);
 
     if (maxCount < 0 || maxCount >= m_receiveBuffer.size())
         return std::exchange(m_receiveBuffer, QByteArray());
@@ -267,18 +271,27 @@ bool TGameSocket::Accept(TGameSocket*& newSock) {
         info(siAccept, QStringLiteral("Blocking Accept"));
     m_acceptDue = false;
     updateNotifiers();
-    socklen_t length = sizeof m_peerAddress;
-    const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&m_peerAddress), &length,
-                             SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) {
+    newSock = acceptOne();
+    if (!newSock) {
         info(siAccept, QStringLiteral("Could Not Accept Connection"));
         return false;
     }
-    newSock = new TGameSocket(this, fd);
-    newSock->setPortName(m_portName);
-    newSock->setHostName(dottedAddress(m_peerAddress));
     info(siAccept, QStringLiteral("Created New Socket Structure"));
     return true;
+}
+
+// Accepts one connection into a new socket of this listener, named after the
+// peer; nullptr when there was none to accept.
+TGameSocket* TGameSocket::acceptOne() {
+    socklen_t length = sizeof m_peerAddress;
+    const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&m_peerAddress), &length,
+                             SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    auto* newSock = new TGameSocket(this, fd);
+    newSock->setPortName(m_portName);
+    newSock->setHostName(net::dottedAddress(m_peerAddress));
+    return newSock;
 }
 
 std::uint32_t TGameSocket::LookupHost(const QString& name) {
@@ -328,8 +341,9 @@ void TGameSocket::adoptHandle(int fd) {
     m_writeNotifier->setSocket(fd);
 }
 
-int TGameSocket::createStreamSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int TGameSocket::createSocket(TSocketType type) {
+    const int kind = type == stStream ? SOCK_STREAM : SOCK_DGRAM;
+    const int fd = ::socket(AF_INET, kind | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw EGameSocketException("Could Not Create Socket");
     return fd;
@@ -348,9 +362,12 @@ void TGameSocket::updateNotifiers() {
     const bool notifying = m_fd >= 0 && !m_inEvent && (m_listen || !m_blocking);
     // Like the platform we mirror, a listener announces the next connection
     // only after the last one was accepted, so an unanswered one cannot spin.
-    const bool wantRead = notifying && ((m_listen && !m_acceptDue) || m_connected);
+    // The same holds for a datagram that nobody has received yet.
+    const bool stream = m_socketType == stStream;
+    const bool wantRead =
+        notifying && ((m_listen && !m_acceptDue) || (m_connected && (stream || !m_datagramDue)));
     const bool pendingBytes = !m_sendQueue.isEmpty() && !m_sendBroken;
-    const bool wantWrite = notifying && !m_listen &&
+    const bool wantWrite = notifying && stream && !m_listen &&
                            (m_connecting || (m_connected && (m_writeEventDue || pendingBytes)));
     if (m_readNotifier->isEnabled() != wantRead)
         m_readNotifier->setEnabled(wantRead);
@@ -376,6 +393,13 @@ void TGameSocket::dispatchEvent(void (TGameSocket::*event)()) {
 void TGameSocket::readNotification() {
     if (m_fd < 0)
         return;
+    if (m_socketType == stDatagram) {
+        // The datagram stays waiting for ReceiveDatagram.
+        m_datagramDue = true;
+        if (OnRead)
+            OnRead(this, int(std::min<qsizetype>(m_receiveBuffer.size(), INT32_MAX)));
+        return;
+    }
     const qsizetype held = m_receiveBuffer.size();
     m_receiveBuffer.resize(held + ReceiveAreaSize);
     const ssize_t received = ::recv(m_fd, m_receiveBuffer.data() + held, ReceiveAreaSize, 0);
@@ -406,7 +430,7 @@ void TGameSocket::writeNotification() {
 
 void TGameSocket::acceptNotification() {
     if (m_autoAccept && OnAutoAccept)
-        unsupportedMode("Automatic accept");
+        return autoAccept();
     m_acceptDue = true;
     if (OnAccept)
         OnAccept(this);
@@ -457,8 +481,4 @@ void TGameSocket::info(TSocketInfo kind, const QString& text) {
     } catch (...) {
         throw EGameSocketException("Error here");
     }
-}
-
-void TGameSocket::unsupportedMode(const char* what) const {
-    throw EGameSocketException(std::string("Not supported yet: ") + what);
 }

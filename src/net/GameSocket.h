@@ -5,10 +5,12 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <netinet/in.h>
 #include <stdexcept>
 
 class QSocketNotifier;
+class TGameSocketStream;
 
 enum TSocketType { stStream, stDatagram };
 enum TLineBreak { lbCRLF, lbCR, lbLF, lbSmart };
@@ -29,6 +31,12 @@ using TNotifyInfoEvent =
 // The game's TCP socket: a non-blocking byte stream whose every step is reported
 // as an event on the thread that owns it. Events arrive one at a time, in the
 // order the network produced them; Send never blocks and finishes by itself.
+//
+// It also works blocking (connect, send and receive wait, receive for at most
+// BlockingTimeout seconds), as a UDP socket, and can accept connections by
+// itself. A blocking listener hands each automatically accepted socket to
+// OnAutoAccept on a thread of its own; that handler owns the socket's use
+// until it returns and must do its own locking against the GUI thread.
 //
 // Handlers may Close the socket, but must not delete it: use deleteLater().
 class TGameSocket : public QObject {
@@ -77,6 +85,11 @@ public:
     bool Close();
     bool Send(const QByteArray& bytes);
     QByteArray Receive(int maxCount = -1);
+    // One datagram to host, at PortName.
+    bool SendDatagram(const QByteArray& bytes, const QString& host);
+    // Waits up to BlockingTimeout seconds for one datagram; host is its
+    // sender's dotted address. Both are empty when none came.
+    QByteArray ReceiveDatagram(QString& host);
     // Accepts one pending connection. The new socket belongs to this listener.
     bool Accept(TGameSocket*& newSock);
 
@@ -84,11 +97,27 @@ public:
     std::uint32_t LookupHost(const QString& name);
     std::uint16_t LookupPort(const QString& name);
 
+    // The socket seen as a stream, made with it.
+    TGameSocketStream& Stream() { return *m_stream; }
+
     // The largest amount one read takes from the network.
     static constexpr int ReceiveAreaSize = 32768;
 
 private:
+    friend class TGameSocketStream;
+
     TGameSocket(TGameSocket* listener, int acceptedFd); // construction from a listener
+
+    TGameSocket* acceptOne();
+    void autoAccept();
+    void waitForWorkers();
+    void openDatagram();
+    void connectBlocking();
+    bool sendBlocking();
+    QByteArray receiveBlocking(int limit);
+    void readBlocking(int limit);
+    void disconnectedOnReceive();
+    void giveBack(const QByteArray& bytes) { m_receiveBuffer.prepend(bytes); }
 
     void createNotifiers();
     void adoptHandle(int fd);
@@ -105,10 +134,9 @@ private:
     void failedConnectNotification();
     void failConnectLater(int winsockError);
 
-    int createStreamSocket();
+    int createSocket(TSocketType type);
     void startListening();
     void connectNonBlocking();
-    [[noreturn]] void unsupportedMode(const char* what) const;
 
     TSocketType m_socketType = stStream;
     QString m_hostName;
@@ -126,6 +154,7 @@ private:
     bool m_sendBroken = false;     // the network refused queued bytes for good
     bool m_inEvent = false;        // an event handler of this socket is running
     bool m_acceptDue = false;      // a connection was announced and not accepted yet
+    bool m_datagramDue = false;    // a datagram was announced and not received yet
     int m_pendingConnectError = 0; // a connect that failed before any notification
     QByteArray m_receiveBuffer;
     QByteArray m_sendQueue;
@@ -133,4 +162,5 @@ private:
     sockaddr_in m_peerAddress{};
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
+    std::unique_ptr<TGameSocketStream> m_stream;
 };

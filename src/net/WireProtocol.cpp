@@ -96,7 +96,8 @@ bool MessageFramer::append(const QByteArray& bytes, std::deque<QByteArray>& line
         }
         if (end < 0)
             break;
-        if (!m_skipping)
+        // An empty message says nothing: it is never queued.
+        if (!m_skipping && !m_remainder.isEmpty())
             lines.push_back(std::exchange(m_remainder, QByteArray()));
         m_skipping = false;
         start = end + 1;

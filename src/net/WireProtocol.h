@@ -63,8 +63,8 @@ private:
 };
 
 // Cuts one connection's byte stream into messages at the terminator. Bytes
-// after the last terminator wait for the next read. A message longer than the
-// limit is never kept whole: it is skipped up to its terminator and reported.
+// after the last terminator wait for the next read; empty messages are dropped. A message longer
+// than the limit is never kept whole: it is skipped up to its terminator and reported.
 class MessageFramer {
 public:
     explicit MessageFramer(qsizetype maxMessageLength = 64 * 1024);

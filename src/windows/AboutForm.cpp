@@ -1,5 +1,6 @@
 #include "windows/AboutForm.h"
 
+#include "controls/PlainLabel.h"
 #include "controls/URL.h"
 #include "net/WireProtocol.h"
 
@@ -14,7 +15,7 @@ namespace {
 const QString MakerAddress = QStringLiteral("www.dunvex.example");
 
 QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new TPlainLabel(text, parent);
     label->setObjectName(name);
     return label;
 }

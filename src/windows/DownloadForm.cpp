@@ -1,5 +1,7 @@
 #include "windows/DownloadForm.h"
 
+#include "controls/PlainLabel.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,7 +10,7 @@
 namespace {
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new TPlainLabel(text, parent);
     label->setWordWrap(true);
     return label;
 }

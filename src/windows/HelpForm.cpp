@@ -1,5 +1,6 @@
 #include "windows/HelpForm.h"
 
+#include "controls/PlainLabel.h"
 #include "platform/ExceptionHandler.h"
 
 #include <QFrame>
@@ -212,7 +213,7 @@ QPushButton* sideButton(const QString& name, const QString& caption, QWidget* pa
 }
 
 QLabel* noticeLine(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new TPlainLabel(text, parent);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
@@ -272,7 +273,7 @@ void Thelp::buildMainPanel() {
     panel_main = new QFrame(this);
     panel_main->setObjectName(QStringLiteral("panel_main"));
     auto* layout = new QVBoxLayout(panel_main);
-    label_caption = new QLabel(panel_main);
+    label_caption = new TPlainLabel(panel_main);
     label_caption->setObjectName(QStringLiteral("label_caption"));
     label_caption->setAlignment(Qt::AlignCenter);
     label_caption->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt;"));

@@ -1,5 +1,6 @@
 #include "windows/PhrasesForm.h"
 
+#include "controls/PlainLabel.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/IniFile.h"
@@ -39,7 +40,7 @@ Tphrases::Tphrases(QWidget* parent)
     auto* layout = new QGridLayout(this);
     layout->setColumnStretch(1, 1);
     for (int n = 1; n <= PhraseCount; ++n) {
-        auto* label = new QLabel(QStringLiteral("Phrase Button %1:").arg(n), this);
+        auto* label = new TPlainLabel(QStringLiteral("Phrase Button %1:").arg(n), this);
         phrase[n] = new QLineEdit(this);
         phrase[n]->setObjectName(QStringLiteral("phrase%1").arg(n));
         phrase[n]->setMaxLength(MaxPhraseLength);

@@ -1,5 +1,7 @@
 #include "windows/SpyListForm.h"
 
+#include "controls/PlainLabel.h"
+
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -13,7 +15,7 @@ Tspylist::Tspylist(QWidget* parent)
     listbox_spys = new QListWidget(this);
     listbox_spys->setObjectName(QStringLiteral("listbox_spys"));
     layout->addWidget(listbox_spys);
-    auto* caption = new QLabel(QStringLiteral("Spy List"), this);
+    auto* caption = new TPlainLabel(QStringLiteral("Spy List"), this);
     caption->setAlignment(Qt::AlignCenter);
     caption->setStyleSheet(QStringLiteral("font: bold 19px;"));
     layout->addWidget(caption);

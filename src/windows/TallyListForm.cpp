@@ -1,5 +1,7 @@
 #include "windows/TallyListForm.h"
 
+#include "controls/PlainLabel.h"
+
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
@@ -10,11 +12,11 @@ Ttallylist::Ttallylist(QWidget* parent)
     setWindowTitle(QStringLiteral("Dunvex - Tally List"));
     resize(380, 300);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Players in this game"), this));
+    layout->addWidget(new TPlainLabel(QStringLiteral("Players in this game"), this));
     checklist = new QListWidget(this);
     checklist->setObjectName(QStringLiteral("checklist"));
     layout->addWidget(checklist);
-    layout->addWidget(new QLabel(QStringLiteral("Tallied opponents"), this));
+    layout->addWidget(new TPlainLabel(QStringLiteral("Tallied opponents"), this));
     listbox_tally = new QListWidget(this);
     listbox_tally->setObjectName(QStringLiteral("listbox_tally"));
     layout->addWidget(listbox_tally);
