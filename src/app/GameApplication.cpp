@@ -45,6 +45,8 @@ void GameApplication::connectWindows() {
         for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
             chat->setPhrase(button, phrases[button - 1]);
     };
+    // Once the lobby is on its way, the game ends as from its own menu.
+    m_download->onExitGame = [chat] { chat->Exit1->trigger(); };
     Tabout* about = m_about.get();
     m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }
