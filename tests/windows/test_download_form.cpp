@@ -20,9 +20,12 @@ using Reply = ScriptedHttpServer::Reply;
 
 namespace {
 
-// An installer that writes its argument count, its arguments and its own path.
+// An installer that notes its argument count, its arguments, its own path
+// and the access rights of its folder.
 QByteArray installer(const QString& marker) {
-    return "#!/bin/sh\nprintf '%s|%s|%s' \"$#\" \"$*\" \"$0\" > '" + marker.toLocal8Bit() + "'\n";
+    return "#!/bin/sh\nprintf '%s|%s|%s|%s' \"$#\" \"$*\" \"$0\" \"$(stat -c %a \"${0%/*}\")\" > "
+           "'" +
+           marker.toLocal8Bit() + "'\n";
 }
 
 QByteArray answer(const QByteArray& body, qint64 announced) {
@@ -33,6 +36,15 @@ QByteArray answer(const QByteArray& body, qint64 announced) {
 QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Waits for the installer's note. The folder it ran from, which the game leaves to it, goes.
+QList<QByteArray> installerRun(const QString& marker) {
+    if (!waitFor([&] { return readFile(marker).count('|') == 3; }))
+        return {};
+    const QList<QByteArray> run = readFile(marker).split('|');
+    QDir(QFileInfo(QString::fromLocal8Bit(run[2])).absolutePath()).removeRecursively();
+    return run;
 }
 
 // The window, with its two status labels written down after every event of
@@ -108,16 +120,15 @@ TEST_F(DownloadForm, AWholeDownloadShowsItsProgressAndRunsTheInstallerSilently) 
     EXPECT_TRUE(server.requests()[0].startsWith("GET /download/KelvorLobbySetup.run HTTP/1.0\r\n"));
     EXPECT_TRUE(server.requests()[0].contains("\r\nUser-Agent: Mozilla/3.0 (compatible)\r\n"));
 
-    ASSERT_TRUE(waitFor([&] { return readFile(marker("ran")).count('|') == 2; }));
-    const QList<QByteArray> run = readFile(marker("ran")).split('|');
+    const QList<QByteArray> run = installerRun(marker("ran"));
+    ASSERT_EQ(run.size(), 4);
     EXPECT_EQ(run[0], "3");
     EXPECT_EQ(run[1], "/SP- /silent /noicons");
     // Saved in a folder of its own that only this user can enter.
     const QFileInfo saved(QString::fromLocal8Bit(run[2]));
     EXPECT_EQ(saved.fileName(), "KelvorLobbySetup.run");
     EXPECT_NE(saved.absolutePath(), QDir::currentPath());
-    EXPECT_EQ(QFileInfo(saved.absolutePath()).permissions() & 0x0077, 0);
-    QDir(saved.absolutePath()).removeRecursively();
+    EXPECT_EQ(run[3], "700");
 }
 
 TEST_F(DownloadForm, AnErrorAnswerIsNotInstalled) {
@@ -159,7 +170,7 @@ TEST_F(DownloadForm, AShortenedDownloadIsNeverRun) {
     // A whole one afterwards runs; the shortened one never did.
     window.download("/whole");
     EXPECT_EQ(window.exits, 1);
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(marker("whole")); }));
+    ASSERT_EQ(installerRun(marker("whole")).size(), 4);
     EXPECT_FALSE(QFile::exists(marker("short")));
 }
 
@@ -191,7 +202,7 @@ TEST_F(DownloadForm, StopDownloadEndsItWithoutInstalling) {
 
     window.download("/whole");
     EXPECT_EQ(window.exits, 1);
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(marker("whole")); }));
+    ASSERT_EQ(installerRun(marker("whole")).size(), 4);
     EXPECT_FALSE(QFile::exists(marker("held")));
 }
 
