@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -89,7 +90,8 @@ int fetch(const Arguments& arguments) {
     std::unique_ptr<QFileDevice> output;
     if (arguments.output.isEmpty()) {
         auto standardOutput = std::make_unique<QFile>();
-        standardOutput->open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        // Straight to the descriptor: no stdio buffer in between.
+        standardOutput->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
         output = std::move(standardOutput);
     } else {
         // Written beside the target and renamed at the end, so a failed

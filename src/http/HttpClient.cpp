@@ -139,6 +139,7 @@ void THttpClient::beginRequest() {
     m_requestDoneError = 0;
     m_failed = false;
     m_failureReason.clear();
+    m_waitingOnReusedConnection = false;
     m_target = parseUrl(m_location);
     if (m_target.path.isEmpty())
         m_target.path = QStringLiteral("/");
@@ -150,6 +151,7 @@ void THttpClient::beginRequest() {
 
     if (reusableConnection()) {
         m_reusable = false;
+        m_waitingOnReusedConnection = true;
         return sendRequest();
     }
     dropConnection();
@@ -361,6 +363,13 @@ void THttpClient::sessionClosed(int error) {
         return setReady();
     if (m_relocationPending)
         return relocationReconnect();
+    if (std::exchange(m_waitingOnReusedConnection, false) && m_state == httpWaitingHeader &&
+        !m_failed && m_failureReason.isEmpty()) {
+        // The server closed the kept connection as the request went out: it
+        // had not really kept it open. Once more, on a new connection.
+        ++m_generation;
+        return post(&THttpClient::beginRequest);
+    }
     const bool headerUnfinished = m_headerInProgress || m_state == httpWaitingHeader;
     if (m_headerInProgress) {
         m_headerInProgress = false;
@@ -462,6 +471,7 @@ void THttpClient::socketDataAvailable(int) {
     if (count <= 0)
         return;
     m_receivedLength += count;
+    m_waitingOnReusedConnection = false;
     if (m_state == httpWaitingBody)
         return passBufferedBody();
     cutLines();

@@ -224,6 +224,7 @@ private:
     bool m_docBegun = false;
     bool m_failed = false;
     bool m_droppingConnection = false;
+    bool m_waitingOnReusedConnection = false; // nothing has come back on it yet
     int m_relocations = 0;
     QString m_failureReason;
     QEventLoop* m_waitLoop = nullptr;

@@ -325,6 +325,24 @@ TEST(HttpClient, ReusesAConnectionOnlyWhileTheServerKeepsIt) {
     EXPECT_EQ(client.body.data(), "aaza");
 }
 
+TEST(HttpClient, KeptConnectionClosedByTheServerIsReplaced) {
+    ScriptedHttpServer server([](const QByteArray&, int connection) {
+        static std::atomic<int> requestsOnFirst{0};
+        if (connection == 1 && ++requestsOnFirst == 2)
+            return Reply{}; // closes as the second request arrives
+        return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nk", ScriptedHttpServer::KeepOpen};
+    });
+    Client client;
+    client.http.setRequestVer("1.1");
+
+    EXPECT_EQ(client.get(address(server, "/one")), std::nullopt);
+    EXPECT_EQ(client.get(address(server, "/two")), std::nullopt);
+
+    EXPECT_EQ(client.body.data(), "kk");
+    EXPECT_EQ(server.requests().size(), 3);
+    EXPECT_EQ(server.connections(), 2);
+}
+
 TEST(HttpClient, GetWaitsWithTheEventLoopRunning) {
     std::promise<void> released;
     std::shared_future<void> release = released.get_future().share();
@@ -384,4 +402,35 @@ TEST(HttpClient, AbortDuringTheBody) {
     EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
     EXPECT_GT(client.http.ReceivedCount(), 0);
     EXPECT_LE(client.http.ReceivedCount(), 1000);
+}
+
+TEST(HttpClient, AbortWhileIdleReportsAtOnceAndChangesNothing) {
+    ScriptedHttpServer server(always("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    Client client;
+
+    client.http.Abort();
+
+    EXPECT_TRUE(client.done); // not posted: fired within the call
+    EXPECT_EQ(client.http.StatusCode(), 200);
+    EXPECT_EQ(client.http.ReasonPhrase(), "OK");
+    EXPECT_EQ(client.get(address(server, "/")), std::nullopt);
+    EXPECT_EQ(client.body.data(), "ok");
+}
+
+TEST(HttpClient, DocumentThatCannotBeWrittenFails) {
+    ScriptedHttpServer server(
+        always("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(100000, 'w'),
+               ScriptedHttpServer::Hold));
+    Client client;
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    client.http.ReceiveStream = &readOnly;
+
+    const auto failure = client.get(address(server, "/"));
+
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(failure->first.startsWith("Can't write the document: "))
+        << failure->first.toStdString();
+    EXPECT_EQ(failure->second, 404);
+    EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
 }
