@@ -216,3 +216,18 @@ TEST_F(DownloadForm, TheWindowMayGoWhileItDownloads) {
     ASSERT_TRUE(waitFor([&] { return !window.form; }));
     EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
 }
+
+TEST_F(DownloadForm, PlayWithOthersStartsTheInstalledLobbyAndEndsTheGame) {
+    QFile lobby(folder.filePath("kelvor-lobby"));
+    ASSERT_TRUE(lobby.open(QIODevice::WriteOnly));
+    lobby.write("#!/bin/sh\nprintf '%s' \"$#\" > '" + marker("lobby").toLocal8Bit() + "'\n");
+    lobby.close();
+    lobby.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", folder.path().toLocal8Bit() + ':' + path);
+    Window window(QStringLiteral("http://127.0.0.1/download/KelvorLobbySetup.run"));
+    window.form->Button2->click();
+    qputenv("PATH", path);
+    EXPECT_EQ(window.exits, 1);
+    EXPECT_TRUE(waitFor([&] { return readFile(marker("lobby")) == "0"; }));
+}
