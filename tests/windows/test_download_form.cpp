@@ -6,6 +6,7 @@
 #include "http/HttpClient.h"
 #include "support/TestSupport.h"
 #include "windows/DownloadForm.h"
+#include "windows/JpegPicture.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,4 +231,14 @@ TEST_F(DownloadForm, PlayWithOthersStartsTheInstalledLobbyAndEndsTheGame) {
     qputenv("PATH", path);
     EXPECT_EQ(window.exits, 1);
     EXPECT_TRUE(waitFor([&] { return readFile(marker("lobby")) == "0"; }));
+}
+
+TEST(JpegPicture, OnlyAWholePictureIsShown) {
+    QFile file(QStringLiteral(":/download/kelvor-lobby.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray picture = file.readAll();
+    EXPECT_EQ(windows::decodeJpeg(picture).size(), QSize(416, 234));
+    EXPECT_TRUE(windows::decodeJpeg(picture.left(picture.size() / 2)).isNull());
+    EXPECT_TRUE(windows::decodeJpeg("\xFF\xD8 not a picture").isNull());
+    EXPECT_EQ(Tdownload().Image1->pixmap().size(), QSize(416, 234));
 }
