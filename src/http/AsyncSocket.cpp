@@ -226,7 +226,7 @@ void TAsyncSocket::Connect() {
 
 quint32 TAsyncSocket::resolveHost(const QString& host, const char* context) {
     const QString prefix = QString::fromLatin1(context);
-    if (host.isEmpty() || host.size() > 256)
+    if (host.trimmed().isEmpty() || host.size() > 256)
         throw ESocketException(
             prefix + QStringLiteral("AsyncSocketResolveHost: '%1' Invalid Hostname.").arg(host));
     const auto dotted = dottedAddress(host);

@@ -326,9 +326,9 @@ TEST(HttpClient, ReusesAConnectionOnlyWhileTheServerKeepsIt) {
 }
 
 TEST(HttpClient, KeptConnectionClosedByTheServerIsReplaced) {
-    ScriptedHttpServer server([](const QByteArray&, int connection) {
-        static std::atomic<int> requestsOnFirst{0};
-        if (connection == 1 && ++requestsOnFirst == 2)
+    auto requestsOnFirst = std::make_shared<std::atomic<int>>(0);
+    ScriptedHttpServer server([requestsOnFirst](const QByteArray&, int connection) {
+        if (connection == 1 && ++*requestsOnFirst == 2)
             return Reply{}; // closes as the second request arrives
         return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nk", ScriptedHttpServer::KeepOpen};
     });
