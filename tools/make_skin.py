@@ -13,7 +13,7 @@ import random
 from pathlib import Path
 
 OUT = Path(__file__).resolve().parent.parent / "resources" / "skin"
-FONT = "DejaVu Sans, Arial, sans-serif"
+FONT = "DejaVu Sans"
 
 # The theme's colours (the windows' own painting uses the same, see SkinArt.h).
 FELT = "#1d6b3a"

@@ -40,11 +40,19 @@ void GameApplication::connectWindows() {
     Tchat* chat = m_chat.get();
     // The host paces its computer players by the hosting player's setting.
     m_server->setBotSpeedSource([chat] { return chat->botSpeedTag; });
+    m_server->setBotSkillSource([chat] {
+        return chat->botSkillTag == 1 ? TServer::BotSkill::Expert : TServer::BotSkill::Classic;
+    });
     m_gamestartform->onStartGame = [chat](bool bonus, bool team) { chat->startgame(bonus, team); };
+    m_gamestartform->onClosedWithoutStart = [chat] { chat->gamestartformClose(); };
     m_phrases->onPhrasesChanged = [chat](const QStringList& phrases) {
         for (int button = 1; button <= 9 && button <= phrases.size(); ++button)
             chat->setPhrase(button, phrases[button - 1]);
     };
+    m_tallylist->onLoadChecklist = [chat] { chat->loadchecklist(); };
+    // Only the hosting player's window may remove players (the host obeys slot 1 alone).
+    m_spylist->canRemove = [chat] { return chat->hosting && chat->loggedin; };
+    m_spylist->onRemove = [chat](int slot) { chat->kicking(slot); };
     // Once the lobby is on its way, the game ends as from its own menu.
     m_download->onExitGame = [chat] { chat->Exit1->trigger(); };
     Tabout* about = m_about.get();

@@ -1,15 +1,18 @@
 // dunvex-server: the game's host without a player window, for a machine
 // without a desktop. It runs the very host the game runs; slot 1 is simply
 // the first connection.
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/StrToInt.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QTextStream>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -17,21 +20,55 @@ namespace {
 struct Options {
     QString port = platform::gamePortName();
     int botSpeed = 1000;
+    TServer::BotSkill botSkill = TServer::BotSkill::Classic;
     std::optional<std::uint32_t> seed;
+    int loginTimeout = 30;
+    int maxPerAddress = 0;
+    int maxRate = 20;
+    bool quiet = false;
 };
 
 const char* const Usage =
-    "Usage: dunvex-server [--port N] [--bot-speed MS] [--seed S]\n"
+    "Usage: dunvex-server [--port N] [--bot-speed MS] [--bot-skill classic|expert] [--seed S]\n"
+    "                     [--login-timeout S] [--max-per-address N] [--max-rate N] [--quiet]\n"
     "Hosts a Dunvex game without a player window.\n"
     "\n"
-    "  --port N        listen on TCP port N (default 7772, or DUNVEX_PORT)\n"
-    "  --bot-speed MS  the computer players' pace in milliseconds (default 1000)\n"
-    "  --seed S        seed the dice with S instead of the clock\n"
-    "  --help          show this text\n";
+    "  --port N             listen on TCP port N (default 7772, or DUNVEX_PORT)\n"
+    "  --bot-speed MS       the computer players' pace in milliseconds (default 1000)\n"
+    "  --bot-skill S        the computer players: classic (default) or expert (optimal play)\n"
+    "  --seed S             seed the dice with S instead of the clock\n"
+    "  --login-timeout S    drop a connection that has not logged in after S seconds\n"
+    "                       (default 30; 0 waits for ever)\n"
+    "  --max-per-address N  at most N connections from one IP address (default: no limit)\n"
+    "  --max-rate N         after a burst of 256, at most N messages a second from one\n"
+    "                       connection, or it is dropped (default 20; 0: no limit)\n"
+    "  --quiet              log warnings only\n"
+    "  --help               show this text\n";
 
-QTextStream& out() {
+bool quietLog = false;
+
+// One log line: UTC time, level, then what happened.
+void log(bool warning, const QString& text) {
+    if (quietLog && !warning)
+        return;
     static QTextStream stream(stdout);
-    return stream;
+    stream << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+           << (warning ? " warning " : " info ") << text << Qt::endl;
+}
+
+// Names come from strangers: nothing in them may start a line of its own.
+QString printable(QString text) {
+    for (QChar& c : text)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    return text;
+}
+
+int wholeNumber(const QString& value, int lowest, int highest = 1000000) {
+    const int number = platform::StrToInt(value);
+    if (number < lowest || number > highest)
+        throw platform::EConvertError("out of range");
+    return number;
 }
 
 // Parses the command line; nothing on success, else the exit code.
@@ -41,6 +78,10 @@ std::optional<int> parse(const QStringList& arguments, Options& options) {
         if (argument == QLatin1String("--help")) {
             std::fputs(Usage, stdout);
             return 0;
+        }
+        if (argument == QLatin1String("--quiet")) {
+            options.quiet = true;
+            continue;
         }
         if (i + 1 >= arguments.size()) {
             std::fprintf(stderr, "dunvex-server: unknown or incomplete option %s\n%s",
@@ -58,12 +99,23 @@ std::optional<int> parse(const QStringList& arguments, Options& options) {
                 options.botSpeed = platform::StrToInt(value);
                 if (options.botSpeed < 1)
                     throw platform::EConvertError("bot speed must be positive");
+            } else if (argument == QLatin1String("--bot-skill")) {
+                if (value != QLatin1String("classic") && value != QLatin1String("expert"))
+                    throw platform::EConvertError("bot skill must be classic or expert");
+                options.botSkill = value == QLatin1String("expert") ? TServer::BotSkill::Expert
+                                                                    : TServer::BotSkill::Classic;
             } else if (argument == QLatin1String("--seed")) {
                 bool ok = false;
                 const qulonglong seed = value.toULongLong(&ok, 10);
                 if (!ok || seed > 0xFFFFFFFFull || !value.front().isDigit())
                     throw platform::EConvertError("seed must be a whole number");
                 options.seed = std::uint32_t(seed);
+            } else if (argument == QLatin1String("--login-timeout")) {
+                options.loginTimeout = wholeNumber(value, 0, 86400);
+            } else if (argument == QLatin1String("--max-per-address")) {
+                options.maxPerAddress = wholeNumber(value, 1);
+            } else if (argument == QLatin1String("--max-rate")) {
+                options.maxRate = wholeNumber(value, 0);
             } else {
                 std::fprintf(stderr, "dunvex-server: unknown option %s\n%s", qPrintable(argument),
                              Usage);
@@ -79,19 +131,30 @@ std::optional<int> parse(const QStringList& arguments, Options& options) {
 }
 
 void logRoster(TServer& server) {
-    QObject::connect(&server, &TServer::slotTaken, [](int slot, const QString& address) {
-        out() << "arrived: slot " << slot << " from " << address << Qt::endl;
+    // The address of each slot, for the lines that follow its arrival.
+    auto addresses = std::make_shared<std::map<int, QString>>();
+    const auto who = [addresses](int slot) {
+        return (*addresses)[slot] + " slot " + QString::number(slot) + ": ";
+    };
+    QObject::connect(&server, &TServer::slotTaken,
+                     [addresses, who](int slot, const QString& address) {
+                         (*addresses)[slot] = address;
+                         log(false, who(slot) + "arrived");
+                     });
+    QObject::connect(&server, &TServer::loggedIn, [who](int slot, const QString& name) {
+        log(false, who(slot) + "login as " + printable(name));
     });
-    QObject::connect(&server, &TServer::loggedIn, [](int slot, const QString& name) {
-        out() << "login: slot " << slot << " as " << name << Qt::endl;
+    QObject::connect(&server, &TServer::slotFreed, [who](int slot, const QString& name) {
+        log(false,
+            who(slot) + "departed" + (name.isEmpty() ? QString() : " (" + printable(name) + ")"));
     });
-    QObject::connect(&server, &TServer::slotFreed, [](int slot, const QString& name) {
-        out() << "departed: slot " << slot << (name.isEmpty() ? QString() : " (" + name + ")")
-              << Qt::endl;
+    QObject::connect(&server, &TServer::connectionDropped, [who](int slot, const QString& reason) {
+        log(true, who(slot) + "dropped: " + reason);
     });
-    QObject::connect(&server, &TServer::connectionDropped, [](int slot, const QString& reason) {
-        out() << "dropped: slot " << slot << ": " << reason << Qt::endl;
-    });
+    QObject::connect(&server, &TServer::connectionRefused,
+                     [](const QString& address, const QString& reason) {
+                         log(true, address + ": refused: " + reason);
+                     });
 }
 
 } // namespace
@@ -109,8 +172,15 @@ int main(int argc, char* argv[]) {
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
                      &application, [](int) { QCoreApplication::quit(); });
 
+    quietLog = options.quiet;
     TServer server;
     server.setBotSpeedSource([speed = options.botSpeed] { return speed; });
+    THostPolicy policy;
+    policy.loginTimeoutMs = options.loginTimeout * 1000;
+    policy.maxPerAddress = options.maxPerAddress;
+    policy.maxRate = options.maxRate;
+    server.setPolicy(policy);
+    server.setBotSkillSource([skill = options.botSkill] { return skill; });
     server.Sock1.setPortName(options.port);
     logRoster(server);
     try {
@@ -120,9 +190,9 @@ int main(int argc, char* argv[]) {
                      qPrintable(options.port));
         return 1;
     }
-    out() << "listening on port " << options.port << Qt::endl;
+    log(false, "listening on port " + options.port);
 
     const int result = QCoreApplication::exec();
-    out() << "stopped" << Qt::endl;
+    log(false, QStringLiteral("stopped"));
     return result;
 }

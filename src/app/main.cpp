@@ -4,6 +4,7 @@
 #include "platform/ExceptionHandler.h"
 #include "platform/Logging.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -39,6 +40,12 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Dunvex"));
     QApplication::setQuitOnLastWindowClosed(false);
     platform::setExceptionHandler(showErrorBox);
+
+    // A logout or kill asks politely first: leave through the event loop, so the
+    // windows are destroyed and the tally is saved.
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
+                     &application, [](int) { QApplication::quit(); });
 
     GameApplication game(QApplication::arguments().mid(1));
     QObject::connect(&game.chat(), &Tchat::closed, &application, &QApplication::quit,

@@ -4,8 +4,8 @@
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
 #include "controls/PlainLabel.h"
-#include "host/RandomGenerator.h"
-#include "host/ScoringRules.h"
+#include "game/RandomGenerator.h"
+#include "game/ScoringRules.h"
 #include "platform/StrToInt.h"
 #include "windows/TallyListForm.h"
 
@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -139,6 +140,7 @@ void Tchat::buildBoard() {
     image_throwdice->setGeometry(382, 285, 99, 24);
     image_throwdice->hide();
     connect(image_throwdice, &QPushButton::clicked, this, &Tchat::image_throwdiceClick);
+    image_throwdice->installEventFilter(this);
     button_start->setGeometry(382, 285, 99, 24);
 
     label_status = new TPlainLabel(QStringLiteral("Welcome to Dunvex!"), panel_board);
@@ -234,6 +236,23 @@ void Tchat::buildScorecard() {
     }
 }
 
+// A double click is one press: when the host answers the first press before
+// the second comes, the second must not roll, choose or keep again.
+bool Tchat::isSecondPressOfDoubleClick(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseButtonRelease)
+        return false;
+    if (watched != image_throwdice && !watched->property("tag").isValid())
+        return false;
+    if (type == QEvent::MouseButtonRelease)
+        return std::exchange(m_doublePress, false);
+    m_doublePress =
+        type == QEvent::MouseButtonDblClick ||
+        static_cast<QMouseEvent*>(event)->flags().testFlag(Qt::MouseEventCreatedDoubleClick);
+    return m_doublePress;
+}
+
 // A click on a die, a category caption or a score cell: the control's tag says which.
 void Tchat::boardClick(QObject* control) {
     const int tag = control->property("tag").toInt();
@@ -268,6 +287,7 @@ void Tchat::startthegame(const QString& arguments) {
     const QString team = fields.rest();
     clearall();
     canact = false;
+    gameinprogress = true;
     JustWatch1->setChecked(false);
     diceval[0] = -1;
     for (int die = 1; die <= 5; ++die)
@@ -314,6 +334,29 @@ void Tchat::colourOwnColumn(TColor color, int lastRow) {
     }
 }
 
+// The own seat plays its turns unless its player is just watching: then the
+// computer plays them and the window only looks on.
+bool Tchat::playsOwnTurn() const {
+    return myseat >= 1 && myseat <= 4 && currentplayer == myseat && !JustWatch1->isChecked();
+}
+
+// The turn caption, the roll button and the own column's colour for the seat on turn.
+void Tchat::showTurn() {
+    colourOwnColumn(clMaroon, scoring::RowCount);
+    if (playsOwnTurn()) {
+        label_turn->setText(QStringLiteral("Your Turn."));
+        image_throwdice->setVisible(morerolls);
+        canact = true;
+        colourOwnColumn(clGreen, scoring::RowCount);
+        return;
+    }
+    const int seat = currentplayer;
+    const QString name = seat >= 1 && seat <= 4 ? label_playername[seat]->text() : QString();
+    label_turn->setText(seat == myseat ? name + "'s turn (computer plays)." : name + "'s turn.");
+    image_throwdice->hide();
+    canact = false;
+}
+
 void Tchat::getnextplayer(const QString& arguments) {
     FieldReader fields(arguments);
     const int seat = fields.number();
@@ -323,30 +366,22 @@ void Tchat::getnextplayer(const QString& arguments) {
     for (int die = 1; die <= 5; ++die)
         dice[die]->move(DiceDesignPositions[die]);
     currentplayer = seat;
+    gameinprogress = true;
     label_roundnum->setText("Round: " + round);
     bool rollsKnown = false;
     const int rollCount = rolls.toInt(&rollsKnown);
     if (rollsKnown)
         setRollMarks(rollCount);
-    colourOwnColumn(clMaroon, scoring::RowCount);
-    if (seat == myseat) {
-        label_turn->setText(QStringLiteral("Your Turn."));
-        image_throwdice->show();
-        canact = true;
-        colourOwnColumn(clGreen, scoring::RowCount);
+    morerolls = !rollsKnown || rollCount < 3;
+    showTurn();
+    if (playsOwnTurn())
         playsounds(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
-    } else {
-        const QString name = seat >= 1 && seat <= 4 ? label_playername[seat]->text() : QString();
-        label_turn->setText(name + "'s turn.");
-        image_throwdice->hide();
-        canact = false;
-    }
 }
 
 // ---------------------------------------------------------------- dice
 
 void Tchat::image_throwdiceClick() {
-    if (currentplayer == myseat && canact && loggedin) {
+    if (playsOwnTurn() && canact && loggedin) {
         image_throwdice->hide();
         canact = false;
         sendToHost(WireMessage("CMD_rolldice").field(myseat).bytes());
@@ -368,9 +403,10 @@ void Tchat::thedice(const QString& arguments) {
         if (die >= 1 && die <= 5 && face >= 1 && face <= 6)
             placedice(die, face);
     }
-    if (more == QLatin1String("y") && seat == myseat)
-        image_throwdice->show();
-    if (seat == myseat) {
+    if (seat == myseat)
+        morerolls = more == QLatin1String("y");
+    if (seat == myseat && playsOwnTurn()) {
+        image_throwdice->setVisible(morerolls);
         canact = true;
         playsounds(QStringLiteral("dice2"));
     } else {
@@ -390,11 +426,11 @@ void Tchat::placedice(int die, int face) {
     picture->show();
     picture->setProperty("tag", die);
     picture->setProperty("hint", QStringLiteral("o"));
-    picture->setEnabled(currentplayer == myseat);
+    picture->setEnabled(playsOwnTurn());
 }
 
 void Tchat::dice1Click(int die) {
-    if (!canact || currentplayer != myseat || !loggedin)
+    if (!canact || !playsOwnTurn() || !loggedin)
         return;
     const bool onTable = dice[die]->property("hint").toString() == QLatin1String("o");
     sendToHost(
@@ -425,7 +461,7 @@ void Tchat::unsetdice(const QString& arguments) {
 // ---------------------------------------------------------------- scoring
 
 void Tchat::score1_1Click(int category) {
-    if (currentplayer == myseat && canact && loggedin && image_rolls[1]->isVisible()) {
+    if (playsOwnTurn() && canact && loggedin && image_rolls[1]->isVisible()) {
         if (doubleCheck->isChecked())
             return doublecheck(category);
         sendscore(category);
@@ -463,15 +499,28 @@ void Tchat::sendscore(int category) {
 
 void Tchat::rollagain() {
     label_status->setText(QStringLiteral("You need to roll the dice!"));
+    playsounds(QStringLiteral("error"));
+    if (!playsOwnTurn())
+        return;
     image_throwdice->show();
     canact = true;
-    playsounds(QStringLiteral("error"));
 }
 
+// A refused choice gives the turn back as it was, rolls left included.
 void Tchat::chooseagain() {
     label_status->setText(QStringLiteral("Invalid Choice, Choose Again!"));
-    canact = true;
     playsounds(QStringLiteral("error"));
+    if (!playsOwnTurn())
+        return;
+    image_throwdice->setVisible(morerolls);
+    canact = true;
+}
+
+// The start options closed by their frame or Esc: the game was not started,
+// so the start button is offered again.
+void Tchat::gamestartformClose() {
+    if (hosting && !gameinprogress)
+        button_start->show();
 }
 
 void Tchat::pscore(const QString& arguments) {
@@ -488,7 +537,7 @@ void Tchat::pscore(const QString& arguments) {
         QLabel* cell = score[seat][row];
         const bool filled = value != scoring::Unscored;
         cell->setText(filled ? QString::number(value) : QString());
-        const TColor colour = own ? (currentplayer == myseat ? clGreen : clMaroon) : clBlack;
+        const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
         cell->setStyleSheet(cellStyle(colour, filled || row > 12));
     }
     if (mark.startsWith(QLatin1Char('*')))
@@ -519,11 +568,13 @@ void Tchat::winner(const QString& arguments) {
     label_winner->show();
     image_throwdice->hide();
     canact = false;
+    gameinprogress = false;
+    morerolls = false;
     if (hosting)
         button_start->show();
     playsounds(QStringLiteral("gameover"));
     if (myseat >= 1 && myseat <= 4 && m_forms.tallylist) {
-        m_forms.tallylist->checkhighscore(label_score[myseat]->text().toInt());
+        m_forms.tallylist->checkhighscore(label_score[myseat]->text());
         m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
     }
 }

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
@@ -36,6 +37,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildRoster();
     buildBoard();
     buildSounds();
+    buildHints();
     FormResize();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
     sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
@@ -74,6 +76,7 @@ void Tchat::buildMenus() {
     ViewTally1 = view->addAction(QStringLiteral("View Tally"), this, &Tchat::ViewTally1Click);
     SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
     PhraseList1 = view->addAction(QStringLiteral("Phrase List"), this, &Tchat::PhraseList1Click);
+    Hint1 = view->addAction(QStringLiteral("Hint"), this, &Tchat::Hint1Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     Help2 = help->addAction(QStringLiteral("Help"), this, &Tchat::Help2Click);
@@ -131,7 +134,7 @@ void Tchat::processparams() {
     if (m_parameters.isEmpty()) {
         addlinetochat(QStringLiteral("Loading Solo Game..Please wait."), clBlue);
         if (m_forms.download)
-            m_forms.download->show();
+            client::showCentredOn(*m_forms.download, *this);
         hostaddress = LoopbackAddress;
         playername = QStringLiteral("You");
         qCInfo(lcLaunch) << "launch mode: solo";
@@ -201,10 +204,40 @@ void Tchat::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    if (askBeforeLeaving()) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
     platform::runGuarded([this] { FormClose(); });
     event->accept();
     emit closed();
+}
+
+// A player who holds a seat in a running game is asked before leaving it; the
+// window closes once the answer is Yes.
+bool Tchat::askBeforeLeaving() {
+    if (m_leaveConfirmed || m_hostGone || !gameinprogress || myseat < 1 || myseat > 4)
+        return false;
+    if (m_leaveBox) {
+        m_leaveBox->raise();
+        return true;
+    }
+    const QString question =
+        hosting ? QStringLiteral("Leave the game in progress? The game ends for everyone.")
+                : QStringLiteral("Leave the game in progress?");
+    m_leaveBox = new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"), question,
+                                 QMessageBox::Yes | QMessageBox::No, this);
+    m_leaveBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_leaveBox, &QMessageBox::finished, this, [this](int answer) {
+        m_leaveBox = nullptr;
+        if (answer != QMessageBox::Yes)
+            return;
+        m_leaveConfirmed = true;
+        close();
+    });
+    m_leaveBox->open();
+    return true;
 }
 
 void Tchat::FormClose() {

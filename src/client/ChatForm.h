@@ -2,6 +2,7 @@
 
 #include "client/ChatLinks.h"
 #include "client/FormSet.h"
+#include "game/OptimalStrategy.h"
 #include "net/ColorText.h"
 #include "net/GameSocket.h"
 #include "net/WireProtocol.h"
@@ -50,6 +51,8 @@ public:
     QByteArray logintext; // the player name and one terminator byte
     int currentplayer = 0;
     bool canact = false;
+    bool gameinprogress = false; // from a game's start or first turn until its winner
+    bool morerolls = false;      // the own turn has rolls left
 
     TGameSocket sock;   // the connection to the host
     TGameSocket Sock11; // presence connection to the lobby; never read or written
@@ -101,6 +104,9 @@ public:
     QAction* Slow1 = nullptr;
     QAction* Normal1 = nullptr;
     QAction* Fast1 = nullptr;
+    QAction* ComputerPlayers1 = nullptr; // Classic or Expert, for the host of this process
+    QAction* ClassicPlayers1 = nullptr;
+    QAction* ExpertPlayers1 = nullptr;
     QAction* TextColor1 = nullptr;
     QAction* ActionColor1 = nullptr;
     std::array<QAction*, 4> textSizeItems{}; // N8, N10, N12, N14
@@ -133,6 +139,7 @@ public:
     TColor actionColor = clBlack; // ColorDialog2
     int botSpeedTag = 750;        // BotSpeed1's tag: 500, 1000 or 1500 once loaded
     int turnSoundTag = 0;         // TurnSound1's tag: 0 Classic, 1 New
+    int botSkillTag = 0;          // ComputerPlayers1's tag: 0 Classic, 1 Expert
 
     // The one way to write a line to the chat: bold up to the first ":".
     void addlinetochat(const QString& text, TColor color);
@@ -158,6 +165,7 @@ public:
     void chatrecieved(const QString& arguments);
     void gamefull();
     void hostflooded();
+    void hostclosed();
 
     // Roster controls.
     void JustWatch1Click();
@@ -185,6 +193,7 @@ public:
     void ActionColor1Click();
     void N14Click(int size);
     void Slow1Click(QAction* item);
+    void ClassicPlayers1Click(QAction* item);
     void PlaySounds1Click();
     void New1Click(QAction* item);
     void PlayChatterSounds1Click();
@@ -211,6 +220,7 @@ public:
     void sendscore(int category);
     void rollagain();
     void chooseagain();
+    void gamestartformClose();
     void pscore(const QString& arguments);
     void winner(const QString& arguments);
     void loadchecklist();
@@ -221,6 +231,17 @@ public:
     void wave20Click(int tag);
     void playasound(const QString& arguments);
     void sendToHost(const QByteArray& message);
+
+    // Hints: the optimal strategy's next move, marked on the board (ChatHints.cpp).
+    QAction* Hint1 = nullptr;
+    QPushButton* button_hint = nullptr;
+    void Hint1Click();
+    void showhint();
+    void clearhint();
+    void hintsSeeMessage(const QString& command);
+    bool hintable() const; // our turn, and we may act
+    game::TurnPosition hintposition() const;
+    QString hinttip(QObject* watched); // a category's tool tip, empty for none
 
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;
@@ -245,7 +266,14 @@ private:
     void buildBoard();
     void buildSounds();
     void buildScorecard();
+    void buildHints();
+    const game::OptimalStrategy* hintstrategy() const;
     void setRollMarks(int rolls);
+    bool playsOwnTurn() const;
+    void showTurn();
+    bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);
+    void followChatEnd();
+    bool askBeforeLeaving();
     void colourOwnColumn(TColor color, int lastRow);
     void placeDieInColumn(int die, int left, const char* hint);
     void boardClick(QObject* control);
@@ -266,7 +294,13 @@ private:
     net::MessageFramer m_remainder;
     qsizetype m_receivedBytes = 0; // the bytes of the lines in receivedlist
     QMessageBox* m_fullBox = nullptr;
+    QMessageBox* m_hostClosedBox = nullptr;
+    QMessageBox* m_leaveBox = nullptr;
+    bool m_leaveConfirmed = false;
+    bool m_doublePress = false; // the press under way is the second of a double click
+    bool m_chatAtEnd = true;    // the display shows its newest line
     bool m_shownOnce = false;
     bool m_closing = false;
     bool m_hostGone = false;
+    bool m_hintWanted = false; // asked for while the tables were being worked out
 };

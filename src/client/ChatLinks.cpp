@@ -6,8 +6,10 @@ namespace client {
 
 namespace {
 
-constexpr std::array<const char*, 8> Prefixes = {"http://",   "ftp://", "file://", "gopher://",
-                                                 "telnet://", "news:",  "mailto:", "www."};
+// "https://" goes first: "http://" is not in it, and "www." would cut it short.
+constexpr std::array<const char*, 9> Prefixes = {"https://", "http://",   "ftp://",
+                                                 "file://",  "gopher://", "telnet://",
+                                                 "news:",    "mailto:",   "www."};
 
 bool isBreak(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n');

@@ -77,6 +77,7 @@ void Tchat::buildChat() {
     QFont chatFont(QStringLiteral("Sans Serif"));
     chatFont.setPointSize(8);
     mainchat->setFont(chatFont);
+    followChatEnd();
 
     PopupMenu1 = new QMenu(this);
     Copy1 = PopupMenu1->addAction(QStringLiteral("Copy"), this, &Tchat::Copy1Click);
@@ -116,6 +117,19 @@ void Tchat::buildChat() {
         b_phrase[button] = phraseButton;
         setPhrase(button, DesignPhrases[button]);
     }
+}
+
+// A display that shows its newest lines keeps them in view when its height
+// changes (a new text size lays every line out again), unless the player has
+// stopped the chat from scrolling.
+void Tchat::followChatEnd() {
+    QScrollBar* scroll = mainchat->verticalScrollBar();
+    connect(scroll, &QScrollBar::valueChanged, this,
+            [this, scroll](int value) { m_chatAtEnd = value == scroll->maximum(); });
+    connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
+        if (m_chatAtEnd && !(ScrollChatOff1 && ScrollChatOff1->isChecked()))
+            scroll->setValue(maximum);
+    });
 }
 
 QString Tchat::phrase(int button) const {
@@ -267,6 +281,8 @@ void Tchat::mainchatMouseDown(Qt::MouseButton button, const QPoint& position) {
 }
 
 bool Tchat::eventFilter(QObject* watched, QEvent* event) {
+    if (isSecondPressOfDoubleClick(watched, event))
+        return true;
     if (watched == mychat && event->type() == QEvent::KeyPress) {
         if (mychat->text() == EnterChatHere)
             mychat->clear();

@@ -1,6 +1,7 @@
 // The player window's session with the host: receiving, the message pump,
 // login and the roster of seats and spectators.
 #include "client/ChatForm.h"
+#include "client/WindowBounds.h"
 #include "controls/PlainLabel.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
@@ -170,7 +171,7 @@ void Tchat::JustWatch1Click() {
 
 void Tchat::SpyList1Click() {
     if (m_forms.spylist)
-        m_forms.spylist->show();
+        client::showCentredOn(*m_forms.spylist, *this);
 }
 
 // ---------------------------------------------------------------- connection
@@ -191,8 +192,29 @@ void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg) {
 }
 
 void Tchat::closeWhenQueueIsDone() {
-    if (m_hostGone && receivedlist.empty() && !m_fullBox)
+    if (!m_hostGone || !receivedlist.empty() || m_fullBox)
+        return;
+    // The hosting window goes with its own host; every other window says why.
+    if (hosting)
         close();
+    else
+        hostclosed();
+}
+
+// The host has gone: the player reads why before the window closes.
+void Tchat::hostclosed() {
+    if (m_hostClosedBox || m_closing)
+        return;
+    const QString notice = QStringLiteral("The host has closed the game.");
+    addlinetochat(notice, clBlue);
+    m_hostClosedBox = new QMessageBox(QMessageBox::Information, QStringLiteral("Dunvex"), notice,
+                                      QMessageBox::Ok, this);
+    m_hostClosedBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_hostClosedBox, &QMessageBox::finished, this, [this] {
+        m_hostClosedBox = nullptr;
+        close();
+    });
+    m_hostClosedBox->open();
 }
 
 void Tchat::sockRead(TGameSocket* sender, int) {
@@ -257,8 +279,10 @@ void Tchat::processsocktimer() {
 
 void Tchat::dispatch(const net::WireLine& line) {
     for (const WindowCommand& entry : WindowCommands)
-        if (line.command == QLatin1String(entry.name))
-            return entry.handle(*this, line.arguments);
+        if (line.command == QLatin1String(entry.name)) {
+            entry.handle(*this, line.arguments);
+            return hintsSeeMessage(line.command);
+        }
 }
 
 // ---------------------------------------------------------------- handlers
@@ -306,7 +330,9 @@ void Tchat::playerdisconnected(const QString& arguments) {
         QLabel* label = label_playername[slot];
         addlinetochat(label->text() + " disconnected.", clBlue);
         label->setText(label->toolTip());
-        label_score[slot]->setText(QStringLiteral("0"));
+        // During a game the computer plays on with the seat's card and total.
+        if (!gameinprogress)
+            label_score[slot]->setText(QStringLiteral("0"));
         image_eyes[slot]->hide();
     }
     if (!m_forms.spylist)
@@ -331,6 +357,12 @@ void Tchat::justwatching(const QString& arguments) {
     const QString name = label_playername[slot]->text();
     addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
     image_eyes[slot]->setVisible(watching);
+    // The own turn passes to the computer, or comes back from it, where it stands.
+    if (slot == myseat && gameinprogress && currentplayer == myseat) {
+        showTurn();
+        for (int die = 1; die <= 5; ++die)
+            dice[die]->setEnabled(playsOwnTurn());
+    }
 }
 
 // The game has no free slot: say so, then the program ends.

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/Logging.h"
 #include "windows/AboutForm.h"
+#include "windows/DownloadForm.h"
 #include "windows/HelpForm.h"
 #include "windows/TallyListForm.h"
 
@@ -78,6 +79,19 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     Normal1->setChecked(true);
     connect(speeds, &QActionGroup::triggered, this, &Tchat::Slow1Click);
 
+    QMenu* skill = options->addMenu(QStringLiteral("Computer Players"));
+    ComputerPlayers1 = skill->menuAction();
+    auto* skills = new QActionGroup(this);
+    ClassicPlayers1 = skill->addAction(QStringLiteral("Classic"));
+    ExpertPlayers1 = skill->addAction(QStringLiteral("Expert"));
+    for (auto [item, tag] : {std::pair{ClassicPlayers1, 0}, std::pair{ExpertPlayers1, 1}}) {
+        item->setCheckable(true);
+        item->setData(tag);
+        skills->addAction(item);
+    }
+    ClassicPlayers1->setChecked(true);
+    connect(skills, &QActionGroup::triggered, this, &Tchat::ClassicPlayers1Click);
+
     options->addSeparator();
     TextColor1 = options->addAction(QStringLiteral("Text Color"), this, &Tchat::TextColor1Click);
     ActionColor1 =
@@ -147,6 +161,13 @@ void Tchat::Slow1Click(QAction* item) {
     saveinifile();
 }
 
+// The host of this process reads the tag at every computer step.
+void Tchat::ClassicPlayers1Click(QAction* item) {
+    item->setChecked(true);
+    botSkillTag = item->data().toInt();
+    saveinifile();
+}
+
 void Tchat::PlaySounds1Click() {
     saveinifile();
 }
@@ -169,8 +190,10 @@ void Tchat::ResetScreenLocation1Click() {
 }
 
 void Tchat::ViewTally1Click() {
-    if (m_forms.tallylist)
-        m_forms.tallylist->show();
+    if (!m_forms.tallylist)
+        return;
+    loadchecklist();
+    client::showCentredOn(*m_forms.tallylist, *this);
 }
 
 void Tchat::Help2Click() {
@@ -213,6 +236,9 @@ void Tchat::loadinifile() {
                        ini.readInteger(Section, QStringLiteral("Height"), 512));
     savedBounds = bounds;
     client::setOuterBounds(*this, bounds);
+    // The solo start-up panel opened before the saved place was known.
+    if (m_forms.download && m_forms.download->isVisible())
+        client::showCentredOn(*m_forms.download, *this);
 
     const int size = ini.readInteger(Section, QStringLiteral("Textsize"), 8);
     QFont font = mainchat->font();
@@ -239,6 +265,12 @@ void Tchat::loadinifile() {
     if (myseat == 1 && loggedin)
         sendToHost(
             net::WireMessage("CMD_botspeed").field(myseat).field(botSpeedTag).field("").bytes());
+
+    const bool expert =
+        ini.readString(Section, QStringLiteral("BotSkill"), QStringLiteral("Classic"))
+            .compare(QLatin1String("Expert"), Qt::CaseInsensitive) == 0;
+    (expert ? ExpertPlayers1 : ClassicPlayers1)->setChecked(true);
+    botSkillTag = expert ? 1 : 0;
 
     PlaySounds1->setChecked(readSwitch(ini, "Playsounds"));
     doubleCheck->setChecked(readSwitch(ini, "Doublecheck"));
@@ -267,6 +299,8 @@ void Tchat::writeSettings(const QRect& bounds) {
     ini.writeString(Section, QStringLiteral("Doublecheck"), switchText(doubleCheck));
     ini.writeInteger(Section, QStringLiteral("Turnsound"), turnSoundTag);
     ini.writeString(Section, QStringLiteral("ChatterSounds"), switchText(PlayChatterSounds1));
+    ini.writeString(Section, QStringLiteral("BotSkill"),
+                    botSkillTag == 1 ? QStringLiteral("Expert") : QStringLiteral("Classic"));
     if (!ini.save())
         qCWarning(lcLaunch) << "settings could not be written";
 }

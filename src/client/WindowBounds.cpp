@@ -17,9 +17,10 @@ void setOuterBounds(QWidget& window, const QRect& bounds) {
 }
 
 void showCentredOn(QWidget& window, const QWidget& main) {
+    // A window gets its frame when it is first shown: measure it after that.
+    window.show();
     const QSize size = window.frameGeometry().size();
     window.move(main.frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
-    window.show();
     window.raise();
 }
 

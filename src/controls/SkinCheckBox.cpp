@@ -3,6 +3,7 @@
 #include "controls/ColorValue.h"
 #include "controls/HoverSlot.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -144,7 +145,8 @@ void TSkinCheckBox::setHovered(bool hovered) {
 }
 
 void TSkinCheckBox::enterEvent(QEnterEvent*) {
-    if (isEnabled())
+    // No hover while the game is in the background.
+    if (isEnabled() && QApplication::activeWindow())
         setHovered(true);
 }
 

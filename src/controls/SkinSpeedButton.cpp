@@ -3,6 +3,7 @@
 #include "controls/ColorValue.h"
 #include "controls/HoverSlot.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -326,7 +327,8 @@ void TSkinSpeedButton::setHovered(bool hovered) {
 }
 
 void TSkinSpeedButton::enterEvent(QEnterEvent*) {
-    if (isEnabled())
+    // No hover while the game is in the background.
+    if (isEnabled() && QApplication::activeWindow())
         setHovered(true);
 }
 

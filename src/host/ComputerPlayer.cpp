@@ -2,7 +2,7 @@
 // It rolls, keeps and scores only through the turn engine's requests, with
 // the texts a player's message carries, so every window sees its turn exactly
 // like a human's. It remembers nothing between turns but its card.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 #include "host/ServerForm.h"
 
 using namespace scoring;
@@ -40,6 +40,8 @@ int mostshown(const TServer& server, int seat, int least) {
 } // namespace
 
 void TServer::computerplay(int seat) {
+    if (botskill() == BotSkill::Expert && expertplay(seat))
+        return;
     tplayer& player = players[seat];
     if (rollcount >= RollsPerTurn && player.worktarget == 0)
         player.worktarget = findany(seat);

@@ -73,6 +73,7 @@ void TServer::FormCreate() {
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &TServer::Timer1Timer);
     timer_pauser.setInterval(500);
+    m_clock.start();
     connect(&timer_pauser, &QTimer::timeout, this, &TServer::timer_pauserTimer);
 }
 
@@ -101,18 +102,22 @@ int TServer::chooseSlot() {
 }
 
 void TServer::Sock1Accept(TGameSocket* sender) {
-    const int slot = chooseSlot();
-    if (slot == 0)
-        return refuseConnection();
-
     TGameSocket* connection = nullptr;
     if (!sender->Accept(connection))
         return;
+    if (addressIsFull(connection->HostName()))
+        return refuseConnection(connection, QStringLiteral("too many connections from there"));
+    const int slot = chooseSlot();
+    if (slot == 0)
+        return refuseConnection(connection, QStringLiteral("full"));
+
     tplayer& player = players[slot];
     player.connection = connection;
     player.inuse = true;
     m_connections[slot] = Connection{};
     m_connections[slot].serial = m_nextSerial++;
+    m_connections[slot].tokens = m_policy.burst;
+    m_connections[slot].lastRefill = m_clock.elapsed();
     connection->Tag = slot;
     connection->OnDisconnect = tempsock.OnDisconnect;
     connection->OnInfo = tempsock.OnInfo;
@@ -120,17 +125,56 @@ void TServer::Sock1Accept(TGameSocket* sender) {
     qCInfo(lcHost).noquote() << "slot" << slot << "taken by" << connection->HostName();
     emit slotTaken(slot, connection->HostName());
     sendTo(slot, WireMessage("CMD_sendlogininfo").field(slot).bytes());
+    armLoginTimeout(slot);
 }
 
-// A tenth connection is told and dropped; nothing else changes.
-void TServer::refuseConnection() {
-    TGameSocket* connection = nullptr;
-    if (!Sock1.Accept(connection))
-        return;
+// A tenth connection, or one too many from one address, is told and dropped;
+// nothing else changes.
+void TServer::refuseConnection(TGameSocket* connection, const QString& reason) {
     connection->Tag = RefusalSlot;
-    qCInfo(lcHost).noquote() << "connection from" << connection->HostName() << "refused: full";
+    qCInfo(lcHost).noquote() << "connection from" << connection->HostName() << "refused:" << reason;
+    emit connectionRefused(connection->HostName(), reason);
     connection->Send(WireMessage("CMD_full").field("").bytes());
     delete connection;
+}
+
+bool TServer::addressIsFull(const QString& address) const {
+    if (m_policy.maxPerAddress <= 0)
+        return false;
+    int held = 0;
+    for (int slot = 1; slot <= MaxSlots; ++slot)
+        if (players[slot].inuse && players[slot].connection &&
+            players[slot].connection->HostName() == address)
+            ++held;
+    return held >= m_policy.maxPerAddress;
+}
+
+// A connection that never logs in would hold its slot for ever.
+void TServer::armLoginTimeout(int slot) {
+    if (m_policy.loginTimeoutMs <= 0)
+        return;
+    const quint64 serial = m_connections[slot].serial;
+    QTimer::singleShot(m_policy.loginTimeoutMs, this, [this, slot, serial] {
+        const Connection& connection = m_connections[slot];
+        if (players[slot].inuse && connection.serial == serial && !connection.loggedIn)
+            dropConnection(slot, QStringLiteral("no login in time"));
+    });
+}
+
+// The rate limit: a bucket of `burst` messages, refilled at `maxRate` a second.
+bool TServer::takeToken(int slot) {
+    if (m_policy.maxRate <= 0)
+        return true;
+    Connection& connection = m_connections[slot];
+    const qint64 now = m_clock.elapsed();
+    connection.tokens =
+        std::min<double>(m_policy.burst, connection.tokens + (now - connection.lastRefill) *
+                                                                 m_policy.maxRate / 1000);
+    connection.lastRefill = now;
+    if (connection.tokens < 1)
+        return false;
+    connection.tokens -= 1;
+    return true;
 }
 
 // ---------------------------------------------------------------- receiving
@@ -142,8 +186,11 @@ void TServer::Sock1Read(TGameSocket* sender, int) {
         return;
     std::deque<QByteArray> lines;
     const bool intact = m_connections[slot].framer.append(bytes, lines);
-    for (QByteArray& line : lines)
+    for (QByteArray& line : lines) {
+        if (!takeToken(slot))
+            return dropConnection(slot, QStringLiteral("more messages than the rate limit"));
         queueMessage(slot, std::move(line));
+    }
     if (!intact)
         dropConnection(slot, QStringLiteral("more than 64 KiB without a terminator"));
 }
@@ -221,6 +268,7 @@ void TServer::receivedlogininfo(int sender, const QString& arguments) {
 
     players[slot].name = name;
     players[slot].inuse = true;
+    m_connections[slot].loggedIn = true;
     qCInfo(lcHost).noquote() << "slot" << slot << "logged in as" << name;
     emit loggedIn(slot, name);
 

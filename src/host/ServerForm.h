@@ -1,9 +1,11 @@
 #pragma once
 
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
+#include "host/HostPolicy.h"
 #include "net/GameSocket.h"
 #include "net/WireProtocol.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -76,6 +78,15 @@ public:
     void setBotSpeedSource(std::function<int()> source) { m_botSpeed = std::move(source); }
     int botspeed() const { return m_botSpeed(); }
 
+    // Limits for strangers; set before listening. Off unless set.
+    void setPolicy(const THostPolicy& policy) { m_policy = policy; }
+
+    // Which computer player takes the empty and watching seats, read afresh
+    // at every step like the pace: the classic rule set, or the optimal one.
+    enum class BotSkill { Classic, Expert };
+    void setBotSkillSource(std::function<BotSkill()> source) { m_botSkill = std::move(source); }
+    BotSkill botskill() const { return m_botSkill(); }
+
     int connectionCount() const;
     int waitingMessages() const { return int(m_receivedlist.size()); }
 
@@ -120,6 +131,11 @@ public:
     void worknums(int seat, int face);
     void workstraight(int seat);
 
+    // The Expert: plays the optimal strategy through the same requests. Its
+    // step answers false while the strategy's tables are not ready yet.
+    bool expertplay(int seat);
+    bool expertwaiting() const; // an Expert is on turn but its tables are not ready
+
     // Played by the computer: nobody in the seat, or its player just watches.
     bool iscomputer(int seat) const { return !players[seat].inuse || players[seat].justwatch; }
     // The current turn is scored and only waits for the next one.
@@ -134,6 +150,7 @@ signals:
     void loggedIn(int slot, const QString& name);
     void slotFreed(int slot, const QString& name);
     void connectionDropped(int slot, const QString& reason);
+    void connectionRefused(const QString& address, const QString& reason);
 
 private:
     // Bookkeeping of the connection in a slot, apart from the game's record.
@@ -142,6 +159,9 @@ private:
         quint64 serial = 0;
         int waiting = 0;
         bool dropping = false;
+        bool loggedIn = false;
+        double tokens = 0;     // the rate limit's bucket
+        qint64 lastRefill = 0; // m_clock's reading when the bucket was filled up
     };
     struct ReceivedMessage {
         QByteArray line;
@@ -151,7 +171,10 @@ private:
 
     void FormCreate();
     int chooseSlot();
-    void refuseConnection();
+    void refuseConnection(TGameSocket* connection, const QString& reason);
+    bool addressIsFull(const QString& address) const;
+    void armLoginTimeout(int slot);
+    bool takeToken(int slot);
     void departure(int slot);
     void dropConnection(int slot, const QString& reason);
     void queueMessage(int slot, QByteArray line);
@@ -166,5 +189,8 @@ private:
     std::deque<ReceivedMessage> m_receivedlist;
     quint64 m_nextSerial = 1;
     std::function<int()> m_botSpeed = [] { return 750; };
+    std::function<BotSkill()> m_botSkill = [] { return BotSkill::Classic; };
     bool m_posted = false; // set by a posting, cleared by the next turn
+    THostPolicy m_policy;
+    QElapsedTimer m_clock;
 };

@@ -1,7 +1,8 @@
 // The host's turn engine: starts games, rolls, keeps and scores dice, paces
 // the turns and names the winner. Players ask by message, the computer player
 // by direct call with the same argument texts.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
+#include "game/StrategyStore.h"
 #include "host/ServerForm.h"
 
 using net::FieldReader;
@@ -41,6 +42,8 @@ void TServer::startgame(const QString& arguments) {
     }
     gameinprogress = true;
     currentplayer = 0;
+    if (botskill() == BotSkill::Expert)
+        game::StrategyStore::shared().tables(bonusgame); // worked out while seat 1 plays
     findplayer();
 }
 
@@ -197,6 +200,8 @@ void TServer::timer_pauserTimer() {
 // The seat's player may have taken it back since the timer was armed.
 void TServer::Timer1Timer() {
     Timer1.stop();
+    if (expertwaiting())
+        return Timer1.start(); // its first turn may come before its tables
     if (gameinprogress && currentplayer >= 1 && iscomputer(currentplayer))
         rolldice(QString::number(currentplayer));
 }

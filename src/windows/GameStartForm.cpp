@@ -3,7 +3,9 @@
 #include "platform/ExceptionHandler.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace {
@@ -43,4 +45,18 @@ void Tgamestartform::button_startClick() {
     if (onStartGame)
         platform::runGuarded([this] { onStartGame(bonus->isChecked(), team->isChecked()); });
     hide();
+}
+
+// Start only hides the dialog; closing it by its frame or Esc gives up the start.
+void Tgamestartform::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (isVisible() && onClosedWithoutStart)
+        platform::runGuarded([this] { onClosedWithoutStart(); });
+}
+
+void Tgamestartform::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -21,6 +21,12 @@ public:
 
     // Set by the player window: starts the game with the chosen options.
     std::function<void(bool bonus, bool team)> onStartGame;
+    // Set by the player window: the dialog was closed without starting.
+    std::function<void()> onClosedWithoutStart;
 
     void button_startClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };

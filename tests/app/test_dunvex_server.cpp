@@ -3,6 +3,7 @@
 #include "support/ProtocolClient.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <algorithm>
 #include <csignal>
@@ -73,7 +74,7 @@ RawSocket arrive(Server& server, std::uint16_t port, int slot) {
     EXPECT_TRUE(client.connectTo("127.0.0.1", port));
     const QByteArray greeting = message("CMD_sendlogininfo+" + QByteArray::number(slot));
     EXPECT_EQ(client.readExactly(greeting.size()), greeting);
-    EXPECT_TRUE(server.waitForOut(QStringLiteral("arrived: slot %1 from 127.0.0.1").arg(slot)))
+    EXPECT_TRUE(server.waitForOut(QStringLiteral("127.0.0.1 slot %1: arrived").arg(slot)))
         << server.out().toStdString();
     return client;
 }
@@ -130,20 +131,21 @@ TEST(DunvexServer, ReportsArrivalsLoginsAndDepartures) {
     RawSocket ann = arrive(server, port, 1);
     // The login text carries a terminator of its own; the empty line after it is ignored.
     ASSERT_TRUE(ann.sendAll(message(message("CMD_logininfo+1+1.0.3+Ann"))));
-    EXPECT_TRUE(server.waitForOut("login: slot 1 as Ann")) << server.out().toStdString();
+    EXPECT_TRUE(server.waitForOut("127.0.0.1 slot 1: login as Ann")) << server.out().toStdString();
     const QByteArray annJoined = message("CMD_newplayerinfo+1+Ann");
     EXPECT_EQ(ann.readExactly(annJoined.size()), annJoined);
 
     RawSocket bob = arrive(server, port, 2);
     ASSERT_TRUE(bob.sendAll(message(message("CMD_logininfo+2+1.0.3+Bob"))));
-    EXPECT_TRUE(server.waitForOut("login: slot 2 as Bob")) << server.out().toStdString();
+    EXPECT_TRUE(server.waitForOut("127.0.0.1 slot 2: login as Bob")) << server.out().toStdString();
     const QByteArray bobJoined = message("CMD_newplayerinfo+2+Bob");
     const QByteArray bobSees = bobJoined + message("CMD_existingplayers+1+Ann");
     EXPECT_EQ(bob.readExactly(bobSees.size()), bobSees);
     EXPECT_EQ(ann.readExactly(bobJoined.size()), bobJoined);
 
     bob.close();
-    EXPECT_TRUE(server.waitForOut("departed: slot 2 (Bob)\n")) << server.out().toStdString();
+    EXPECT_TRUE(server.waitForOut("127.0.0.1 slot 2: departed (Bob)\n"))
+        << server.out().toStdString();
     const QByteArray bobLeft = message("CMD_playerdisconnected+2+Bob");
     EXPECT_EQ(ann.readExactly(bobLeft.size()), bobLeft);
 
@@ -206,6 +208,7 @@ TEST(DunvexServer, ASoloGameAgainstTheComputerReachesTheWinner) {
         },
         30000);
     ASSERT_TRUE(finished) << server.out().toStdString();
+    EXPECT_FALSE(server.out().contains("dropped")) << "the rate limit never cuts a game";
 
     EXPECT_EQ(next, 13);
     int computerTurns = 0;
@@ -223,4 +226,169 @@ TEST(DunvexServer, ASoloGameAgainstTheComputerReachesTheWinner) {
                                                       : "Klot";
     EXPECT_TRUE(ann.has("CMD_winner+" + winners + '+' +
                         QByteArray::number(std::max(annTotal, klotTotal)) + '+'));
+}
+
+// ---------------------------------------------------------------- defences
+
+namespace {
+
+// A raw client that connected and was greeted with the slot it got, or with
+// "CMD_full+" (slot 0).
+struct Arrival {
+    ProtocolClient client;
+    int slot = 0;
+};
+
+std::unique_ptr<Arrival> connectFrom(std::uint16_t port, const char* from = "127.0.0.1") {
+    auto arrival = std::make_unique<Arrival>();
+    EXPECT_TRUE(arrival->client.socket().connectTo("127.0.0.1", port, from));
+    // Either greeted or refused: the first message says which.
+    waitFor([&] { return !arrival->client.messages().isEmpty(); });
+    arrival->slot = arrival->client.waitForGreeting(0);
+    return arrival;
+}
+
+std::uint16_t startServer(Server& server, std::uint16_t port) {
+    EXPECT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
+    return port;
+}
+
+} // namespace
+
+TEST(DunvexServer, ConnectionsThatNeverLogInAreDroppedAfterTheLoginTimeout) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port), "--login-timeout", "1"});
+    startServer(server, port);
+    auto ann = connectFrom(port);
+    ann->client.login(ann->slot, "Ann");
+    ASSERT_TRUE(ann->client.waitFor("CMD_newplayerinfo+1+Ann"));
+    std::vector<std::unique_ptr<Arrival>> silent;
+    for (int slot = 2; slot <= 9; ++slot) {
+        silent.push_back(connectFrom(port));
+        EXPECT_EQ(silent.back()->slot, slot);
+    }
+    auto tenth = connectFrom(port);
+    EXPECT_TRUE(tenth->client.has("CMD_full+"));
+
+    for (auto& arrival : silent)
+        EXPECT_TRUE(arrival->client.closedByHost(5000));
+    EXPECT_TRUE(server.out().contains("127.0.0.1 slot 9: dropped: no login in time"))
+        << server.out().toStdString();
+    auto newcomer = connectFrom(port);
+    EXPECT_EQ(newcomer->slot, 2);
+    newcomer->client.login(2, "Bob");
+    // Ann, logged in all along, is still there to see Bob come.
+    EXPECT_TRUE(ann->client.waitFor("CMD_newplayerinfo+2+Bob"));
+}
+
+TEST(DunvexServer, MaxPerAddressRefusesOneMoreFromThatAddressOnly) {
+    const std::uint16_t port = freeTcpPort();
+    Server capped({"--port", QString::number(port), "--max-per-address", "4"});
+    startServer(capped, port);
+    std::vector<std::unique_ptr<Arrival>> kept;
+    for (int slot = 1; slot <= 4; ++slot) {
+        kept.push_back(connectFrom(port));
+        EXPECT_EQ(kept.back()->slot, slot);
+    }
+    auto fifth = connectFrom(port);
+    EXPECT_EQ(fifth->slot, 0);
+    EXPECT_TRUE(fifth->client.has("CMD_full+"));
+    EXPECT_TRUE(fifth->client.closedByHost());
+    auto other = connectFrom(port, "127.0.0.2");
+    EXPECT_EQ(other->slot, 5);
+
+    const std::uint16_t openPort = freeTcpPort();
+    Server open({"--port", QString::number(openPort)});
+    startServer(open, openPort);
+    std::vector<std::unique_ptr<Arrival>> all;
+    for (int slot = 1; slot <= 9; ++slot) {
+        all.push_back(connectFrom(openPort));
+        EXPECT_EQ(all.back()->slot, slot);
+    }
+}
+
+TEST(DunvexServer, TheRateLimitPassesABurstOf256AndNotOneMore) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port), "--max-rate", "1"});
+    startServer(server, port);
+    const auto burst = [](int slot, int count) {
+        QByteArray bytes;
+        for (int n = 0; n < count; ++n)
+            bytes += message("CMD_chat+" + QByteArray::number(slot) + "+x|clBlack");
+        return bytes;
+    };
+    // The login is the first message of each bucket.
+    auto ann = connectFrom(port);
+    ann->client.login(1, "Ann");
+    ASSERT_TRUE(ann->client.waitFor("CMD_newplayerinfo+1+Ann"));
+    auto bob = connectFrom(port);
+    bob->client.login(2, "Bob");
+    ASSERT_TRUE(bob->client.waitFor("CMD_newplayerinfo+2+Bob"));
+    auto cid = connectFrom(port);
+    cid->client.login(3, "Cid");
+    ASSERT_TRUE(ann->client.waitFor("CMD_newplayerinfo+3+Cid"));
+    ASSERT_TRUE(ann->client.sendRaw(burst(1, 255)));
+    ASSERT_TRUE(bob->client.sendRaw(burst(2, 256)));
+
+    EXPECT_TRUE(bob->client.closedByHost());
+    EXPECT_TRUE(server.waitForOut("127.0.0.1 slot 2: dropped: more messages than the rate limit"))
+        << server.out().toStdString();
+    // Cid's line comes after all of Ann's: Ann, still connected, gets it last.
+    ASSERT_TRUE(cid->client.send("CMD_chat+3+barrier|clBlack"));
+    ASSERT_TRUE(ann->client.waitFor("CMD_chat+Cid chats: barrier|clBlack", 10000));
+    EXPECT_EQ(ann->client.messages().count("CMD_chat+Ann chats: x|clBlack"), 255);
+    EXPECT_FALSE(server.out().contains("slot 1: dropped")) << server.out().toStdString();
+}
+
+TEST(DunvexServer, AFlooderIsDroppedWhileOthersChatPromptlyAndInOrder) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port)});
+    startServer(server, port);
+    auto ann = connectFrom(port);
+    ann->client.login(1, "Ann");
+    auto flooder = connectFrom(port);
+    flooder->client.login(2, "Zed");
+    ASSERT_TRUE(ann->client.waitFor("CMD_newplayerinfo+2+Zed"));
+
+    // Zed chats 60 times a second, Ann 5 times; Zed must go within seconds
+    // while Ann's lines come back in order and quickly.
+    QElapsedTimer clock;
+    clock.start();
+    int zedSent = 0;
+    std::vector<qint64> annSentAt;
+    qint64 worstDelay = 0;
+    int annSeen = 0;
+    const auto watchAnn = [&] {
+        for (const QByteArray& line : ann->client.messages().mid(0)) {
+            if (!line.startsWith("CMD_chat+Ann chats: a"))
+                continue;
+            if (line == "CMD_chat+Ann chats: a" + QByteArray::number(annSeen) + "|clBlack") {
+                worstDelay = std::max(worstDelay, clock.elapsed() - annSentAt[annSeen]);
+                ++annSeen;
+            }
+        }
+        ann->client.clear();
+    };
+    const bool dropped = waitFor(
+        [&] {
+            while (zedSent < clock.elapsed() * 60 / 1000)
+                flooder->client.send("CMD_chat+2+z" + QByteArray::number(zedSent++) + "|clBlack");
+            if (qint64(annSentAt.size()) < clock.elapsed() * 5 / 1000) {
+                ann->client.send("CMD_chat+1+a" + QByteArray::number(annSentAt.size()) +
+                                 "|clBlack");
+                annSentAt.push_back(clock.elapsed());
+            }
+            watchAnn();
+            return flooder->client.closedByHost(0);
+        },
+        15000);
+    ASSERT_TRUE(dropped) << server.out().toStdString();
+    EXPECT_GT(zedSent, 256);
+    EXPECT_TRUE(waitFor([&] {
+        watchAnn();
+        return annSeen == int(annSentAt.size());
+    })) << "Ann's lines in order: "
+        << annSeen << " of " << annSentAt.size();
+    EXPECT_LT(worstDelay, 1000) << "the flood held Ann's chat up";
+    EXPECT_TRUE(server.out().contains("slot 2: dropped: more messages than the rate limit"));
 }

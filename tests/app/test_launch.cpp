@@ -102,7 +102,7 @@ TEST_F(LaunchTest, SecondStartExitsAtOnceAndRaisesTheFirst) {
     EXPECT_TRUE(other->waitForOutput("launch mode: idle")) << other->output().toStdString();
 }
 
-TEST_F(LaunchTest, EndingTheHostClosesAConnectedPlayer) {
+TEST_F(LaunchTest, EndingTheHostIsExplainedToAConnectedPlayer) {
     auto host = game();
     host->start({"Ann", "127.0.0.1", "true"});
     ASSERT_TRUE(host->waitForOutput("slot 1 taken")) << host->output().toStdString();
@@ -114,8 +114,10 @@ TEST_F(LaunchTest, EndingTheHostClosesAConnectedPlayer) {
     ASSERT_TRUE(host->waitForOutput("slot 2 taken"));
 
     host->kill();
-    EXPECT_TRUE(player->waitForExit(10000)) << player->output().toStdString();
+    EXPECT_TRUE(player->waitForOutput("The host has closed the game."))
+        << player->output().toStdString();
     EXPECT_TRUE(player->hasOutput("Socket Closed"));
+    EXPECT_TRUE(player->isRunning()) << "the window waits until the player has read why";
 }
 
 TEST_F(LaunchTest, TakenPortShowsTheErrorAndKeepsTheWindowOpen) {

@@ -160,8 +160,16 @@ TEST_F(NetworkTextTest, AHostThatFloodsPastTheQueueLimitIsLeft) {
     // Twice the limit: the window works some off while it reads.
     for (std::size_t n = 0; n < 2 * Tchat::MaxReceivedMessages; ++n)
         flood += "CMD_x+" + T;
-    ASSERT_TRUE(sendPumping(link, flood, [&] { return closed; }));
-    ASSERT_TRUE(waitFor([&] { return closed; }, 30000));
+    QMessageBox* notice = nullptr;
+    const auto noticeShown = [&] {
+        notice = chat.findChild<QMessageBox*>();
+        return notice && notice->isVisible();
+    };
+    ASSERT_TRUE(sendPumping(link, flood, noticeShown));
+    ASSERT_TRUE(waitFor(noticeShown, 30000));
+    // As when the host leaves: the window closes once the player has read why.
+    notice->accept();
+    ASSERT_TRUE(waitFor([&] { return closed; }));
     EXPECT_TRUE(chat.mainchat->toPlainText().contains(
         "The host sent more messages than the game can handle; the connection was closed."));
     EXPECT_TRUE(chat.receivedlist.empty());

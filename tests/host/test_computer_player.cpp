@@ -1,6 +1,6 @@
 // The computer player inside the real host: dice chosen by the test, its turn
 // watched by a raw player in seat 1 the way any window sees it.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 #include "host/ServerForm.h"
 #include "support/DiceHostTest.h"
 

@@ -1,5 +1,5 @@
 // How dice score: every category, the bonus dice, the upper bonus, the totals.
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "support/ProtocolClient.h"
 

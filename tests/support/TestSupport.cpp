@@ -50,9 +50,16 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     return *this;
 }
 
-bool RawSocket::connectTo(const char* address, std::uint16_t port) {
+bool RawSocket::connectTo(const char* address, std::uint16_t port, const char* from) {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from) {
+        const sockaddr_in local = addressOf(from, 0);
+        if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            close();
+            return false;
+        }
+    }
     const sockaddr_in remote = addressOf(address, port);
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
         close();

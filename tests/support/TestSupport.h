@@ -36,8 +36,9 @@ public:
     RawSocket(RawSocket&& other) noexcept;
     RawSocket& operator=(RawSocket&& other) noexcept;
 
-    // Connects to address:port; false when refused.
-    bool connectTo(const char* address, std::uint16_t port);
+    // Connects to address:port, from the local address `from` if given;
+    // false when refused.
+    bool connectTo(const char* address, std::uint16_t port, const char* from = nullptr);
     // Listens on address:port (port 0: any free port).
     bool listenOn(const char* address, std::uint16_t port);
     std::uint16_t localPort() const;

@@ -9,7 +9,6 @@
 #include "controls/TiledBackground.h"
 
 #include <QApplication>
-#include <QEnterEvent>
 #include <QLabel>
 #include <QPainter>
 
@@ -122,10 +121,6 @@ void buildControls(QWidget* preview) {
         speed->setGeometry(488 + (button - 1) * 27, 430, 25, 19);
         speed->setColor(QColor(SkinArt::Ivory));
         speed->setGlyph(SkinArt::phraseGlyph(button, preview));
-        if (button == 2) {
-            QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), QPointF(3, 3));
-            QCoreApplication::sendEvent(speed, &enter);
-        }
     }
     picture(preview, QStringLiteral("site-badge"), {368, 426});
     auto* entry = new TSkinPanel(preview);

@@ -1,8 +1,8 @@
-#include "host/ScoringRules.h"
+#include "game/ScoringRules.h"
 
 #include <algorithm>
 
-namespace scoring {
+namespace game {
 
 namespace {
 
@@ -125,4 +125,4 @@ QString announcementPhrase(int category) {
                                                       : QString();
 }
 
-} // namespace scoring
+} // namespace game

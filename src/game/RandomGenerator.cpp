@@ -1,4 +1,4 @@
-#include "host/RandomGenerator.h"
+#include "game/RandomGenerator.h"
 
 #include <QDateTime>
 

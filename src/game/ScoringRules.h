@@ -5,7 +5,7 @@
 
 // The scorecard and how dice score. Rows 1..12 are the categories, 13..15 the
 // computed totals; a row not scored yet holds the marker value.
-namespace scoring {
+namespace game {
 
 inline constexpr int Unscored = 1000;
 inline constexpr int CategoryCount = 12;
@@ -54,4 +54,7 @@ int total(const Card& card);
 QString cardLabel(int row);
 QString announcementPhrase(int category);
 
-} // namespace scoring
+} // namespace game
+
+// The rules' older name, still used by the host, the window and their tests.
+namespace scoring = game;

@@ -1,0 +1,184 @@
+// Hints: in the player's own turn the optimal strategy's next move is marked
+// on the board (the dice to keep and the roll button, or the category to
+// score), and a free category of the own column tells in its tool tip what
+// scoring it now is worth against the best play. Everything is worked out in
+// this window from its own card and dice; nothing goes to the host, and a
+// hint never plays a move.
+#include "client/ChatForm.h"
+#include "game/StrategyStore.h"
+
+#include <QAction>
+#include <QGraphicsDropShadowEffect>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolTip>
+
+namespace {
+
+const char* const HintMark = "hintmark";
+
+// Tool tips of the category captions and cells, answered by the window.
+class HintTips : public QObject {
+public:
+    explicit HintTips(Tchat& chat)
+        : QObject(&chat)
+        , m_chat(chat) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        const QString text = m_chat.hinttip(watched);
+        if (text.isEmpty())
+            return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text,
+                           qobject_cast<QWidget*>(watched));
+        return true;
+    }
+
+private:
+    Tchat& m_chat;
+};
+
+// A glow around the widget: yellow on the green table, orange on the card.
+void mark(QWidget* widget, bool on, QColor colour = QColor(255, 235, 0)) {
+    widget->setProperty(HintMark, on);
+    if (!on) {
+        widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto* glow = new QGraphicsDropShadowEffect(widget);
+    glow->setColor(colour);
+    glow->setOffset(0, 0);
+    glow->setBlurRadius(24);
+    widget->setGraphicsEffect(glow);
+}
+
+bool isGameCommand(const QString& command) {
+    static const QStringList Commands = {
+        "CMD_startgame", "CMD_nextplayer", "CMD_thedice",   "CMD_setdice",     "CMD_unsetdice",
+        "CMD_pscore",    "CMD_winner",     "CMD_rollagain", "CMD_chooseagain", "CMD_justwatching"};
+    return Commands.contains(command);
+}
+
+} // namespace
+
+void Tchat::buildHints() {
+    button_hint = new QPushButton(QStringLiteral("Hint"), panel_board);
+    button_hint->setObjectName(QStringLiteral("button_hint"));
+    button_hint->setGeometry(425, 258, 56, 22);
+    button_hint->setToolTip(QStringLiteral("Show the best play now"));
+    button_hint->hide();
+    connect(button_hint, &QPushButton::clicked, this, &Tchat::Hint1Click);
+
+    auto* tips = new HintTips(*this);
+    for (int row = 1; row <= scoring::CategoryCount; ++row) {
+        label[row]->installEventFilter(tips);
+        for (int seat = 1; seat <= 4; ++seat)
+            score[seat][row]->installEventFilter(tips);
+    }
+    // A hint asked for before the tables were ready shows once they are.
+    connect(&game::StrategyStore::shared(), &game::StrategyStore::tablesReady, this, [this] {
+        if (m_hintWanted)
+            showhint();
+    });
+}
+
+bool Tchat::hintable() const {
+    return loggedin && myseat >= 1 && myseat <= 4 && currentplayer == myseat && canact;
+}
+
+game::TurnPosition Tchat::hintposition() const {
+    game::TurnPosition position;
+    for (int category = 1; category <= scoring::CategoryCount; ++category) {
+        const QString text = score[myseat][category]->text();
+        if (text.isEmpty())
+            continue;
+        position.filled |= 1 << (category - 1);
+        if (category <= scoring::Sixes)
+            position.upperTotal += text.toInt();
+    }
+    position.bonusFace = diceval[0] >= 1 && diceval[0] <= 6 ? diceval[0] : 0;
+    for (int roll = 1; roll <= 3; ++roll)
+        position.rollsMade += image_rolls[roll]->isHidden() ? 0 : 1;
+    for (int die = 1; die <= 5; ++die)
+        position.dice[die - 1] = diceval[die];
+    return position;
+}
+
+const game::OptimalStrategy* Tchat::hintstrategy() const {
+    return game::StrategyStore::shared().tables(diceval[0] >= 1);
+}
+
+void Tchat::Hint1Click() {
+    if (!hintable())
+        return;
+    m_hintWanted = true;
+    showhint();
+}
+
+void Tchat::showhint() {
+    const game::OptimalStrategy* strategy = hintstrategy();
+    if (!strategy || !hintable())
+        return; // shown when the tables are ready, if still our turn then
+    m_hintWanted = false;
+    clearhint();
+    const game::TurnAdvice advice = strategy->advise(hintposition());
+    if (!advice.roll) {
+        if (advice.category >= 1)
+            mark(label[advice.category], true, QColor(255, 120, 0));
+        return;
+    }
+    mark(image_throwdice, true);
+    // Dice already in the tray count first, then the table's in die order.
+    std::array<int, 7> wanted = advice.keep;
+    for (const char* place : {"s", "o"})
+        for (int die = 1; die <= 5; ++die) {
+            const int face = diceval[die];
+            if (dice[die]->property("hint").toString() != QLatin1String(place) || face < 1 ||
+                face > 6 || wanted[face] == 0)
+                continue;
+            --wanted[face];
+            mark(dice[die], true);
+        }
+}
+
+void Tchat::clearhint() {
+    for (int die = 1; die <= 5; ++die)
+        mark(dice[die], false);
+    for (int row = 1; row <= scoring::CategoryCount; ++row)
+        mark(label[row], false);
+    mark(image_throwdice, false);
+}
+
+// After every game message: the marks belong to the moment they were asked for.
+void Tchat::hintsSeeMessage(const QString& command) {
+    if (!isGameCommand(command))
+        return;
+    clearhint();
+    if (command != QLatin1String("CMD_thedice") && command != QLatin1String("CMD_setdice") &&
+        command != QLatin1String("CMD_unsetdice"))
+        m_hintWanted = false;
+    button_hint->setVisible(hintable());
+}
+
+QString Tchat::hinttip(QObject* watched) {
+    const int category = watched->property("tag").toInt();
+    if (category < 1 || category > scoring::CategoryCount || !hintable() ||
+        (watched != label[category] && watched != score[myseat][category]) ||
+        !score[myseat][category]->text().isEmpty())
+        return QString();
+    const game::TurnPosition position = hintposition();
+    if (position.rollsMade == 0)
+        return QString();
+    const int points = scoring::points(position.dice, category, position.bonusFace);
+    const QString now = QStringLiteral("%1: %2 now").arg(scoring::cardLabel(category)).arg(points);
+    const game::OptimalStrategy* strategy = hintstrategy();
+    if (!strategy)
+        return now + QStringLiteral(" (the best play is still being worked out)");
+    const game::TurnAdvice advice = strategy->advise(position);
+    const double below = advice.best - advice.scoreNow[category];
+    if (below < 0.05)
+        return now + QStringLiteral(", the best choice");
+    return now + QStringLiteral(", %1 below the best").arg(below, 0, 'f', 1);
+}

@@ -1,0 +1,320 @@
+#include "codec/FilePacker.h"
+
+#include "codec/FastCoder.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Signature = std::array<std::uint8_t, 4>;
+constexpr Signature FastSignature{0x57, 0x52, 0x5A, 0x4C};
+constexpr int HeaderSize = 8;
+
+// One working area: a block and the room the coder may overshoot by.
+using Area = std::unique_ptr<std::uint8_t[]>;
+
+struct Areas {
+    Area in;
+    Area out;
+};
+
+Areas allocateAreas() {
+    try {
+        return {std::make_unique<std::uint8_t[]>(codec::AreaSize),
+                std::make_unique<std::uint8_t[]>(codec::AreaSize)};
+    } catch (const std::bad_alloc&) {
+        throw EFilePackerException(
+            "Packer (de)compression : Failed to get memory for I/O buffers !");
+    }
+}
+
+// A file descriptor that closes itself.
+class FileHandle {
+public:
+    explicit FileHandle(int fd)
+        : m_fd(fd) {}
+    ~FileHandle() { close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int fd() const { return m_fd; }
+    // False when the system reports that written data did not make it.
+    bool close() {
+        if (m_fd < 0)
+            return true;
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Reads until count bytes arrived or the file ends; -1 on an error.
+ssize_t readUpTo(int fd, std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(fd, buffer + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// Writes all of buffer unless the system refuses; returns what was written.
+std::size_t writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(fd, buffer + done, count - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            break;
+        done += static_cast<std::size_t>(put);
+    }
+    return done;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::uint32_t littleEndian32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// One Compress or Decompress call: its two files, the counters and the texts
+// of its failures. Unless finish() succeeds, the output file is deleted.
+class PackerJob {
+public:
+    explicit PackerJob(const TFilePacker& packer)
+        : m_packer(packer) {}
+    ~PackerJob() { discardOutput(); }
+
+    void openInput() {
+        m_input = std::make_unique<FileHandle>(::open(inputFile().c_str(), O_RDONLY | O_CLOEXEC));
+        if (m_input->fd() < 0)
+            fail("Packer (de)compression : Failed to open input file : " + inputFile());
+    }
+
+    void createOutput() {
+        // Replacing the input by its own output would destroy it before it is read.
+        struct stat input {};
+        struct stat output {};
+        if (::fstat(m_input->fd(), &input) == 0 && ::stat(outputFile().c_str(), &output) == 0 &&
+            sameFile(input, output))
+            failToOpenOutput();
+        m_output = std::make_unique<FileHandle>(
+            ::open(outputFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (m_output->fd() < 0)
+            failToOpenOutput();
+        struct stat created {};
+        m_outputIsRegular = ::fstat(m_output->fd(), &created) == 0 && S_ISREG(created.st_mode);
+    }
+
+    // Reads up to count bytes; fewer only at the end of the file.
+    std::size_t readSome(std::uint8_t* buffer, std::size_t count, const char* failureSuffix) {
+        const ssize_t got = readUpTo(m_input->fd(), buffer, count);
+        if (got < 0)
+            fail("Packer : Error reading from input file : " + inputFile() + failureSuffix);
+        m_bytesIn += got;
+        processMessages();
+        return static_cast<std::size_t>(got);
+    }
+
+    void readExactly(std::uint8_t* buffer, std::size_t count) {
+        if (readSome(buffer, count, "") != count)
+            fail("Packer : Error reading from input file : " + inputFile());
+    }
+
+    void write(const std::uint8_t* buffer, std::size_t count) {
+        if (writeAll(m_output->fd(), buffer, count) != count)
+            failToWrite();
+        m_bytesOut += static_cast<std::int64_t>(count);
+        processMessages();
+    }
+
+    // Closes both files; the output now stays.
+    void finish() {
+        m_input->close();
+        if (!m_output->close())
+            failToWrite();
+        m_keepOutput = true;
+    }
+
+    std::int64_t bytesIn() const { return m_bytesIn; }
+    std::int64_t bytesOut() const { return m_bytesOut; }
+    const std::string& inputFile() const { return m_packer.InputFile; }
+    const std::string& outputFile() const { return m_packer.OutputFile; }
+
+    [[noreturn]] void fail(const std::string& text) const { throw EFilePackerException(text); }
+
+private:
+    [[noreturn]] void failToOpenOutput() const {
+        fail("Packer (de)compression : Failed to open output file : " + outputFile());
+    }
+    [[noreturn]] void failToWrite() const {
+        fail("Packer : Error writing to output file : " + outputFile());
+    }
+
+    void processMessages() const {
+        if (m_packer.ProcessMessages)
+            m_packer.ProcessMessages();
+    }
+
+    // Only a file this call created or emptied is removed; a device or a pipe
+    // named as output is left where it is.
+    void discardOutput() {
+        if (m_keepOutput || !m_output)
+            return;
+        m_output->close();
+        if (m_outputIsRegular)
+            ::unlink(outputFile().c_str());
+    }
+
+    const TFilePacker& m_packer;
+    std::unique_ptr<FileHandle> m_input;
+    std::unique_ptr<FileHandle> m_output;
+    bool m_outputIsRegular = false;
+    bool m_keepOutput = false;
+    std::int64_t m_bytesIn = 0;
+    std::int64_t m_bytesOut = 0;
+};
+
+void refuseStreamMode(const TFilePacker& packer) {
+    if (packer.UseStream)
+        throw EFilePackerException("Packer (de)compression : Failed to initialize input stream !");
+}
+
+std::int64_t inputSize(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        throw EFilePackerException("Packer compression : Failed to obtain the size of : " + path);
+    // The container stores the size as a signed 32-bit number.
+    if (status.st_size > INT32_MAX)
+        throw EFilePackerException("Packer compression : File is larger than 2147483647 bytes : " +
+                                   path);
+    return status.st_size;
+}
+
+std::int64_t compressFast(PackerJob& job, const Areas& areas, TFastCoder& coder,
+                          std::int64_t size) {
+    std::uint8_t header[HeaderSize];
+    std::memcpy(header, FastSignature.data(), FastSignature.size());
+    for (int i = 0; i < 4; ++i)
+        header[4 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    job.write(header, HeaderSize);
+
+    std::size_t got = 0;
+    do {
+        got = job.readSome(areas.in.get(), codec::BlockSize, " (fast)");
+        // A file that grows while it is read (or a device that never ends)
+        // would not match the size in the header.
+        if (job.bytesIn() > size)
+            job.fail("Packer : Error reading from input file : " + job.inputFile() + " (fast)");
+        // The coded block goes behind its 2-byte length, so both go out in one write.
+        const int length =
+            coder.CompressBlock(areas.in.get(), areas.out.get() + 2, static_cast<int>(got));
+        areas.out[0] = static_cast<std::uint8_t>(length);
+        areas.out[1] = static_cast<std::uint8_t>(length >> 8);
+        job.write(areas.out.get(), static_cast<std::size_t>(length) + 2);
+    } while (got == codec::BlockSize);
+    if (job.bytesIn() != size)
+        job.fail("Packer : Error reading from input file : " + job.inputFile() + " (fast)");
+    return job.bytesOut();
+}
+
+[[noreturn]] void failSizes() {
+    throw EFilePackerException(
+        "Packer (decompression fast) : Original and compressed sizes do not match !");
+}
+
+int decodeBlock(const Areas& areas, int length) {
+    try {
+        return TFastCoder::DecompressBlock(areas.in.get(), areas.out.get(), length);
+    } catch (const EFastCoderException& damage) {
+        throw EFilePackerException(damage.what());
+    }
+}
+
+std::int64_t decompressFast(PackerJob& job, const Areas& areas) {
+    std::uint8_t field[4];
+    job.readExactly(field, 4);
+    const auto size = static_cast<std::int32_t>(littleEndian32(field));
+
+    int decoded = 0;
+    do {
+        job.readExactly(field, 2);
+        const int length = field[0] | field[1] << 8;
+        if (length > codec::MaxCodedBlock)
+            throw EFilePackerException(
+                "Packer (decompression fast) : Block decodes to more than 32768 bytes !");
+        job.readExactly(areas.in.get(), static_cast<std::size_t>(length));
+        decoded = decodeBlock(areas, length);
+        job.write(areas.out.get(), static_cast<std::size_t>(decoded));
+        // Stop a damaged file as soon as it outgrows its stated size.
+        if (job.bytesOut() > size)
+            failSizes();
+    } while (decoded == codec::BlockSize);
+    if (job.bytesOut() != size)
+        failSizes();
+    return job.bytesOut();
+}
+
+} // namespace
+
+TFilePacker::TFilePacker()
+    : m_fastCoder(std::make_unique<TFastCoder>()) {}
+
+TFilePacker::~TFilePacker() = default;
+
+TCompressMode TFilePacker::Advise() {
+    // The fast coder is the only one built.
+    return TCompressMode::Fast;
+}
+
+std::int64_t TFilePacker::Compress() {
+    refuseStreamMode(*this);
+    const TCompressMode mode = CompressMode == TCompressMode::Auto ? Advise() : CompressMode;
+    if (mode != TCompressMode::Fast)
+        throw EFilePackerException("Packer compression : Only the fast mode is available !");
+    const Areas areas = allocateAreas();
+    const std::int64_t size = inputSize(InputFile);
+    PackerJob job(*this);
+    job.openInput();
+    job.createOutput();
+    const std::int64_t written = compressFast(job, areas, *m_fastCoder, size);
+    job.finish();
+    return written;
+}
+
+std::int64_t TFilePacker::Decompress() {
+    refuseStreamMode(*this);
+    const Areas areas = allocateAreas();
+    PackerJob job(*this);
+    job.openInput();
+    job.createOutput();
+
+    Signature signature{};
+    job.readExactly(signature.data(), signature.size());
+    // A Good (LZH) file cannot be read either: that coder is not built.
+    if (signature != FastSignature)
+        job.fail(InputFile + " : Packer decompression : this file has no valid header !");
+    const std::int64_t written = decompressFast(job, areas);
+    job.finish();
+    return written;
+}

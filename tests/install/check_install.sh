@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch root and checks the desktop entry, the
+# AppStream metadata and the service unit with their own validators.
+set -euo pipefail
+build=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR="$root" cmake --install "$build" >/dev/null
+prefix=$(cmake -L -N "$build" | sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p')
+share="$root$prefix/share"
+
+for file in "$root$prefix/bin/dunvex" "$root$prefix/bin/dunvex-server" \
+    "$share/icons/hicolor/scalable/apps/dunvex.svg" \
+    "$share/icons/hicolor/48x48/apps/dunvex.png" "$share/icons/hicolor/256x256/apps/dunvex.png" \
+    "$share/man/man6/dunvex.6" "$share/man/man6/dunvex-server.6"; do
+    [[ -f "$file" ]] || { echo "missing: ${file#$root}"; exit 1; }
+done
+desktop-file-validate "$share/applications/dunvex.desktop"
+appstreamcli validate --no-net --pedantic "$share/metainfo/dunvex.metainfo.xml"
+unit=$(find "$root" -name dunvex-server.service)
+grep -q "^ExecStart=$prefix/bin/dunvex-server " "$unit"
+SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --recursive-errors=no --root="$root" "$unit"
+echo "install checks passed"
