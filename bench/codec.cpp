@@ -259,7 +259,7 @@ std::vector<Coder> makeCoders(TFilePacker& packer) {
         };
     };
     return {
-        {"dunvex-pack (fast)",
+        {"TFilePacker (fast)",
          [&packer](const std::string& in, const std::string& out) {
              return packWith(packer, in, out, true);
          },

@@ -108,34 +108,59 @@ TFastCoder::~TFastCoder() = default;
 
 namespace {
 
-// The coded block as it grows: the next output byte, and the bits of the
-// control word for the group of up to 16 items being written.
+// The coded block as it grows: items, and the control word that leads each
+// group of 16 of them. A marker bit above the item bits shows when a group is
+// full; the next control word is only reserved when an item follows, so no
+// empty one ends the block.
 struct BlockWriter {
     std::uint8_t* out;
-    std::uint32_t y;
-    std::uint32_t w = 0;
+    std::uint32_t y = 3; // next output byte
+    std::uint32_t z = 1; // where the current control word goes
+    std::uint32_t w = 1; // the marker, then one bit per item of the group
+
+    void putControlWord() {
+        out[z] = static_cast<std::uint8_t>(w >> 8);
+        out[z + 1] = static_cast<std::uint8_t>(w);
+    }
+
+    void startItem(std::uint32_t bit) {
+        if (w & 0x10000) {
+            putControlWord();
+            z = y;
+            y += 2;
+            w = 1;
+        }
+        w = w * 2 + bit;
+    }
 
     void putRun(std::uint32_t r, std::uint8_t c) {
+        startItem(1);
         const std::uint32_t stored = r - MinRun;
         out[y] = 0;
         out[y + 1] = static_cast<std::uint8_t>(stored >> 8);
         out[y + 2] = static_cast<std::uint8_t>(stored);
         out[y + 3] = c;
         y += 4;
-        w = w * 2 + 1;
     }
 
     void putCopy(std::uint32_t distance, std::uint32_t m) {
+        startItem(1);
         const std::uint32_t code = distance << 4 | (m - MinMatch);
         out[y] = static_cast<std::uint8_t>(code >> 8);
         out[y + 1] = static_cast<std::uint8_t>(code);
         y += 2;
-        w = w * 2 + 1;
     }
 
     void putLiteral(std::uint8_t c) {
+        startItem(0);
         out[y++] = c;
-        w = w * 2;
+    }
+
+    // The last control word, its unused bits zero.
+    void close() {
+        while ((w & 0x10000) == 0)
+            w <<= 1;
+        putControlWord();
     }
 };
 
@@ -194,24 +219,46 @@ inline Probe probeAt(const std::uint8_t* in, std::uint32_t x, std::int32_t* tabl
     return {v, entry, *entry};
 }
 
-// Up to 16 - items items while x < inside (as codeInside), for a group whose
-// output cannot reach n. Copy or literal is a coin toss on most data; the
-// probe of the next position is made before the choice, so that after a wrong
-// guess for a literal the next choice is ready at once. Returns the items.
-[[gnu::always_inline]] inline int codeGroupInside(const std::uint8_t* in, std::uint32_t& xRef,
-                                                  std::uint32_t n, std::uint32_t inside,
-                                                  std::int32_t* table, BlockWriter& block,
-                                                  int items) {
-    std::uint32_t x = xRef;
-    if (x >= inside)
-        return items;
+// Items while x < inside (as codeInside) and a whole group of items still
+// fits below n. Copy or literal is a coin toss on most data; the next
+// position is probed before the choice, so that after a wrong guess for a
+// literal the next choice is ready at once. Returns the new x.
+[[gnu::always_inline]] inline std::uint32_t codeWhileInside(const std::uint8_t* in, std::uint32_t x,
+                                                            std::uint32_t n, std::uint32_t inside,
+                                                            std::int32_t* table,
+                                                            BlockWriter& block) {
+    // A control word and 16 of the longest items.
+    constexpr std::uint32_t groupRoom = 2 + 16 * 4;
+    if (x >= inside || block.y + groupRoom > n)
+        return x;
+    // Locals rather than the block's fields keep the loop in registers.
+    std::uint8_t* const base = block.out;
+    std::uint8_t* const last = base + n - groupRoom;
+    std::uint8_t* out = base + block.y;
+    std::uint8_t* control = base + block.z;
+    std::uint32_t w = block.w;
     Probe probe = probeAt(in, x, table);
-    for (; items < 16; ++items) {
+    for (;;) {
+        if (w & 0x10000) {
+            if (out > last)
+                break;
+            control[0] = static_cast<std::uint8_t>(w >> 8);
+            control[1] = static_cast<std::uint8_t>(w);
+            control = out;
+            out += 2;
+            w = 1;
+        }
         const std::uint8_t* const at = in + x;
-        if (load64(at) == load64(at + 1)) {
+        if (load64(at) == load64(at + 1)) [[unlikely]] {
             const std::uint32_t r = runLength(in, x, std::min(MaxRun, n - x));
             if (r >= MinRun) {
-                block.putRun(r, static_cast<std::uint8_t>(probe.v));
+                const std::uint32_t stored = r - MinRun;
+                out[0] = 0;
+                out[1] = static_cast<std::uint8_t>(stored >> 8);
+                out[2] = static_cast<std::uint8_t>(stored);
+                out[3] = static_cast<std::uint8_t>(probe.v);
+                out += 4;
+                w = w * 2 + 1;
                 x += r;
                 if (x >= inside)
                     break;
@@ -225,21 +272,27 @@ inline Probe probeAt(const std::uint8_t* in, std::uint32_t x, std::int32_t* tabl
         const std::uint8_t* const from = at - (distance & MaxOffset);
         if ((((load32(from) ^ probe.v) & 0xFFFFFF) | distance >> 12) == 0) {
             const std::uint32_t m = MinMatch + commonLength15(at + MinMatch, from + MinMatch);
-            block.putCopy(distance, m);
+            const std::uint32_t code = distance << 4 | (m - MinMatch);
+            out[0] = static_cast<std::uint8_t>(code >> 8);
+            out[1] = static_cast<std::uint8_t>(code);
+            out += 2;
+            w = w * 2 + 1;
             x += m;
             if (x >= inside)
                 break;
             probe = probeAt(in, x, table);
             continue;
         }
-        block.putLiteral(static_cast<std::uint8_t>(probe.v));
-        ++x;
-        if (x >= inside)
+        *out++ = static_cast<std::uint8_t>(probe.v);
+        w = w * 2;
+        if (++x >= inside)
             break;
         probe = next;
     }
-    xRef = x;
-    return items < 16 ? items + 1 : items;
+    block.y = static_cast<std::uint32_t>(out - base);
+    block.z = static_cast<std::uint32_t>(control - base);
+    block.w = w;
+    return x;
 }
 
 // One item near the end of the block, every read checked.
@@ -274,34 +327,21 @@ int TFastCoder::CompressBlock(const std::uint8_t* in, std::uint8_t* out, int len
     const auto n = static_cast<std::uint32_t>(length);
     const std::uint32_t inside = n > TailMargin ? n - TailMargin : 0;
     out[0] = CompressedFlag;
-    std::uint32_t x = 0;
-    std::uint32_t y = 1;
-    // Coding stops as soon as the coded form is longer than the data. A group's
-    // control word is only reserved when an item follows, so the first one is
-    // always there and no empty one ends the block.
-    do {
-        const std::uint32_t z = y;
-        BlockWriter block{out, y + 2};
-        int items = 0;
-        // While 16 items cannot take the output past n, only x needs watching.
-        if (block.y + 16 * 4 <= n)
-            items = codeGroupInside(in, x, n, inside, table, block, items);
-        for (; items < 16 && x < n && block.y <= n; ++items)
-            x += x < inside ? codeInside(in, x, n, table, block)
-                            : codeNearEnd(in, x, n, table, block);
-        const std::uint32_t word = block.w << (16 - items);
-        out[z] = static_cast<std::uint8_t>(word >> 8);
-        out[z + 1] = static_cast<std::uint8_t>(word);
-        y = block.y;
-    } while (x < n && y <= n);
+    BlockWriter block{out};
+    std::uint32_t x = codeWhileInside(in, 0, n, inside, table, block);
+    // The rest one item at a time, stopping as soon as the coded form is longer
+    // than the data.
+    while (x < n && block.y <= n)
+        x += x < inside ? codeInside(in, x, n, table, block) : codeNearEnd(in, x, n, table, block);
+    block.close();
 
-    if (y > n) {
+    if (block.y > n) {
         if (n > 0)
             std::memcpy(out + 1, in, n);
         out[0] = StoredFlag;
         return length + 1;
     }
-    return static_cast<int>(y);
+    return static_cast<int>(block.y);
 }
 
 int TFastCoder::DecompressBlock(const std::uint8_t* in, std::uint8_t* out, int length) {

@@ -2,6 +2,7 @@
 
 #include "codec/FastCoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -25,10 +26,12 @@ struct Areas {
     Area out;
 };
 
-Areas allocateAreas() {
+// Areas for `blocks` blocks at a time: the input, and the coded blocks each
+// behind its 2-byte length.
+Areas allocateAreas(std::size_t blocks = 1) {
     try {
-        return {std::make_unique<std::uint8_t[]>(codec::AreaSize),
-                std::make_unique<std::uint8_t[]>(codec::AreaSize)};
+        return {std::make_unique_for_overwrite<std::uint8_t[]>(blocks * codec::AreaSize),
+                std::make_unique_for_overwrite<std::uint8_t[]>(blocks * (codec::AreaSize + 2))};
     } catch (const std::bad_alloc&) {
         throw EFilePackerException(
             "Packer (de)compression : Failed to get memory for I/O buffers !");
@@ -211,28 +214,46 @@ std::int64_t inputSize(const std::string& path) {
     return status.st_size;
 }
 
-std::int64_t compressFast(PackerJob& job, const Areas& areas, TFastCoder& coder,
-                          std::int64_t size) {
+// Blocks read and written at a time when packing a large file: fewer system
+// calls, the same bytes.
+constexpr std::int64_t ChunkBlocks = 32;
+
+std::size_t chunkBlocksFor(std::int64_t size) {
+    return static_cast<std::size_t>(std::min(ChunkBlocks, size / codec::BlockSize + 1));
+}
+
+std::int64_t compressFast(PackerJob& job, const Areas& areas, std::size_t chunkBlocks,
+                          TFastCoder& coder, std::int64_t size) {
     std::uint8_t header[HeaderSize];
     std::memcpy(header, FastSignature.data(), FastSignature.size());
     for (int i = 0; i < 4; ++i)
         header[4 + i] = static_cast<std::uint8_t>(size >> (8 * i));
     job.write(header, HeaderSize);
 
-    std::size_t got = 0;
-    do {
-        got = job.readSome(areas.in.get(), codec::BlockSize, " (fast)");
+    // Blocks of 32768 bytes until one is shorter, which may be empty.
+    bool shortBlock = false;
+    while (!shortBlock) {
+        const std::size_t got =
+            job.readSome(areas.in.get(), chunkBlocks * codec::BlockSize, " (fast)");
         // A file that grows while it is read (or a device that never ends)
         // would not match the size in the header.
         if (job.bytesIn() > size)
             job.fail("Packer : Error reading from input file : " + job.inputFile() + " (fast)");
-        // The coded block goes behind its 2-byte length, so both go out in one write.
-        const int length =
-            coder.CompressBlock(areas.in.get(), areas.out.get() + 2, static_cast<int>(got));
-        areas.out[0] = static_cast<std::uint8_t>(length);
-        areas.out[1] = static_cast<std::uint8_t>(length >> 8);
-        job.write(areas.out.get(), static_cast<std::size_t>(length) + 2);
-    } while (got == codec::BlockSize);
+        std::size_t used = 0;
+        std::size_t at = 0;
+        do {
+            const std::size_t n = std::min<std::size_t>(codec::BlockSize, got - at);
+            std::uint8_t* const coded = areas.out.get() + used;
+            const int length =
+                coder.CompressBlock(areas.in.get() + at, coded + 2, static_cast<int>(n));
+            coded[0] = static_cast<std::uint8_t>(length);
+            coded[1] = static_cast<std::uint8_t>(length >> 8);
+            used += static_cast<std::size_t>(length) + 2;
+            at += n;
+            shortBlock = n < codec::BlockSize;
+        } while (!shortBlock && at < got);
+        job.write(areas.out.get(), used);
+    }
     if (job.bytesIn() != size)
         job.fail("Packer : Error reading from input file : " + job.inputFile() + " (fast)");
     return job.bytesOut();
@@ -292,12 +313,13 @@ std::int64_t TFilePacker::Compress() {
     const TCompressMode mode = CompressMode == TCompressMode::Auto ? Advise() : CompressMode;
     if (mode != TCompressMode::Fast)
         throw EFilePackerException("Packer compression : Only the fast mode is available !");
-    const Areas areas = allocateAreas();
     const std::int64_t size = inputSize(InputFile);
+    const std::size_t chunkBlocks = chunkBlocksFor(size);
+    const Areas areas = allocateAreas(chunkBlocks);
     PackerJob job(*this);
     job.openInput();
     job.createOutput();
-    const std::int64_t written = compressFast(job, areas, *m_fastCoder, size);
+    const std::int64_t written = compressFast(job, areas, chunkBlocks, *m_fastCoder, size);
     job.finish();
     return written;
 }

@@ -377,7 +377,9 @@ void TServer::sendTo(int slot, const QByteArray& message) {
     if (!connection || !connection->isOpen())
         return;
     connection->Send(message);
-    if (connection->sendQueueLength() > MaxUnsentBytes)
+    // The system takes megabytes of a peer that does not read before the
+    // socket's own queue grows: its share counts too.
+    if (connection->unsentLength() > MaxUnsentBytes)
         dropConnection(slot, QStringLiteral("more than 1 MiB unsent: the peer does not read"));
 }
 

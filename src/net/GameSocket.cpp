@@ -13,7 +13,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -261,6 +263,13 @@ QByteArray TGameSocket::Receive(int maxCount) {
     QByteArray head = m_receiveBuffer.left(maxCount);
     m_receiveBuffer.remove(0, maxCount);
     return head;
+}
+
+qsizetype TGameSocket::unsentLength() const {
+    int held = 0;
+    if (m_fd < 0 || !m_connected || ::ioctl(m_fd, SIOCOUTQ, &held) != 0)
+        held = 0;
+    return m_sendQueue.size() + held;
 }
 
 bool TGameSocket::Accept(TGameSocket*& newSock) {

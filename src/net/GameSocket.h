@@ -78,6 +78,9 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // Bytes given to Send that the network has not taken yet.
     qsizetype sendQueueLength() const { return m_sendQueue.size(); }
+    // Bytes given to Send that the peer has not taken yet: those still
+    // queued here and those the system holds unacknowledged.
+    qsizetype unsentLength() const;
     // Bytes received and not yet handed out by Receive.
     qsizetype receiveBufferLength() const { return m_receiveBuffer.size(); }
 

@@ -241,7 +241,7 @@ struct Arrival {
 
 std::unique_ptr<Arrival> connectFrom(std::uint16_t port, const char* from = "127.0.0.1") {
     auto arrival = std::make_unique<Arrival>();
-    EXPECT_TRUE(arrival->client.socket().connectTo("127.0.0.1", port, from));
+    EXPECT_TRUE(arrival->client.socket().connectTo("127.0.0.1", port, 0, from));
     // Either greeted or refused: the first message says which.
     waitFor([&] { return !arrival->client.messages().isEmpty(); });
     arrival->slot = arrival->client.waitForGreeting(0);

@@ -8,6 +8,8 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 using namespace testsupport;
 
@@ -237,59 +239,97 @@ TEST_F(ComputerPlayerTest, AWatchingSeatWithNothingFreeLosesItsTurnInsteadOfStal
     EXPECT_EQ(count("CMD_chooseagain+"), 0);
 }
 
-TEST_F(ComputerPlayerTest, SoloGameAgainstKlotRunsToTheWinner) {
+namespace {
+
+using Faces = std::deque<int>;
+
+// A computer turn without a pattern: two rolls with no pair keep nothing, and
+// after the third the highest free category is scored with these dice.
+Faces highestFreeTurn(const Faces& third) {
+    Faces faces = {1, 2, 3, 5, 6, 1, 2, 3, 5, 6};
+    faces.insert(faces.end(), third.begin(), third.end());
+    return faces;
+}
+
+// Twelve computer turns on one card: five patterns scored on the first roll,
+// then Freebie and Sixes down to Ones as the highest free categories. The
+// card ends 3 6 6 16 15 24 | 25 25 30 40 50 28: upper 70, bonus 35, lower
+// 198, total 303.
+std::vector<Faces> twelveComputerTurns() {
+    return {{6, 5, 4, 3, 2},                   // Big Straight 40
+            {4, 4, 4, 4, 4},                   // 5 of a Kind 50
+            {6, 6, 6, 6, 1},                   // 4 of a Kind 25
+            {2, 2, 3, 3, 3},                   // Full House 25
+            {1, 2, 3, 4, 6},                   // Sm Straight 30
+            highestFreeTurn({6, 6, 6, 5, 5}),  // Freebie 28
+            highestFreeTurn({6, 6, 6, 6, 2}),  // Sixes 24
+            highestFreeTurn({5, 5, 5, 1, 2}),  // Fives 15
+            highestFreeTurn({4, 4, 4, 4, 1}),  // Fours 16
+            highestFreeTurn({3, 3, 1, 2, 6}),  // Threes 6
+            highestFreeTurn({2, 2, 2, 1, 1}),  // Twos 6
+            highestFreeTurn({1, 1, 1, 2, 3})}; // Ones 3
+}
+
+} // namespace
+
+TEST_F(ComputerPlayerTest, SoloGameWithChosenDiceEndsWithTheStatedCardsAndWinner) {
+    // Ann's roll of every round and the category she gives it.
+    const std::vector<std::pair<Faces, int>> annTurns = {
+        {{1, 1, 1, 2, 2}, 1}, {{2, 2, 2, 3, 3}, 2},  {{3, 3, 3, 3, 1}, 3},  {{4, 4, 4, 1, 1}, 4},
+        {{5, 5, 5, 2, 2}, 5}, {{6, 6, 6, 1, 1}, 6},  {{5, 5, 5, 5, 2}, 7},  {{3, 3, 2, 2, 2}, 8},
+        {{1, 2, 3, 4, 1}, 9}, {{2, 3, 4, 5, 6}, 10}, {{6, 6, 6, 6, 6}, 11}, {{6, 5, 4, 4, 1}, 12}};
+    const std::vector<Faces> klotTurns = twelveComputerTurns();
+    for (int round = 0; round < 12; ++round) {
+        faces.insert(faces.end(), annTurns[round].first.begin(), annTurns[round].first.end());
+        faces.insert(faces.end(), klotTurns[round].begin(), klotTurns[round].end());
+    }
     speed = 1;
     start();
+    int turn = 0;
+    ASSERT_TRUE(playToTheEnd([&] { return annTurns[turn++].second; }));
+
+    // 4 of a Kind counts in Lower Total and the total at once: 66 + 35 + 22.
+    EXPECT_TRUE(ann.has("CMD_pscore+1+123+7+3+6+12+12+15+18+22+1000+1000+1000+1000+1000+66+35+22"));
+    // Upper 66 earns the bonus; lower 22 + 25 + 30 + 40 + 50 + 20 = 187.
+    EXPECT_TRUE(ann.has("CMD_pscore+1+288+12+3+6+12+12+15+18+22+25+30+40+50+20+66+35+187"));
+    EXPECT_TRUE(ann.has("CMD_pscore+2+303+1+3+6+6+16+15+24+25+25+30+40+50+28+70+35+198"));
+    EXPECT_EQ(ann.messages().last(), "CMD_winner+Klot+303+");
+    EXPECT_TRUE(faces.empty()) << "the computer rolled once for a pattern, else three times";
+    EXPECT_EQ(count("CMD_setdice+"), 0);
+    EXPECT_EQ(count("CMD_nextplayer+2+"), 12);
+    EXPECT_EQ(count("CMD_nextplayer+3+") + count("CMD_nextplayer+4+"), 0);
+    EXPECT_EQ(count("CMD_setbonusdice+"), 0) << "no bonus face without bonus dice";
+}
+
+TEST_F(ComputerPlayerTest, TeamGameWithChosenDiceEndsWithTheStatedCardsAndWinner) {
+    // Ann fills the upper half of the card she shares with Kling (seat 3):
+    // 3 8 9 12 20 18, upper 70.
+    const std::vector<Faces> annRolls = {{1, 1, 1, 2, 3}, {2, 2, 2, 2, 5}, {3, 3, 3, 1, 1},
+                                         {4, 4, 4, 1, 1}, {5, 5, 5, 5, 1}, {6, 6, 6, 2, 2}};
+    // Kling fills the lower half: 40 50 25 25 30, and Freebie 23 as the last free row.
+    std::vector<Faces> klingTurns = twelveComputerTurns();
+    klingTurns.resize(5);
+    klingTurns.push_back(highestFreeTurn({6, 6, 5, 5, 1}));
+    // Klot and Klick (seats 2 and 4) take turns on their own shared card.
+    const std::vector<Faces> otherTurns = twelveComputerTurns();
+    for (int round = 0; round < 6; ++round)
+        for (const Faces& turn :
+             {annRolls[round], otherTurns[2 * round], klingTurns[round], otherTurns[2 * round + 1]})
+            faces.insert(faces.end(), turn.begin(), turn.end());
+    speed = 1;
+    start("f+true");
     int next = 1;
     ASSERT_TRUE(playToTheEnd([&] { return next++; }));
 
-    EXPECT_EQ(next, 13);
-    EXPECT_EQ(count("CMD_nextplayer+2+"), 12);
-    EXPECT_EQ(count("CMD_pscore+2+"), 12) << "the computer scores every turn";
-    const int rolls = count("CMD_thedice+2+");
-    EXPECT_GE(rolls, 12);
-    EXPECT_LE(rolls, 36);
-    const auto& klot = server.players[2];
-    for (int row = 1; row <= scoring::CategoryCount; ++row)
-        EXPECT_NE(klot.card[row], scoring::Unscored) << row;
-    EXPECT_EQ(klot.total, scoring::total(klot.card));
-
-    const int annTotal = server.players[1].total;
-    const int best = std::max(annTotal, klot.total);
-    const QByteArray winners = annTotal == klot.total  ? "Ann and Klot"
-                               : annTotal > klot.total ? "Ann"
-                                                       : "Klot";
-    EXPECT_TRUE(ann.has("CMD_winner+" + winners + '+' + QByteArray::number(best) + '+'));
-}
-
-TEST_F(ComputerPlayerTest, TeamGameWithThreeComputerSeatsEndsAfterSixRounds) {
-    speed = 1;
-    start("f+true");
-    // Seat 1 shares its card with seat 3: its next category is the lowest free one.
-    const auto lowestFree = [&] {
-        for (int row = 1; row <= scoring::CategoryCount; ++row)
-            if (server.players[1].card[row] == scoring::Unscored)
-                return row;
-        return 0;
-    };
-    ASSERT_TRUE(playToTheEnd(lowestFree));
-
+    const QByteArray ours = "+3+8+9+12+20+18+25+25+30+40+50+23+70+35+193";
+    const QByteArray theirs = "+3+6+6+16+15+24+25+25+30+40+50+28+70+35+198";
+    EXPECT_TRUE(ann.has("CMD_pscore+3+298+12" + ours));
+    EXPECT_TRUE(ann.has("CMD_pscore+1+298+*12" + ours));
+    EXPECT_TRUE(ann.has("CMD_pscore+4+303+1" + theirs));
+    EXPECT_TRUE(ann.has("CMD_pscore+2+303+*1" + theirs));
+    EXPECT_EQ(ann.messages().last(), "CMD_winner+Klot and Klick+303+");
+    EXPECT_TRUE(faces.empty());
     for (int seat = 1; seat <= 4; ++seat)
         EXPECT_EQ(count("CMD_nextplayer+" + QByteArray::number(seat) + '+'), 6) << seat;
-    EXPECT_EQ(server.players[1].turns, 7);
-    EXPECT_EQ(server.players[1].card, server.players[3].card);
-    EXPECT_EQ(server.players[2].card, server.players[4].card);
-    EXPECT_EQ(server.players[1].total, server.players[3].total);
-    EXPECT_EQ(server.players[2].total, server.players[4].total);
-    for (int row = 1; row <= scoring::CategoryCount; ++row) {
-        EXPECT_NE(server.players[1].card[row], scoring::Unscored) << row;
-        EXPECT_NE(server.players[2].card[row], scoring::Unscored) << row;
-    }
-    const int ours = server.players[1].total;
-    const int theirs = server.players[2].total;
-    const QByteArray winners = ours == theirs  ? "Ann and Klot and Kling and Klick"
-                               : ours > theirs ? "Ann and Kling"
-                                               : "Klot and Klick";
-    EXPECT_TRUE(
-        ann.has("CMD_winner+" + winners + '+' + QByteArray::number(std::max(ours, theirs)) + '+'));
+    EXPECT_EQ(count("CMD_setbonusdice+"), 0);
 }

@@ -77,6 +77,10 @@ TEST(ScoringRules, UnscoredRowsStayOutOfTheSums) {
         EXPECT_EQ(card[row], Unscored) << row;
     EXPECT_EQ(post(card, FullHouse, 0), 20) << "a zero counts as filled and adds nothing";
     EXPECT_EQ(card[FullHouse], 0);
+    EXPECT_EQ(post(card, FourOfAKind, 11), 31);
+    EXPECT_EQ(card[LowerTotal], 31) << "4 of a Kind belongs to the lower half";
+    EXPECT_EQ(post(card, Sixes, 24), 55);
+    EXPECT_EQ(card[UpperTotal], 24);
 }
 
 TEST(ScoringRules, LabelsAndPhrases) {

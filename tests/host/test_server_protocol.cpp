@@ -38,6 +38,13 @@ protected:
         return client.waitFor("CMD_chat+" + name + " chats: " + text + "|clRed", 2000);
     }
 
+    static int relayed(ProtocolClient& client, const QByteArray& prefix) {
+        int found = 0;
+        for (const QByteArray& message : client.messages())
+            found += message.startsWith(prefix) ? 1 : 0;
+        return found;
+    }
+
     TServer server;
     std::uint16_t port = freeTcpPort();
     int m_pings = 0;
@@ -179,50 +186,71 @@ TEST_F(HostTest, GarbageAndMalformedNumbersAreDroppedOneMessageAtATime) {
     EXPECT_TRUE(stillServed(*ann, "Ann"));
 }
 
-TEST_F(HostTest, OversizeUnterminatedStreamDropsOnlyThatPeer) {
+TEST_F(HostTest, SixtyFourKiBWithoutATerminatorAreKeptOneByteMoreDropsOnlyThatPeer) {
     auto ann = player("Ann");
     auto bob = player("Bob");
     QSignalSpy dropped(&server, &TServer::connectionDropped);
-    bob->sendRaw(QByteArray(70 * 1024, 'x'));
+    // "CMD_chat+2+" and "|clRed" around the text: 65536 bytes in all.
+    const QByteArray text(64 * 1024 - 17, 'k');
+    bob->sendRaw("CMD_chat+2+" + text + "|clRed" + T);
+    EXPECT_TRUE(ann->waitFor("CMD_chat+Bob chats: " + text + "|clRed"));
+    EXPECT_EQ(dropped.count(), 0);
+
+    bob->sendRaw("CMD_chat+2+" + text + "k|clRed");
     EXPECT_TRUE(bob->closedByHost());
     EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bob"));
     EXPECT_EQ(dropped.count(), 1);
     EXPECT_TRUE(stillServed(*ann, "Ann"));
 }
 
-TEST_F(HostTest, FloodOfValidMessagesDropsTheFlooderAndDiscardsItsQueue) {
+TEST_F(HostTest, TwoHundredFiftySixWaitingMessagesAreKeptTheNextDropsTheFlooder) {
     auto ann = player("Ann");
     auto bob = player("Bob");
-    QByteArray flood;
-    for (int i = 0; i < 400; ++i)
-        flood += "CMD_chat+2+spam " + QByteArray::number(i) + "|clRed" + T;
-    bob->sendRaw(flood);
+    QSignalSpy dropped(&server, &TServer::connectionDropped);
+    // One send each: a burst arrives in one read, before the pump takes any of it.
+    const auto burst = [](const QByteArray& word, int count) {
+        QByteArray bytes;
+        for (int i = 1; i <= count; ++i)
+            bytes += "CMD_chat+2+" + word + ' ' + QByteArray::number(i) + "|clRed" + T;
+        return bytes;
+    };
+    ASSERT_TRUE(stillServed(*bob, "Bob")); // the empty line after the login no longer waits
+    bob->sendRaw(burst("kept", 256));
+    EXPECT_TRUE(ann->waitFor("CMD_chat+Bob chats: kept 256|clRed", 10000));
+    EXPECT_EQ(dropped.count(), 0);
+
+    bob->sendRaw(burst("flood", 257));
     EXPECT_TRUE(bob->closedByHost());
     EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bob"));
-    EXPECT_TRUE(stillServed(*ann, "Ann"));
+    EXPECT_TRUE(stillServed(*ann, "Ann")); // comes after anything of Bob's
     EXPECT_EQ(server.waitingMessages(), 0);
-    int relayed = 0;
-    for (const QByteArray& message : ann->messages())
-        relayed += message.contains("spam") ? 1 : 0;
-    EXPECT_LT(relayed, 10) << "the flooder's waiting messages must be discarded";
+    EXPECT_EQ(relayed(*ann, "CMD_chat+Bob chats: flood"), 0)
+        << "the flooder's waiting messages are discarded";
 }
 
-TEST_F(HostTest, PeerThatNeverReadsIsDropped) {
+TEST_F(HostTest, UnsentBytesAreHeldUpToExactlyOneMiB) {
+    constexpr qsizetype OneMiB = 1024 * 1024;
     auto ann = player("Ann");
-    auto mute = player("Mute");
-    const QByteArray big = "CMD_chat+1+" + QByteArray(60 * 1024, 'b') + "|clRed" + T;
-    // The host runs on this thread too: feed it without ever blocking.
-    for (int round = 0; round < 60 && server.players[2].inuse; ++round) {
-        QByteArray pending = big.repeated(8);
-        waitFor([&] {
-            pending.remove(0, ann->socket().sendSome(pending));
-            ann->messages(); // Ann reads all the while; the mute one never does.
-            return pending.isEmpty() && server.waitingMessages() == 0;
-        });
-        ann->clear();
-    }
-    EXPECT_FALSE(server.players[2].inuse) << "a peer that stops reading must be dropped";
-    EXPECT_TRUE(server.players[1].inuse);
+    // A peer that never reads, with the smallest receive buffer there is.
+    ProtocolClient mute;
+    ASSERT_TRUE(mute.connectTo(port, "127.0.0.1", 1));
+    ASSERT_EQ(mute.waitForGreeting(), 2);
+    mute.login(2, QStringLiteral("Mute"));
+    ASSERT_TRUE(mute.waitFor("CMD_existingplayers+1+Ann")); // its last read
+    TGameSocket& link = *server.players[2].connection;
+    QSignalSpy dropped(&server, &TServer::connectionDropped);
+
+    // Fill until the peer's window is shut: what it took is fixed from then on.
+    const qsizetype filled = 256 * 1024;
+    server.sendTo(2, QByteArray(filled, 'm'));
+    ASSERT_TRUE(
+        waitFor([&] { return link.unsentLength() + mute.socket().pendingBytes() == filled; }));
+    server.sendTo(2, QByteArray(OneMiB - link.unsentLength(), 'm'));
+    EXPECT_EQ(link.unsentLength(), OneMiB);
+    EXPECT_EQ(dropped.count(), 0) << "exactly 1 MiB unsent is kept";
+    server.sendTo(2, "m");
+    EXPECT_EQ(dropped.count(), 1) << "one byte more drops the peer";
+    EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Mute"));
     EXPECT_TRUE(stillServed(*ann, "Ann"));
 }
 
@@ -232,10 +260,34 @@ TEST_F(HostTest, AbruptDisconnectMidMessageFreesTheSlot) {
     bob->sendRaw("CMD_chat+2+half a mess");
     bob->socket().reset();
     EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bob"));
-    EXPECT_TRUE(stillServed(*ann, "Ann"));
     auto cat = player("Cat");
     EXPECT_EQ(cat->slot(), 2);
-    EXPECT_FALSE(ann->waitForPrefix("CMD_chat+Cat chats: half", 100).size());
+    EXPECT_TRUE(stillServed(*cat, "Cat"));
+    EXPECT_TRUE(ann->waitFor("CMD_chat+Cat chats: ping 1|clRed"));
+    EXPECT_EQ(relayed(*ann, "CMD_chat+"), 1) << "nothing of Bob's half message comes through";
+}
+
+TEST_F(HostTest, MessagesLeftByADepartedConnectionAreNeverActedOnForTheNewcomer) {
+    auto ann = player("Ann");
+    auto bob = player("Bob");
+    // Two seconds of chat ahead of it keep Bob's last request waiting.
+    QByteArray bytes;
+    for (int i = 0; i < 200; ++i)
+        bytes += "CMD_chat+2+" + QByteArray::number(i) + "|clRed" + T;
+    bob->sendRaw(bytes + "CMD_justwatch+2+1" + T);
+    bob->socket().close();
+    ASSERT_TRUE(ann->waitFor("CMD_playerdisconnected+2+Bob"));
+
+    ProtocolClient cat;
+    ASSERT_TRUE(cat.connectTo(port));
+    ASSERT_EQ(cat.waitForGreeting(), 2);
+    ASSERT_GT(server.waitingMessages(), 1) << "Bob's request still waits behind his chat";
+    cat.login(2, QStringLiteral("Cat"));
+    ASSERT_TRUE(cat.waitFor("CMD_newplayerinfo+2+Cat", 10000));
+    EXPECT_TRUE(stillServed(cat, "Cat"));
+    ASSERT_TRUE(ann->waitFor("CMD_chat+Cat chats: ping 1|clRed"));
+    EXPECT_EQ(relayed(*ann, "CMD_justwatching+"), 0);
+    EXPECT_FALSE(server.players[2].justwatch);
 }
 
 TEST_F(HostTest, TenthConnectionIsToldTheGameIsFull) {

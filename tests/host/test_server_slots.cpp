@@ -37,19 +37,6 @@ struct RunningHost {
 
 } // namespace
 
-TEST(ServerSlots, FirstConnectionIsSlotOneAndPartnersAreSet) {
-    RunningHost host;
-    int slot = 0;
-    RawSocket first = host.join(&slot);
-    EXPECT_EQ(slot, 1);
-    EXPECT_EQ(host.server.slotcount, 1);
-    EXPECT_EQ(host.server.players[1].connection->Tag, 1);
-    EXPECT_EQ(host.server.players[1].partner, 3);
-    EXPECT_EQ(host.server.players[2].partner, 4);
-    EXPECT_EQ(host.server.players[3].partner, 1);
-    EXPECT_EQ(host.server.players[4].partner, 2);
-}
-
 TEST(ServerSlots, FreedSlotIsReusedWithItsGameFieldsAndTheCountOnlyGrows) {
     RunningHost host;
     std::vector<RawSocket> clients;

@@ -33,21 +33,27 @@ TEST(MessageFramer, EmptyMessagesAreDropped) {
     EXPECT_EQ(lines, (std::deque<QByteArray>{"CMD_logininfo+3+1.0.3+Ann", "CMD_a+1"}));
 }
 
-TEST(MessageFramer, OverLongMessageIsSkippedWholeAndTheStreamRecovers) {
+TEST(MessageFramer, KeepsAMessageOfExactlyTheLimitAndSkipsOneByteMoreWhole) {
     MessageFramer framer(100);
     std::deque<QByteArray> lines;
+    // In pieces: 60 + 40 bytes is the limit; 60 + 41 is one past it.
     EXPECT_TRUE(framer.append(QByteArray(60, 'a'), lines));
-    EXPECT_FALSE(framer.append(QByteArray(60, 'b'), lines))
-        << "over the limit without a terminator";
+    EXPECT_TRUE(framer.append(QByteArray(40, 'a') + T, lines));
+    EXPECT_TRUE(framer.append(QByteArray(60, 'b'), lines));
+    EXPECT_FALSE(framer.append(QByteArray(41, 'b'), lines)) << "over the limit, no terminator";
     EXPECT_EQ(framer.pendingLength(), 0);
     EXPECT_TRUE(framer.append(QByteArray(500, 'c') + T + "CMD_ok+" + T, lines));
-    ASSERT_EQ(lines.size(), 1u) << "nothing of the long message may come through";
-    EXPECT_EQ(lines[0], "CMD_ok+");
+    // Whole, terminator and all: the same boundary.
+    EXPECT_TRUE(framer.append(QByteArray(100, 'd') + T, lines));
+    EXPECT_FALSE(framer.append(QByteArray(101, 'e') + T + "CMD_next+" + T, lines));
+    EXPECT_EQ(lines, std::deque<QByteArray>(
+                         {QByteArray(100, 'a'), "CMD_ok+", QByteArray(100, 'd'), "CMD_next+"}))
+        << "nothing of a long message may come through";
 
-    // A long message that arrives whole, terminator and all, is refused too.
-    EXPECT_FALSE(framer.append(QByteArray(101, 'd') + T + "CMD_next+" + T, lines));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], "CMD_next+");
+    MessageFramer standard; // the player window's: 64 KiB
+    EXPECT_TRUE(standard.append(QByteArray(64 * 1024, 's') + T, lines));
+    EXPECT_FALSE(standard.append(QByteArray(64 * 1024 + 1, 's') + T, lines));
+    EXPECT_EQ(lines.size(), 5u);
 }
 
 TEST(WireLine, CommandIsTheTextBeforeTheFirstPlus) {

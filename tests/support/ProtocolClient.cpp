@@ -2,8 +2,8 @@
 
 namespace testsupport {
 
-bool ProtocolClient::connectTo(std::uint16_t port, const char* address) {
-    return m_socket.connectTo(address, port);
+bool ProtocolClient::connectTo(std::uint16_t port, const char* address, int receiveBuffer) {
+    return m_socket.connectTo(address, port, receiveBuffer);
 }
 
 int ProtocolClient::waitForGreeting(int milliseconds) {

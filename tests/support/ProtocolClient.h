@@ -11,7 +11,7 @@ namespace testsupport {
 class ProtocolClient {
 public:
     // Connects and, unless told otherwise, waits for the host's greeting.
-    bool connectTo(std::uint16_t port, const char* address = "127.0.0.1");
+    bool connectTo(std::uint16_t port, const char* address = "127.0.0.1", int receiveBuffer = 0);
     // The slot the greeting gave ("CMD_sendlogininfo+N"), 0 without one.
     int waitForGreeting(int milliseconds = 5000);
     // Logs in as the given slot (normally the greeted one).

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,9 +51,12 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     return *this;
 }
 
-bool RawSocket::connectTo(const char* address, std::uint16_t port, const char* from) {
+bool RawSocket::connectTo(const char* address, std::uint16_t port, int receiveBuffer,
+                          const char* from) {
     close();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        setReceiveBuffer(receiveBuffer); // before connecting, so the window is small from the start
     if (from) {
         const sockaddr_in local = addressOf(from, 0);
         if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
@@ -98,6 +102,11 @@ RawSocket RawSocket::accept(int milliseconds) {
 
 void RawSocket::setReceiveBuffer(int bytes) {
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+qsizetype RawSocket::pendingBytes() const {
+    int bytes = 0;
+    return ::ioctl(m_fd, FIONREAD, &bytes) == 0 ? bytes : 0;
 }
 
 bool RawSocket::sendAll(const QByteArray& bytes) {

@@ -36,9 +36,10 @@ public:
     RawSocket(RawSocket&& other) noexcept;
     RawSocket& operator=(RawSocket&& other) noexcept;
 
-    // Connects to address:port, from the local address `from` if given;
-    // false when refused.
-    bool connectTo(const char* address, std::uint16_t port, const char* from = nullptr);
+    // Connects to address:port, with a receive buffer of that many bytes when
+    // given, from the local address `from` if given; false when refused.
+    bool connectTo(const char* address, std::uint16_t port, int receiveBuffer = 0,
+                   const char* from = nullptr);
     // Listens on address:port (port 0: any free port).
     bool listenOn(const char* address, std::uint16_t port);
     std::uint16_t localPort() const;
@@ -48,6 +49,8 @@ public:
     bool isValid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     void setReceiveBuffer(int bytes);
+    // Bytes arrived and not read yet.
+    qsizetype pendingBytes() const;
     bool sendAll(const QByteArray& bytes);
     // Sends what the network takes now, without waiting; returns how much.
     qsizetype sendSome(const QByteArray& bytes);
