@@ -61,6 +61,8 @@ void GameApplication::connectWindows() {
           m_spylist->TiledBackground1, m_gamestartform->TiledBackground1,
           m_phrases->TiledBackground1})
         background->setImage(backdrop);
+    // Once the lobby is on its way, the game ends as from its own menu.
+    m_download->onExitGame = [chat] { chat->Exit1->trigger(); };
     Tabout* about = m_about.get();
     m_help->onShowAbout = [about, chat] { client::showCentredOn(*about, *chat); };
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// The Kelvor lobby on this machine: where its installer is downloaded from,
+// where the installed lobby is, and how both are started. Starting never
+// waits for the program started.
+
+// The installer's download address: DUNVEX_LOBBY_URL, or the lobby maker's own.
+QString lobbyDownloadUrl();
+
+// The installed lobby program, or empty when it is not installed. Windows:
+// its fixed install path; elsewhere `kelvor-lobby` on the PATH, else
+// /opt/kelvor/KelvorLobby.
+QString installedLobbyProgram();
+
+// The arguments that make the installer run silently, without icons.
+QStringList lobbyInstallerArguments();
+
+// Runs a downloaded installer with lobbyInstallerArguments(); false when it
+// could not be started. On Linux the file is made executable for its owner.
+bool runLobbyInstaller(const QString& installerPath);
+
+// Starts the installed lobby; false when it could not be started.
+bool startLobbyProgram(const QString& programPath);
+
+} // namespace platform
