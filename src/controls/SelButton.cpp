@@ -6,6 +6,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 namespace {
 
@@ -89,9 +90,12 @@ void TSelButton::click() {
     // Only the button's own switch counts, as the layouts set it.
     if (testAttribute(Qt::WA_ForceDisabled))
         return;
+    // A handler may close the window and take the button with it.
+    const QPointer<TSelButton> alive(this);
     if (OnClick)
         OnClick();
-    emit clicked();
+    if (alive)
+        emit clicked();
 }
 
 QColor TSelButton::faceColor() const {

@@ -8,6 +8,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 namespace {
 
@@ -200,9 +201,12 @@ void TSkinSpeedButton::click() {
         if (auto* dialog = qobject_cast<QDialog*>(window()))
             dialog->done(m_modalResult);
     }
+    // A handler may close the window and take the button with it.
+    const QPointer<TSkinSpeedButton> alive(this);
     if (OnClick)
         OnClick();
-    emit clicked();
+    if (alive)
+        emit clicked();
 }
 
 QColor TSkinSpeedButton::faceColor(bool& filled) const {

@@ -98,7 +98,9 @@ void THttpClient::setRequestVer(const QString& version) {
 
 void THttpClient::Get() {
     startRequest(httpGET);
-    waitUntilReady();
+    // Nothing of a client destroyed during the wait may be touched.
+    if (!waitUntilReady())
+        throw EHttpException(QStringLiteral("Request aborted"), 404);
     if (m_statusCode >= 400)
         throw EHttpException(m_reasonPhrase, m_statusCode);
 }
@@ -186,19 +188,20 @@ void THttpClient::login() {
     }
 }
 
-void THttpClient::waitUntilReady() {
+bool THttpClient::waitUntilReady() {
     if (m_state == httpReady)
-        return;
+        return true;
     QEventLoop loop;
     m_waitLoop = &loop;
     QPointer<THttpClient> alive(this);
     loop.exec(MultiThreaded ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
     if (!alive)
-        return;
+        return false;
     m_waitLoop = nullptr;
     // The loop also ends when the application quits: the request goes with it.
     if (m_state != httpReady)
         Abort();
+    return true;
 }
 
 // ---------------------------------------------------------------- state

@@ -156,7 +156,7 @@ private:
     void beginRequest();
     void resetAnswer();
     void login();
-    void waitUntilReady();
+    bool waitUntilReady(); // false when the client was destroyed meanwhile
     void changeState(THttpState state);
     void setReady();
     void post(void (THttpClient::*message)());
