@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,7 +29,20 @@ bool readable(int fd, int milliseconds) {
 
 } // namespace
 
+// Below the system's ephemeral range (32768 and up on Linux): a port handed
+// out there could be taken meanwhile as the local end of any outgoing
+// connection of a test running beside this one. Here only another test's
+// choice can collide, and the random start makes that rare.
 std::uint16_t freeTcpPort() {
+    static std::mt19937 random(std::random_device{}() ^ std::uint32_t(::getpid()));
+    constexpr int First = 20000;
+    constexpr int Count = 12000;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const auto port = std::uint16_t(First + int(random() % Count));
+        RawSocket probe;
+        if (probe.listenOn("0.0.0.0", port))
+            return port;
+    }
     RawSocket probe;
     probe.listenOn("127.0.0.1", 0);
     return probe.localPort();
