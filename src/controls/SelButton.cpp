@@ -21,7 +21,7 @@ constexpr int RightIndent = 6;
 } // namespace
 
 TSelButton::TSelButton(QWidget* parent)
-    : QWidget(parent)
+    : TSkinControl(parent, hoverSlot(), false)
     , m_color(palette().color(QPalette::Button))
     , m_colorBorder(controls::colorValue(8421504))
     , m_colorOver(controls::colorValue(10795396))
@@ -35,9 +35,7 @@ TSelButton::TSelButton(QWidget* parent)
     setCursor(Qt::PointingHandCursor);
 }
 
-TSelButton::~TSelButton() {
-    hoverSlot().leave(this);
-}
+TSelButton::~TSelButton() = default;
 
 void TSelButton::setColor(const QColor& color) {
     m_color = color;
@@ -99,13 +97,13 @@ void TSelButton::click() {
 }
 
 QColor TSelButton::faceColor() const {
-    if (m_pressed)
+    if (isPressed())
         return m_colorDown;
-    return m_hovered ? m_colorOver : m_color;
+    return isHovered() ? m_colorOver : m_color;
 }
 
 QColor TSelButton::captionColor() const {
-    return m_hovered || m_pressed ? m_colorOverCaption : m_fontColor;
+    return isHovered() || isPressed() ? m_colorOverCaption : m_fontColor;
 }
 
 void TSelButton::paintEvent(QPaintEvent*) {
@@ -113,7 +111,7 @@ void TSelButton::paintEvent(QPaintEvent*) {
     painter.fillRect(rect().adjusted(1, 1, -1, -1), faceColor());
 
     QRect text = rect().adjusted(LeftIndent, 0, -RightIndent, 0);
-    if (m_pressed)
+    if (isPressed())
         text.translate(1, 1);
     Qt::Alignment horizontal = m_alignment & Qt::AlignHorizontal_Mask;
     if (horizontal == 0)
@@ -127,56 +125,6 @@ void TSelButton::paintEvent(QPaintEvent*) {
         painter.drawRect(rect().adjusted(frame, frame, -frame - 1, -frame - 1));
 }
 
-void TSelButton::setHovered(bool hovered) {
-    if (hovered == m_hovered)
-        return;
-    m_hovered = hovered;
-    if (hovered) {
-        if (auto* before = qobject_cast<TSelButton*>(hoverSlot().enter(this)))
-            before->setHovered(false);
-    } else {
-        hoverSlot().leave(this);
-    }
-    update();
-}
-
-void TSelButton::enterEvent(QEnterEvent*) {
-    if (isEnabled())
-        setHovered(true);
-}
-
-void TSelButton::leaveEvent(QEvent*) {
-    setHovered(false);
-}
-
-void TSelButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isEnabled())
-        return;
-    m_pressed = true;
-    update();
-}
-
-void TSelButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
-    m_pressed = false;
-    const bool over = rect().contains(event->position().toPoint());
-    setHovered(over);
-    update();
-    if (over)
-        click();
-}
-
-void TSelButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
-        m_pressed = false;
-        setHovered(false);
-    }
-    QWidget::changeEvent(event);
-}
-
-void TSelButton::hideEvent(QHideEvent* event) {
-    m_pressed = false;
-    setHovered(false);
-    QWidget::hideEvent(event);
+void TSelButton::released() {
+    click();
 }

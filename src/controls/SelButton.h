@@ -1,13 +1,14 @@
 #pragma once
 
+#include "controls/SkinControl.h"
+
 #include <QColor>
-#include <QWidget>
 #include <functional>
 
 // A flat colour button: a filled face inside nested one-pixel frames, a
 // caption, and a hover and pressed colour. Used for the "Done" buttons and
 // the help window's page buttons.
-class TSelButton : public QWidget {
+class TSelButton : public TSkinControl {
     Q_OBJECT
 public:
     explicit TSelButton(QWidget* parent = nullptr);
@@ -33,9 +34,6 @@ public:
     int BorderWidth() const { return m_borderWidth; }
     void setBorderWidth(int width);
 
-    bool isHovered() const { return m_hovered; }
-    bool isPressed() const { return m_pressed; }
-
     // Repaints and calls OnClick, only while the button itself is enabled.
     void click();
 
@@ -46,15 +44,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    void released() override;
 
 private:
-    void setHovered(bool hovered);
     QColor faceColor() const;
     QColor captionColor() const;
 
@@ -67,6 +59,4 @@ private:
     QString m_caption;
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_borderWidth = 1;
-    bool m_hovered = false;
-    bool m_pressed = false;
 };

@@ -23,7 +23,7 @@ constexpr int CaptionGap = 5;
 } // namespace
 
 TSkinCheckBox::TSkinCheckBox(QWidget* parent)
-    : QWidget(parent)
+    : TSkinControl(parent, hoverSlot(), true)
     , m_color(palette().color(QPalette::Base))
     , m_colorDown(controls::colorValue(12965593))
     , m_colorBorder(controls::colorValue(8623776)) {
@@ -32,9 +32,7 @@ TSkinCheckBox::TSkinCheckBox(QWidget* parent)
     setCursor(Qt::PointingHandCursor);
 }
 
-TSkinCheckBox::~TSkinCheckBox() {
-    hoverSlot().leave(this);
-}
+TSkinCheckBox::~TSkinCheckBox() = default;
 
 void TSkinCheckBox::setCaption(const QString& caption) {
     m_caption = caption;
@@ -92,9 +90,9 @@ QRect TSkinCheckBox::boxRect() const {
 }
 
 QColor TSkinCheckBox::boxColor() const {
-    if (m_pressed)
+    if (isPressed())
         return m_colorDown;
-    return m_hovered || hasFocus() ? m_colorFocused : m_color;
+    return isHovered() || hasFocus() ? m_colorFocused : m_color;
 }
 
 void TSkinCheckBox::paintCheckMark(QPainter& painter, const QRect& box) const {
@@ -131,44 +129,14 @@ void TSkinCheckBox::paintEvent(QPaintEvent*) {
     painter.drawText(text, align | Qt::AlignVCenter, m_caption);
 }
 
-void TSkinCheckBox::setHovered(bool hovered) {
-    if (hovered == m_hovered)
-        return;
-    m_hovered = hovered;
-    if (hovered) {
-        if (auto* before = qobject_cast<TSkinCheckBox*>(hoverSlot().enter(this)))
-            before->setHovered(false);
-    } else {
-        hoverSlot().leave(this);
-    }
-    update();
-}
-
-void TSkinCheckBox::enterEvent(QEnterEvent*) {
-    // No hover while the game is in the background.
-    if (isEnabled() && QApplication::activeWindow())
-        setHovered(true);
-}
-
-void TSkinCheckBox::leaveEvent(QEvent*) {
-    setHovered(false);
-}
-
 void TSkinCheckBox::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isEnabled())
-        return;
-    m_pressed = true;
-    setFocus(Qt::MouseFocusReason);
-    update();
+    TSkinControl::mousePressEvent(event);
+    if (isPressed())
+        setFocus(Qt::MouseFocusReason);
 }
 
-void TSkinCheckBox::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
-    m_pressed = false;
-    update();
-    if (rect().contains(event->position().toPoint()))
-        setChecked(!m_checked);
+void TSkinCheckBox::released() {
+    setChecked(!m_checked);
 }
 
 void TSkinCheckBox::keyPressEvent(QKeyEvent* event) {
@@ -187,18 +155,4 @@ void TSkinCheckBox::focusInEvent(QFocusEvent* event) {
 void TSkinCheckBox::focusOutEvent(QFocusEvent* event) {
     update();
     QWidget::focusOutEvent(event);
-}
-
-void TSkinCheckBox::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
-        m_pressed = false;
-        setHovered(false);
-    }
-    QWidget::changeEvent(event);
-}
-
-void TSkinCheckBox::hideEvent(QHideEvent* event) {
-    m_pressed = false;
-    setHovered(false);
-    QWidget::hideEvent(event);
 }

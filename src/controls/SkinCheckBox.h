@@ -1,11 +1,12 @@
 #pragma once
 
+#include "controls/SkinControl.h"
+
 #include <QColor>
-#include <QWidget>
 
 // A flat check box: a framed square with a drawn check mark and a caption
 // beside it. It toggles when the left button is released over it.
-class TSkinCheckBox : public QWidget {
+class TSkinCheckBox : public TSkinControl {
     Q_OBJECT
 public:
     enum TCheckBoxLayout { checkboxLeft, checkboxRight };
@@ -33,8 +34,6 @@ public:
     bool Transparent() const { return m_transparent; }
     void setTransparent(bool transparent);
 
-    bool isHovered() const { return m_hovered; }
-    bool isPressed() const { return m_pressed; }
     QRect boxRect() const;
 
 signals:
@@ -42,18 +41,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    void released() override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
-    void setHovered(bool hovered);
     QColor boxColor() const;
     void paintCheckMark(QPainter& painter, const QRect& box) const;
 
@@ -66,6 +60,4 @@ private:
     QColor m_colorBorder;
     TCheckBoxLayout m_layout = checkboxLeft;
     bool m_transparent = true;
-    bool m_hovered = false;
-    bool m_pressed = false;
 };

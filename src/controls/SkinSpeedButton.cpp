@@ -32,7 +32,7 @@ QColor darkened(const QColor& color, int percent) {
 } // namespace
 
 TSkinSpeedButton::TSkinSpeedButton(QWidget* parent)
-    : QWidget(parent)
+    : TSkinControl(parent, hoverSlot(), true)
     , m_color(parent ? parent->palette().color(QPalette::Window)
                      : palette().color(QPalette::Window))
     , m_colorFocused(controls::colorValue(14805739))
@@ -42,9 +42,7 @@ TSkinSpeedButton::TSkinSpeedButton(QWidget* parent)
     setCursor(Qt::PointingHandCursor);
 }
 
-TSkinSpeedButton::~TSkinSpeedButton() {
-    hoverSlot().leave(this);
-}
+TSkinSpeedButton::~TSkinSpeedButton() = default;
 
 QColor TSkinSpeedButton::Color() const {
     return m_color;
@@ -210,28 +208,28 @@ void TSkinSpeedButton::click() {
 }
 
 QColor TSkinSpeedButton::faceColor(bool& filled) const {
-    filled = m_transparentMode == tmNone || (m_transparentMode == tmNotFocused && m_hovered);
+    filled = m_transparentMode == tmNone || (m_transparentMode == tmNotFocused && isHovered());
     if (!isEnabled())
         return m_color;
-    if (m_pressed)
+    if (isPressed())
         return ColorDown();
     if (m_down)
-        return m_hovered ? ColorFocused() : ColorDown();
-    return m_hovered ? ColorFocused() : m_color;
+        return isHovered() ? ColorFocused() : ColorDown();
+    return isHovered() ? ColorFocused() : m_color;
 }
 
 TSkinSpeedButton::TGlyphState TSkinSpeedButton::glyphState() const {
     if (!isEnabled())
         return gsDisabled;
-    if (m_pressed)
+    if (isPressed())
         return gsPressed;
     return m_down ? gsLatched : gsUp;
 }
 
 void TSkinSpeedButton::paintEdge(QPainter& painter) const {
     const QRect edge = rect().adjusted(0, 0, -1, -1);
-    const bool sunken = isEnabled() && (m_pressed || m_down);
-    const bool raised = isEnabled() && !sunken && m_hovered;
+    const bool sunken = isEnabled() && (isPressed() || m_down);
+    const bool raised = isEnabled() && !sunken && isHovered();
     if (!sunken && !raised) {
         painter.setPen(ColorBorder());
         painter.drawRect(edge);
@@ -278,7 +276,7 @@ void TSkinSpeedButton::paintContent(QPainter& painter) const {
         else
             origin.setY(height() - m_margin - total.height());
     }
-    if (m_pressed)
+    if (isPressed())
         origin += QPointF(1, 1);
     QPointF glyphAt = origin;
     QPointF textAt = origin;
@@ -317,57 +315,6 @@ void TSkinSpeedButton::paintEvent(QPaintEvent*) {
     paintEdge(painter);
 }
 
-void TSkinSpeedButton::setHovered(bool hovered) {
-    if (hovered == m_hovered)
-        return;
-    m_hovered = hovered;
-    if (hovered) {
-        if (auto* before = qobject_cast<TSkinSpeedButton*>(hoverSlot().enter(this)))
-            before->setHovered(false);
-    } else {
-        hoverSlot().leave(this);
-    }
-    update();
-}
-
-void TSkinSpeedButton::enterEvent(QEnterEvent*) {
-    // No hover while the game is in the background.
-    if (isEnabled() && QApplication::activeWindow())
-        setHovered(true);
-}
-
-void TSkinSpeedButton::leaveEvent(QEvent*) {
-    setHovered(false);
-}
-
-void TSkinSpeedButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isEnabled())
-        return;
-    m_pressed = true;
-    update();
-}
-
-void TSkinSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
-    m_pressed = false;
-    const bool over = rect().contains(event->position().toPoint());
-    setHovered(over);
-    update();
-    if (over)
-        click();
-}
-
-void TSkinSpeedButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
-        m_pressed = false;
-        setHovered(false);
-    }
-    QWidget::changeEvent(event);
-}
-
-void TSkinSpeedButton::hideEvent(QHideEvent* event) {
-    m_pressed = false;
-    setHovered(false);
-    QWidget::hideEvent(event);
+void TSkinSpeedButton::released() {
+    click();
 }

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "controls/SkinControl.h"
+
 #include <QColor>
 #include <QPixmap>
-#include <QWidget>
 #include <functional>
 
 // A flat speed button with a glyph: the phrase buttons and the other small
 // picture buttons. Flat when idle, raised under the mouse, sunken while
 // pressed or latched down in a group.
-class TSkinSpeedButton : public QWidget {
+class TSkinSpeedButton : public TSkinControl {
     Q_OBJECT
 public:
     enum TTransparentMode { tmAlways, tmNotFocused, tmNone };
@@ -64,8 +65,6 @@ public:
     void setUseAdvColors(bool use);
     void setAdvColors(int focused, int down, int border);
 
-    bool isHovered() const { return m_hovered; }
-    bool isPressed() const { return m_pressed; }
     // What a click does: toggles Down in a group, sets the dialog's result, calls OnClick.
     void click();
 
@@ -76,15 +75,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    void released() override;
 
 private:
-    void setHovered(bool hovered);
     void releaseGroup();
     QList<TSkinSpeedButton*> groupMates() const;
     QColor faceColor(bool& filled) const;
@@ -113,6 +106,4 @@ private:
     int m_advFocused = 10;
     int m_advDown = 10;
     int m_advBorder = 50;
-    bool m_hovered = false;
-    bool m_pressed = false;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "controls/HoverSlot.h"
+
+#include <QWidget>
+
+// What the skinned buttons and the check box share: the hover state, shown by
+// one control of a class at a time, the pressed state, and a left-button
+// release over the control as its action.
+class TSkinControl : public QWidget {
+    Q_OBJECT
+public:
+    ~TSkinControl() override;
+
+    bool isHovered() const { return m_hovered; }
+    bool isPressed() const { return m_pressed; }
+
+protected:
+    // `slot` is the one hover slot of the subclass; with `onlyWhenActive` the
+    // control shows no hover while the game is in the background.
+    TSkinControl(QWidget* parent, controls::HoverSlot& slot, bool onlyWhenActive);
+
+    // The left button went up over the control it went down on.
+    virtual void released() = 0;
+
+    void setHovered(bool hovered);
+
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    controls::HoverSlot& m_slot;
+    bool m_onlyWhenActive;
+    bool m_hovered = false;
+    bool m_pressed = false;
+};
