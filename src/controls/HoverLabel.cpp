@@ -4,29 +4,14 @@
 
 #include <QEnterEvent>
 
-namespace {
-
-controls::HoverSlot& hoverSlot() {
-    static controls::HoverSlot slot;
-    return slot;
-}
-
-} // namespace
-
-// Captions may come from elsewhere one day: shown as text, never as markup.
 THoverLabel::THoverLabel(QWidget* parent)
-    : QLabel(parent) {
-    setTextFormat(Qt::PlainText);
-}
+    : TPlainLabel(parent) {}
 
 THoverLabel::THoverLabel(const QString& text, QWidget* parent)
-    : QLabel(parent) {
-    setTextFormat(Qt::PlainText);
-    setText(text);
-}
+    : TPlainLabel(text, parent) {}
 
 THoverLabel::~THoverLabel() {
-    hoverSlot().leave(this);
+    controls::hoverSlotOf<THoverLabel>().leave(this);
 }
 
 void THoverLabel::setActive(bool active) {
@@ -38,7 +23,7 @@ void THoverLabel::setActive(bool active) {
 void THoverLabel::hoverOn() {
     if (m_hovered)
         return;
-    if (auto* before = qobject_cast<THoverLabel*>(hoverSlot().enter(this)))
+    if (auto* before = qobject_cast<THoverLabel*>(controls::hoverSlotOf<THoverLabel>().enter(this)))
         before->hoverOff();
     // The label's own look is taken once, so a change of look while hovered
     // cannot be mistaken for it.
@@ -63,7 +48,7 @@ void THoverLabel::hoverOff() {
     if (!m_hovered)
         return;
     m_hovered = false;
-    hoverSlot().leave(this);
+    controls::hoverSlotOf<THoverLabel>().leave(this);
     setPalette(m_normalPalette);
     setFont(m_normalFont);
     setAutoFillBackground(m_normalAutoFill);
@@ -72,23 +57,23 @@ void THoverLabel::hoverOff() {
 }
 
 void THoverLabel::enterEvent(QEnterEvent* event) {
-    QLabel::enterEvent(event);
+    TPlainLabel::enterEvent(event);
     if (m_active && isEnabled() && isVisible() && window()->isActiveWindow())
         hoverOn();
 }
 
 void THoverLabel::leaveEvent(QEvent* event) {
     hoverOff();
-    QLabel::leaveEvent(event);
+    TPlainLabel::leaveEvent(event);
 }
 
 void THoverLabel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         hoverOff();
-    QLabel::changeEvent(event);
+    TPlainLabel::changeEvent(event);
 }
 
 void THoverLabel::hideEvent(QHideEvent* event) {
     hoverOff();
-    QLabel::hideEvent(event);
+    TPlainLabel::hideEvent(event);
 }

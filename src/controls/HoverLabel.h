@@ -1,16 +1,18 @@
 #pragma once
 
+#include "controls/PlainLabel.h"
+
 #include <QColor>
 #include <QFont>
-#include <QLabel>
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
 
 // A label that changes its ground colour and font while the mouse is over
 // it: the clickable category captions of the scorecard. It can also swap the
-// picture of another label while hovered.
-class THoverLabel : public QLabel {
+// picture of another label while hovered. Like every label, it shows its
+// caption as plain text.
+class THoverLabel : public TPlainLabel {
     Q_OBJECT
 public:
     explicit THoverLabel(QWidget* parent = nullptr);

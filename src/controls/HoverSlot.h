@@ -28,4 +28,10 @@ private:
     QPointer<QWidget> m_current;
 };
 
+// The hover slot of the control class `Control`.
+template <typename Control> HoverSlot& hoverSlotOf() {
+    static HoverSlot slot;
+    return slot;
+}
+
 } // namespace controls

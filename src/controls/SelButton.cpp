@@ -10,18 +10,13 @@
 
 namespace {
 
-controls::HoverSlot& hoverSlot() {
-    static controls::HoverSlot slot;
-    return slot;
-}
-
 constexpr int LeftIndent = 5;
 constexpr int RightIndent = 6;
 
 } // namespace
 
 TSelButton::TSelButton(QWidget* parent)
-    : TSkinControl(parent, hoverSlot(), false)
+    : TSkinControl(parent, controls::hoverSlotOf<TSelButton>(), false)
     , m_color(palette().color(QPalette::Button))
     , m_colorBorder(controls::colorValue(8421504))
     , m_colorOver(controls::colorValue(10795396))

@@ -12,18 +12,13 @@
 
 namespace {
 
-controls::HoverSlot& hoverSlot() {
-    static controls::HoverSlot slot;
-    return slot;
-}
-
 constexpr int BoxSize = 13;
 constexpr int CaptionGap = 5;
 
 } // namespace
 
 TSkinCheckBox::TSkinCheckBox(QWidget* parent)
-    : TSkinControl(parent, hoverSlot(), true)
+    : TSkinControl(parent, controls::hoverSlotOf<TSkinCheckBox>(), true)
     , m_color(palette().color(QPalette::Base))
     , m_colorDown(controls::colorValue(12965593))
     , m_colorBorder(controls::colorValue(8623776)) {

@@ -12,11 +12,6 @@
 
 namespace {
 
-controls::HoverSlot& hoverSlot() {
-    static controls::HoverSlot slot;
-    return slot;
-}
-
 QColor lightened(const QColor& color, int percent) {
     const auto towardWhite = [percent](int channel) {
         return channel + (255 - channel) * percent / 100;
@@ -32,7 +27,7 @@ QColor darkened(const QColor& color, int percent) {
 } // namespace
 
 TSkinSpeedButton::TSkinSpeedButton(QWidget* parent)
-    : TSkinControl(parent, hoverSlot(), true)
+    : TSkinControl(parent, controls::hoverSlotOf<TSkinSpeedButton>(), true)
     , m_color(parent ? parent->palette().color(QPalette::Window)
                      : palette().color(QPalette::Window))
     , m_colorFocused(controls::colorValue(14805739))

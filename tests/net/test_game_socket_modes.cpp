@@ -60,23 +60,12 @@ void expectThrow(const std::function<void()>& call, const char* text) {
     }
 }
 
-sockaddr_in addressOf(const char* address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(port);
-    ::inet_pton(AF_INET, address, &result.sin_addr);
-    return result;
-}
-
 // A TCP connection made from a chosen loopback address, so the peer's
 // address is not simply the default one.
 RawSocket connectFrom(const char* local, std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in from = addressOf(local, 0);
-    const sockaddr_in to = addressOf("127.0.0.1", port);
-    ::bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from);
-    ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    return RawSocket(fd);
+    RawSocket socket;
+    socket.connectTo("127.0.0.1", port, 0, local);
+    return socket;
 }
 
 // A plain UDP socket, the way a foreign peer sends datagrams.

@@ -12,8 +12,6 @@
 
 namespace testsupport {
 
-namespace {
-
 sockaddr_in addressOf(const char* address, std::uint16_t port) {
     sockaddr_in result{};
     result.sin_family = AF_INET;
@@ -21,6 +19,8 @@ sockaddr_in addressOf(const char* address, std::uint16_t port) {
     ::inet_pton(AF_INET, address, &result.sin_addr);
     return result;
 }
+
+namespace {
 
 bool readable(int fd, int milliseconds) {
     pollfd entry{fd, POLLIN, 0};

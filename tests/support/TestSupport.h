@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstdint>
 #include <memory>
+#include <netinet/in.h>
 #include <ostream>
 
 // Readable QStrings in test failure messages.
@@ -22,6 +23,9 @@ namespace testsupport {
 template <typename Condition> bool waitFor(Condition condition, int milliseconds = 5000) {
     return QTest::qWaitFor(condition, milliseconds);
 }
+
+// The IPv4 socket address of a dotted address and a port.
+sockaddr_in addressOf(const char* address, std::uint16_t port);
 
 // A TCP port on 127.0.0.1 that nothing listened on a moment ago.
 std::uint16_t freeTcpPort();
