@@ -112,7 +112,6 @@ void Tchat::buildBoard() {
         picture->setObjectName(QStringLiteral("dice%1").arg(die));
         picture->setGeometry(QRect(DiceDesignPositions[die], QSize(DieSize, DieSize)));
         picture->setProperty("tag", die);
-        picture->setProperty("hint", QStringLiteral("1"));
         picture->installEventFilter(this);
         dice[die] = picture;
     }
@@ -286,24 +285,25 @@ void Tchat::buildColumnMarks() {
 // Names and columns match at a glance: the own column is tinted, the column
 // of the seat on turn framed in gold with the arrow over it.
 void Tchat::markColumns() {
-    const bool seated = myseat >= 1 && myseat <= 4;
-    column_own->setVisible(seated);
-    if (seated)
-        column_own->move(columnLeft(myseat) - 1, column_own->y());
-    const bool onTurn = gameinprogress && currentplayer >= 1 && currentplayer <= 4;
+    const int own = model.ownSeat();
+    column_own->setVisible(model.seated());
+    if (model.seated())
+        column_own->move(columnLeft(own) - 1, column_own->y());
+    const int current = model.currentSeat();
+    const bool onTurn = model.inProgress() && client::TGameModel::validSeat(current);
     column_turn->setVisible(onTurn);
     image_turn->setVisible(onTurn);
     if (onTurn) {
-        column_turn->move(columnLeft(currentplayer) - 2, column_turn->y());
-        image_turn->move(columnCentre(currentplayer) - 6, image_turn->y());
+        column_turn->move(columnLeft(current) - 2, column_turn->y());
+        image_turn->move(columnCentre(current) - 6, image_turn->y());
     }
     for (int seat = 1; seat <= 4; ++seat) {
-        if (gameinprogress)
+        if (model.inProgress())
             image_crown[seat]->hide();
         QLabel* name = label_playername[seat];
-        const QString ground = seat == myseat ? QStringLiteral("background: rgba(30, 123, 52, 34); "
-                                                               "border-radius: 3px;")
-                                              : QString();
+        const QString ground = seat == own ? QStringLiteral("background: rgba(30, 123, 52, 34); "
+                                                            "border-radius: 3px;")
+                                           : QString();
         name->setStyleSheet(name->property("look").toString() + ground);
     }
 }
@@ -312,7 +312,7 @@ void Tchat::markColumns() {
 void Tchat::markWinnerColumn(const QString& winners) {
     const QStringList names = winners.split(QStringLiteral(" and "));
     for (int seat = 1; seat <= 4; ++seat)
-        image_crown[seat]->setVisible(names.contains(label_playername[seat]->text()));
+        image_crown[seat]->setVisible(names.contains(model.seatName(seat)));
 }
 
 // A double click is one press: when the host answers the first press before
@@ -346,14 +346,8 @@ void Tchat::boardClick(QObject* control) {
 // ---------------------------------------------------------------- a game
 
 void Tchat::clearall() {
-    for (int seat = 1; seat <= 4; ++seat) {
-        label_score[seat]->setText(QStringLiteral("0"));
-        for (int row = 1; row <= scoring::RowCount; ++row) {
-            const bool ownCategory = seat == myseat && row <= scoring::CategoryCount;
-            score[seat][row]->setText(QString());
-            score[seat][row]->setStyleSheet(cellStyle(ownCategory ? clGreen : clBlack, row > 12));
-        }
-    }
+    for (int seat = 1; seat <= 4; ++seat)
+        showCard(seat);
     image_winner->hide();
     label_winner->hide();
     for (int seat = 1; seat <= 4; ++seat)
@@ -361,39 +355,49 @@ void Tchat::clearall() {
     markColumns();
 }
 
+// A seat's column and total as the model holds them.
+void Tchat::showCard(int seat) {
+    const client::SeatState& state = model.seat(seat);
+    label_score[seat]->setText(state.total);
+    const bool own = seat == model.ownSeat();
+    const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
+    for (int row = 1; row <= scoring::RowCount; ++row) {
+        const bool filled = state.card[row] != scoring::Unscored;
+        QLabel* cell = score[seat][row];
+        cell->setText(filled ? QString::number(state.card[row]) : QString());
+        cell->setStyleSheet(cellStyle(colour, filled || row > 12));
+    }
+}
+
+void Tchat::showSeatName(int seat) {
+    label_playername[seat]->setText(model.seatName(seat));
+}
+
 void Tchat::startthegame(const QString& arguments) {
     FieldReader fields(arguments);
     const int starter = fields.number();
-    const QString bonus = fields.text();
-    const QString team = fields.rest();
+    const bool bonusGame = fields.text() == QLatin1String("t");
+    const bool teamGame = fields.rest() == QLatin1String("true");
+    model.gameStarted(starter, bonusGame, teamGame);
     clearall();
     canact = false;
-    gameinprogress = true;
     JustWatch1->setChecked(false);
-    diceval[0] = -1;
-    for (int die = 1; die <= 5; ++die)
-        dice[die]->setProperty("hint", QStringLiteral("1"));
-    const bool bonusGame = bonus == QLatin1String("t");
     image_bonus->setVisible(bonusGame);
     image_bonusback->setVisible(bonusGame);
-    const QString starterName =
-        starter >= 1 && starter <= 4 ? label_playername[starter]->text() : QString();
-    addlinetochat(starterName +
-                      (team == QLatin1String("true") ? " has started a TEAM" : " has started a") +
+    addlinetochat(model.seatName(starter) + (teamGame ? " has started a TEAM" : " has started a") +
                       (bonusGame ? " BONUS DICE" : "") + " game.",
                   clBlue);
-    for (int seat = 2; seat <= 4; ++seat)
-        if (label_playername[seat]->text() == QLatin1String("<Waiting>"))
-            label_playername[seat]->setText(label_playername[seat]->toolTip());
-    for (int seat = 1; seat <= 4; ++seat)
+    for (int seat = 1; seat <= 4; ++seat) {
+        showSeatName(seat);
         image_eyes[seat]->hide();
+    }
 }
 
 void Tchat::setbonusdice(const QString& arguments) {
     const int face = platform::StrToInt(arguments);
     if (face < 1 || face > 6)
         return;
-    diceval[0] = face;
+    model.setBonusFace(face);
     image_bonus->setPixmap(controls::SkinArt::dieFace(face, true, this));
     image_bonus->show();
     image_bonusback->show();
@@ -407,18 +411,19 @@ void Tchat::setRollMarks(int rolls) {
 }
 
 void Tchat::colourOwnColumn(TColor color, int lastRow) {
-    if (myseat < 1 || myseat > 4)
+    const int own = model.ownSeat();
+    if (!model.seated())
         return;
     for (int row = 1; row <= lastRow; ++row) {
-        QLabel* cell = score[myseat][row];
-        cell->setStyleSheet(cellStyle(color, !cell->text().isEmpty() || row > 12));
+        const bool filled = model.seat(own).card[row] != scoring::Unscored;
+        score[own][row]->setStyleSheet(cellStyle(color, filled || row > 12));
     }
 }
 
 // The own seat plays its turns unless its player is just watching: then the
 // computer plays them and the window only looks on.
 bool Tchat::playsOwnTurn() const {
-    return myseat >= 1 && myseat <= 4 && currentplayer == myseat && !JustWatch1->isChecked();
+    return model.ownTurn();
 }
 
 // The turn caption, the roll button and the own column's colour for the seat on turn.
@@ -428,15 +433,16 @@ void Tchat::showTurn() {
     colourOwnColumn(clMaroon, scoring::RowCount);
     if (playsOwnTurn()) {
         label_turn->setText(QStringLiteral("Your Turn."));
-        image_throwdice->setVisible(morerolls);
+        image_throwdice->setVisible(model.moreRolls());
         canact = true;
         colourOwnColumn(clGreen, scoring::RowCount);
         showDiceCursors();
         return;
     }
-    const int seat = currentplayer;
-    const QString name = seat >= 1 && seat <= 4 ? label_playername[seat]->text() : QString();
-    label_turn->setText(seat == myseat ? name + "'s turn (computer plays)." : name + "'s turn.");
+    const int seat = model.currentSeat();
+    const QString name = model.seatName(seat);
+    label_turn->setText(seat == model.ownSeat() ? name + "'s turn (computer plays)."
+                                                : name + "'s turn.");
     image_throwdice->hide();
     canact = false;
     showDiceCursors();
@@ -447,17 +453,14 @@ void Tchat::getnextplayer(const QString& arguments) {
     const int seat = fields.number();
     const QString round = fields.text();
     fields.text(); // the seat's total: shown by its score messages
-    const QString rolls = fields.text();
+    bool rollsKnown = false;
+    const int rolls = fields.text().toInt(&rollsKnown);
     for (int die = 1; die <= 5; ++die)
         dice[die]->move(DiceDesignPositions[die]);
-    currentplayer = seat;
-    gameinprogress = true;
+    model.turnPassed(seat, round, rollsKnown ? rolls : -1);
     label_roundnum->setText("Round: " + round);
-    bool rollsKnown = false;
-    const int rollCount = rolls.toInt(&rollsKnown);
     if (rollsKnown)
-        setRollMarks(rollCount);
-    morerolls = !rollsKnown || rollCount < 3;
+        setRollMarks(rolls);
     showTurn();
     if (playsOwnTurn())
         playsounds(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
@@ -469,7 +472,7 @@ void Tchat::image_throwdiceClick() {
     if (playsOwnTurn() && canact && loggedin) {
         image_throwdice->hide();
         canact = false;
-        sendToHost(WireMessage("CMD_rolldice").field(myseat).bytes());
+        sendToHost(WireMessage("CMD_rolldice").field(model.ownSeat()).bytes());
     }
     mychat->setFocus();
 }
@@ -477,21 +480,23 @@ void Tchat::image_throwdiceClick() {
 void Tchat::thedice(const QString& arguments) {
     FieldReader fields(arguments);
     const int seat = fields.number();
-    const QString more = fields.text();
+    const bool more = fields.text() == QLatin1String("y");
     bool rollsKnown = false;
     const int rolls = fields.text().toInt(&rollsKnown);
-    if (rollsKnown)
-        setRollMarks(rolls);
+    std::vector<std::pair<int, int>> thrown;
     while (!fields.atEnd()) {
         const int die = fields.number();
         const int face = fields.number();
-        if (die >= 1 && die <= 5 && face >= 1 && face <= 6)
-            placedice(die, face);
+        if (client::TGameModel::validDie(die) && face >= 1 && face <= 6)
+            thrown.emplace_back(die, face);
     }
-    if (seat == myseat)
-        morerolls = more == QLatin1String("y");
-    if (seat == myseat && playsOwnTurn()) {
-        image_throwdice->setVisible(morerolls);
+    model.diceThrown(seat, more, rollsKnown ? rolls : -1, thrown);
+    if (rollsKnown)
+        setRollMarks(rolls);
+    for (const auto& [die, face] : thrown)
+        placedice(die, face);
+    if (seat == model.ownSeat() && playsOwnTurn()) {
+        image_throwdice->setVisible(model.moreRolls());
         canact = true;
         showDiceCursors();
         playsounds(QStringLiteral("dice2"));
@@ -500,10 +505,10 @@ void Tchat::thedice(const QString& arguments) {
     }
 }
 
+// Draws a thrown die at a random place on its part of the table.
 void Tchat::placedice(int die, int face) {
     QLabel* picture = dice[die];
-    picture->setPixmap(controls::SkinArt::dieFace(face, face == diceval[0], this));
-    diceval[die] = face;
+    picture->setPixmap(controls::SkinArt::dieFace(face, face == model.bonusFace(), this));
     TRandomGenerator& random = TRandomGenerator::shared();
     const int left = int(random.below(10)) + ScatterColumn[die] * (panel_board->width() / 7);
     const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
@@ -511,7 +516,6 @@ void Tchat::placedice(int die, int face) {
     picture->move(left, top);
     picture->show();
     picture->setProperty("tag", die);
-    picture->setProperty("hint", QStringLiteral("o"));
     showDiceCursors();
 }
 
@@ -528,38 +532,40 @@ void Tchat::showDiceCursors() {
 }
 
 void Tchat::dice1Click(int die) {
-    if (!diceClickable())
+    if (!diceClickable() || !client::TGameModel::validDie(die))
         return;
-    const bool onTable = dice[die]->property("hint").toString() == QLatin1String("o");
-    sendToHost(
-        WireMessage(onTable ? "CMD_setdice" : "CMD_unsetdice").field(myseat).field(die).bytes());
+    const bool onTable = model.die(die).place == client::DiePlace::Table;
+    sendToHost(WireMessage(onTable ? "CMD_setdice" : "CMD_unsetdice")
+                   .field(model.ownSeat())
+                   .field(die)
+                   .bytes());
 }
 
-void Tchat::placeDieInColumn(int die, int left, const char* hint) {
+void Tchat::placeDieInColumn(int die, int left, client::DiePlace place) {
+    model.dieMoved(die, place);
     dice[die]->move(left, KeepTops[die]);
-    dice[die]->setProperty("hint", QString::fromLatin1(hint));
 }
 
 void Tchat::setdice(const QString& arguments) {
     const int die = platform::StrToInt(arguments);
-    if (die < 1 || die > 5)
+    if (!client::TGameModel::validDie(die))
         return;
-    placeDieInColumn(die, KeptLeft, "s");
+    placeDieInColumn(die, KeptLeft, client::DiePlace::Kept);
     playsounds(QStringLiteral("setdice"));
 }
 
 void Tchat::unsetdice(const QString& arguments) {
     const int die = platform::StrToInt(arguments);
-    if (die < 1 || die > 5)
+    if (!client::TGameModel::validDie(die))
         return;
-    placeDieInColumn(die, ReleasedLeft, "o");
+    placeDieInColumn(die, ReleasedLeft, client::DiePlace::PutBack);
     playsounds(QStringLiteral("unsetdice"));
 }
 
 // ---------------------------------------------------------------- scoring
 
 void Tchat::score1_1Click(int category) {
-    if (playsOwnTurn() && canact && loggedin && image_rolls[1]->isVisible()) {
+    if (playsOwnTurn() && canact && loggedin && model.rollsMade() >= 1) {
         if (doubleCheck->isChecked())
             return doublecheck(category);
         sendscore(category);
@@ -570,10 +576,9 @@ void Tchat::score1_1Click(int category) {
 // The host's own pattern tests on the faces last drawn: a zero score is
 // confirmed before it goes.
 void Tchat::doublecheck(int category) {
-    const scoring::Dice faces = {diceval[1], diceval[2], diceval[3], diceval[4], diceval[5]};
     if (category < 1 || category > scoring::CategoryCount)
         return;
-    if (category == scoring::Freebie || scoring::points(faces, category) > 0)
+    if (category == scoring::Freebie || scoring::points(model.faces(), category) > 0)
         return sendscore(category);
     zeroScoreBox =
         new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"),
@@ -592,7 +597,7 @@ void Tchat::sendscore(int category) {
     image_throwdice->hide();
     canact = false;
     if (loggedin)
-        sendToHost(WireMessage("CMD_setscore").field(myseat).field(category).bytes());
+        sendToHost(WireMessage("CMD_setscore").field(model.ownSeat()).field(category).bytes());
 }
 
 void Tchat::rollagain() {
@@ -610,14 +615,14 @@ void Tchat::chooseagain() {
     playsounds(QStringLiteral("error"));
     if (!playsOwnTurn())
         return;
-    image_throwdice->setVisible(morerolls);
+    image_throwdice->setVisible(model.moreRolls());
     canact = true;
 }
 
 // The start options closed by their frame or Esc: the game was not started,
 // so the start button is offered again.
 void Tchat::gamestartformClose() {
-    if (hosting && !gameinprogress)
+    if (hosting && !model.inProgress())
         button_start->show();
 }
 
@@ -626,28 +631,23 @@ void Tchat::pscore(const QString& arguments) {
     const int seat = fields.number();
     const QString total = fields.text();
     const QString mark = fields.text();
-    if (seat < 1 || seat > 4)
+    if (!client::TGameModel::validSeat(seat))
         return;
-    label_score[seat]->setText(total);
-    const bool own = seat == myseat;
-    for (int row = 1; row <= scoring::RowCount; ++row) {
-        const int value = fields.number();
-        QLabel* cell = score[seat][row];
-        const bool filled = value != scoring::Unscored;
-        cell->setText(filled ? QString::number(value) : QString());
-        const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
-        cell->setStyleSheet(cellStyle(colour, filled || row > 12));
-    }
+    game::Card card = game::freshCard();
+    for (int row = 1; row <= scoring::RowCount; ++row)
+        card[row] = fields.number();
+    model.cardReported(seat, total, card);
+    showCard(seat);
     if (mark.startsWith(QLatin1Char('*')))
         return;
     const int category = platform::StrToInt(mark);
     if (category < 1 || category > scoring::CategoryCount)
         return;
     const QString points = score[seat][category]->text();
-    label_status->setText(label_playername[seat]->text() + " tagged " +
+    label_status->setText(model.seatName(seat) + " tagged " +
                           scoring::announcementPhrase(category) + " +" + points);
-    if (own && category == scoring::FiveOfAKind && points != QLatin1String("0") &&
-        m_forms.tallylist)
+    if (seat == model.ownSeat() && category == scoring::FiveOfAKind &&
+        points != QLatin1String("0") && m_forms.tallylist)
         m_forms.tallylist->addtomine(3);
     playsounds(points == QLatin1String("0")       ? QStringLiteral("noscore")
                : category == scoring::FiveOfAKind ? QStringLiteral("fivekind")
@@ -659,6 +659,7 @@ void Tchat::winner(const QString& arguments) {
     const QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
                          : winners != playername                  ? winners + " has Won the Game!"
                                                  : QStringLiteral("You have Won the Game!");
+    model.gameWon(winners);
     addlinetochat(line, clBlue);
     label_turn->setText(QStringLiteral("Winner's Score Card"));
     label_winner->setText(line);
@@ -667,16 +668,14 @@ void Tchat::winner(const QString& arguments) {
     label_winner->show();
     image_throwdice->hide();
     canact = false;
-    gameinprogress = false;
-    morerolls = false;
     markColumns();
     markWinnerColumn(winners);
     showDiceCursors();
     if (hosting)
         button_start->show();
     playsounds(QStringLiteral("gameover"));
-    if (myseat >= 1 && myseat <= 4 && m_forms.tallylist) {
-        m_forms.tallylist->checkhighscore(label_score[myseat]->text());
+    if (model.seated() && m_forms.tallylist) {
+        m_forms.tallylist->checkhighscore(model.seat(model.ownSeat()).total);
         m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
     }
 }
@@ -685,7 +684,7 @@ void Tchat::winner(const QString& arguments) {
 // still on it move into a row below them, the kept ones stay in the tray.
 void Tchat::layWinnerDice() {
     for (int die = 1; die <= 5; ++die)
-        if (dice[die]->property("hint").toString() != QLatin1String("s"))
+        if (!model.die(die).kept())
             dice[die]->move(FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop);
 }
 
@@ -696,11 +695,11 @@ void Tchat::applySkin() {
     image_table->setPixmap(SkinArt::pixmap(QStringLiteral("table-felt"), this));
     Image2->setPixmap(SkinArt::pixmap(QStringLiteral("keep-tray"), this));
     for (int die = 1; die <= 5; ++die) {
-        const int face = std::clamp(diceval[die], 1, 6);
-        dice[die]->setPixmap(SkinArt::dieFace(face, face == diceval[0], this));
+        const int face = model.die(die).face;
+        dice[die]->setPixmap(SkinArt::dieFace(face, face == model.bonusFace(), this));
     }
-    if (diceval[0] >= 1 && diceval[0] <= 6)
-        image_bonus->setPixmap(SkinArt::dieFace(diceval[0], true, this));
+    if (model.bonusFace() != 0)
+        image_bonus->setPixmap(SkinArt::dieFace(model.bonusFace(), true, this));
     image_bonusback->setPixmap(SkinArt::pixmap(QStringLiteral("bonus-plate"), this));
     image_winner->setPixmap(SkinArt::pixmap(QStringLiteral("winner-banner"), this));
     image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), this));
@@ -728,8 +727,8 @@ void Tchat::loadchecklist() {
     QListWidget* tallied = m_forms.tallylist->listbox_tally;
     players->clear();
     for (int seat = 1; seat <= 4; ++seat) {
-        const QString name = label_playername[seat]->text();
-        if (seat == myseat || name == QLatin1String("<Waiting>"))
+        const QString name = model.seatName(seat);
+        if (seat == model.ownSeat() || name == client::TGameModel::Waiting)
             continue;
         auto* entry = new QListWidgetItem(name, players);
         entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);

@@ -59,7 +59,6 @@ void Tchat::FormCreate() {
     move(3, 5);
     resize(775, 466);
     hosting = false;
-    currentplayer = 0;
     sock.setPortName(platform::gamePortName());
     Timer1.setInterval(1);
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -227,7 +226,7 @@ void Tchat::closeEvent(QCloseEvent* event) {
 // A player who holds a seat in a running game is asked before leaving it; the
 // window closes once the answer is Yes.
 bool Tchat::askBeforeLeaving() {
-    if (m_leaveConfirmed || m_hostGone || !gameinprogress || myseat < 1 || myseat > 4)
+    if (m_leaveConfirmed || m_hostGone || !model.inProgress() || !model.seated())
         return false;
     if (m_leaveBox) {
         m_leaveBox->raise();

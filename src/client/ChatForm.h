@@ -2,6 +2,7 @@
 
 #include "client/ChatLinks.h"
 #include "client/FormSet.h"
+#include "client/GameModel.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/OptimalStrategy.h"
 #include "net/ColorText.h"
@@ -43,17 +44,16 @@ public:
     Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent = nullptr);
     ~Tchat() override;
 
+    // The game as the host reported it; the widgets show it.
+    client::TGameModel model;
+
     // Connection state.
-    int myseat = 0;
     bool loggedin = false;
     bool hosting = false;
     QString playername;
     QString hostaddress;
     QByteArray logintext; // the player name and one terminator byte
-    int currentplayer = 0;
-    bool canact = false;
-    bool gameinprogress = false; // from a game's start or first turn until its winner
-    bool morerolls = false;      // the own turn has rolls left
+    bool canact = false;  // the own turn may send its next move
 
     TGameSocket sock;   // the connection to the host
     TGameSocket Sock11; // presence connection to the lobby; never read or written
@@ -120,9 +120,8 @@ public:
     QAction* About1 = nullptr;
 
     // Board and scorecard.
-    std::array<int, 6> diceval{-1, 1, 2, 3, 4, 5}; // [0] the bonus face or -1; [1..5] last faces
-    std::array<QLabel*, 6> dice{};                 // dice1..dice5
-    QLabel* Image2 = nullptr;                      // the keep tray
+    std::array<QLabel*, 6> dice{}; // dice1..dice5
+    QLabel* Image2 = nullptr;      // the keep tray
     TSkinSpeedButton* image_throwdice = nullptr;
     QLabel* image_table = nullptr; // the felt under everything on the board
     QLabel* label_status = nullptr;
@@ -290,7 +289,9 @@ private:
     void followChatEnd();
     bool askBeforeLeaving();
     void colourOwnColumn(TColor color, int lastRow);
-    void placeDieInColumn(int die, int left, const char* hint);
+    void placeDieInColumn(int die, int left, client::DiePlace place);
+    void showCard(int seat);
+    void showSeatName(int seat);
     void boardClick(QObject* control);
     void buildOptionsMenu(QMenu* options);
     void FormResize();

@@ -95,29 +95,27 @@ void Tchat::buildHints() {
 }
 
 bool Tchat::hintable() const {
-    return loggedin && myseat >= 1 && myseat <= 4 && currentplayer == myseat && canact;
+    return loggedin && model.seated() && model.currentSeat() == model.ownSeat() && canact;
 }
 
 game::TurnPosition Tchat::hintposition() const {
     game::TurnPosition position;
+    const game::Card& card = model.seat(model.ownSeat()).card;
     for (int category = 1; category <= scoring::CategoryCount; ++category) {
-        const QString text = score[myseat][category]->text();
-        if (text.isEmpty())
+        if (card[category] == scoring::Unscored)
             continue;
         position.filled |= 1 << (category - 1);
         if (category <= scoring::Sixes)
-            position.upperTotal += text.toInt();
+            position.upperTotal += card[category];
     }
-    position.bonusFace = diceval[0] >= 1 && diceval[0] <= 6 ? diceval[0] : 0;
-    for (int roll = 1; roll <= 3; ++roll)
-        position.rollsMade += image_rolls[roll]->isHidden() ? 0 : 1;
-    for (int die = 1; die <= 5; ++die)
-        position.dice[die - 1] = diceval[die];
+    position.bonusFace = model.bonusFace();
+    position.rollsMade = std::max(model.rollsMade(), 0);
+    position.dice = model.faces();
     return position;
 }
 
 const game::OptimalStrategy* Tchat::hintstrategy() const {
-    return game::StrategyStore::shared().tables(diceval[0] >= 1);
+    return game::StrategyStore::shared().tables(model.bonusFace() != 0);
 }
 
 void Tchat::Hint1Click() {
@@ -142,13 +140,13 @@ void Tchat::showhint() {
     mark(image_throwdice, true);
     // Dice already in the tray count first, then the table's in die order.
     std::array<int, 7> wanted = advice.keep;
-    for (const char* place : {"s", "o"})
+    for (const bool kept : {true, false})
         for (int die = 1; die <= 5; ++die) {
-            const int face = diceval[die];
-            if (dice[die]->property("hint").toString() != QLatin1String(place) || face < 1 ||
-                face > 6 || wanted[face] == 0)
+            const client::DieState& state = model.die(die);
+            const bool thrown = state.place != client::DiePlace::Unthrown;
+            if (state.kept() != kept || !thrown || wanted[state.face] == 0)
                 continue;
-            --wanted[face];
+            --wanted[state.face];
             mark(dice[die], true);
         }
 }
@@ -175,8 +173,8 @@ void Tchat::hintsSeeMessage(const QString& command) {
 QString Tchat::hinttip(QObject* watched) {
     const int category = watched->property("tag").toInt();
     if (category < 1 || category > scoring::CategoryCount || !hintable() ||
-        (watched != label[category] && watched != score[myseat][category]) ||
-        !score[myseat][category]->text().isEmpty())
+        (watched != label[category] && watched != score[model.ownSeat()][category]) ||
+        !model.ownCategoryFree(category))
         return QString();
     const game::TurnPosition position = hintposition();
     if (position.rollsMade == 0)

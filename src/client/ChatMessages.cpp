@@ -186,12 +186,12 @@ void Tchat::sendit() {
     const QString text = mychat->text();
     if (!text.isEmpty() && !text.startsWith(QLatin1Char('/'))) {
         sendToHost(WireMessage("CMD_chat")
-                       .field(myseat)
+                       .field(model.ownSeat())
                        .field(text + '|' + net::ColorToString(textColor))
                        .bytes());
     } else if (text.startsWith(QLatin1String("/me"))) {
         sendToHost(WireMessage("CMD_action")
-                       .field(myseat)
+                       .field(model.ownSeat())
                        .field(text.mid(4) + '|' + net::ColorToString(actionColor))
                        .bytes());
     }
@@ -204,7 +204,7 @@ void Tchat::b_phrase1Click(int button) {
     const QString text = phrase(button);
     const QString said = text.startsWith(QLatin1String("/me ")) ? text.mid(4) : "says: " + text;
     sendToHost(WireMessage("CMD_action")
-                   .field(myseat)
+                   .field(model.ownSeat())
                    .field(said + '|' + net::ColorToString(actionColor))
                    .bytes());
     phraseready = false;

@@ -19,10 +19,6 @@ using net::WireMessage;
 
 namespace {
 
-const QString Waiting = QStringLiteral("<Waiting>");
-const std::array<QString, 5> ComputerNames = {QString(), QString(), QStringLiteral("Klot"),
-                                              QStringLiteral("Kling"), QStringLiteral("Klick")};
-
 QString spyEntry(int slot, const QString& name) {
     return QString::number(slot) + ": " + name;
 }
@@ -77,7 +73,7 @@ void Tchat::buildRoster() {
         const int columnCentre = 120 + (seat - 1) * 46;
         const int row = (seat - 1) % 2;
 
-        auto* name = new TPlainLabel(Waiting, panel_scorecard);
+        auto* name = new TPlainLabel(model.seatName(seat), panel_scorecard);
         name->setObjectName(QStringLiteral("label_playername%1").arg(seat));
         name->setGeometry(std::min(columnCentre - 47, 281 - 94), 2 + row * 17, 94, 16);
         name->setAlignment(Qt::AlignCenter);
@@ -86,7 +82,7 @@ void Tchat::buildRoster() {
             "look",
             QStringLiteral("font: bold 13px Arial; color: %1; ").arg(QColor::fromRgba(ink).name()));
         name->setStyleSheet(name->property("look").toString());
-        name->setToolTip(ComputerNames[seat]);
+        name->setToolTip(model.seat(seat).computerName);
         name->setProperty("tag", seat);
         name->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(name, &QLabel::customContextMenuRequested, this, [this, seat, name](QPoint at) {
@@ -122,7 +118,7 @@ void Tchat::buildRoster() {
 void Tchat::label_playername1ContextPopup(int seat) {
     for (QAction* item : {RemoveFromGame1, SettoJustWatch1, UnsetJustWatch1})
         item->setEnabled(hosting);
-    if (label_playername[seat]->text() == Waiting)
+    if (model.seatName(seat) == client::TGameModel::Waiting)
         RemoveFromGame1->setEnabled(false);
     popup_kickTag = seat;
 }
@@ -133,7 +129,7 @@ void Tchat::RemoveFromGame1Click() {
 
 void Tchat::kicking(int slot) {
     if (hosting && loggedin)
-        sendToHost(WireMessage("CMD_kickhim").field(myseat).field(slot).field("").bytes());
+        sendToHost(WireMessage("CMD_kickhim").field(model.ownSeat()).field(slot).field("").bytes());
 }
 
 void Tchat::SettoJustWatch1Click() {
@@ -152,7 +148,7 @@ void Tchat::JustWatch1Click() {
     if (!loggedin)
         return;
     const char* state = JustWatch1->isChecked() ? "2" : "1";
-    sendToHost(WireMessage("CMD_justwatch").field(myseat).field(state).bytes());
+    sendToHost(WireMessage("CMD_justwatch").field(model.ownSeat()).field(state).bytes());
 }
 
 void Tchat::SpyList1Click() {
@@ -274,11 +270,11 @@ void Tchat::dispatch(const net::WireLine& line) {
 // ---------------------------------------------------------------- handlers
 
 void Tchat::sendloginfo(const QString& arguments) {
-    myseat = platform::StrToInt(arguments);
+    model.setOwnSeat(platform::StrToInt(arguments));
     loggedin = true;
     markColumns();
     sendToHost(WireMessage("CMD_logininfo")
-                   .field(myseat)
+                   .field(model.ownSeat())
                    .field(net::GameVersion)
                    .rawField(logintext)
                    .bytes());
@@ -290,7 +286,7 @@ void Tchat::newplayerinfo(const QString& arguments) {
     const QString name = fields.rest();
     if (name.isEmpty())
         return;
-    if (slot == myseat) {
+    if (slot == model.ownSeat()) {
         addlinetochat(QStringLiteral("You are Connected."), clBlue);
         loadinifile();
     } else {
@@ -299,10 +295,12 @@ void Tchat::newplayerinfo(const QString& arguments) {
     if (slot > 4) {
         if (m_forms.spylist)
             m_forms.spylist->listbox_spys->addItem(spyEntry(slot, name));
-        addlinetochat(slot == myseat ? QStringLiteral("You are spying.") : name + " is spying.",
+        addlinetochat(slot == model.ownSeat() ? QStringLiteral("You are spying.")
+                                              : name + " is spying.",
                       clBlue);
     } else if (slot >= 1) {
-        label_playername[slot]->setText(name);
+        model.seatTaken(slot, name);
+        showSeatName(slot);
         label_playername[slot]->show();
         label_score[slot]->show();
     }
@@ -313,13 +311,12 @@ void Tchat::playerdisconnected(const QString& arguments) {
     FieldReader fields(arguments);
     const int slot = fields.number();
     const QString name = fields.rest();
-    if (slot >= 1 && slot <= 4) {
-        QLabel* label = label_playername[slot];
-        addlinetochat(label->text() + " disconnected.", clBlue);
-        label->setText(label->toolTip());
+    if (client::TGameModel::validSeat(slot)) {
+        addlinetochat(model.seatName(slot) + " disconnected.", clBlue);
         // During a game the computer plays on with the seat's card and total.
-        if (!gameinprogress)
-            label_score[slot]->setText(QStringLiteral("0"));
+        model.seatLeft(slot);
+        showSeatName(slot);
+        label_score[slot]->setText(model.seat(slot).total);
         image_eyes[slot]->hide();
     }
     if (!m_forms.spylist)
@@ -336,16 +333,17 @@ void Tchat::justwatching(const QString& arguments) {
     FieldReader fields(arguments);
     const int slot = fields.number();
     const bool watching = fields.rest() == QLatin1String("1");
-    if (slot == myseat)
+    if (slot == model.ownSeat())
         JustWatch1->setChecked(watching);
     // Spectators have no seat to mark.
-    if (slot < 1 || slot > 4)
+    if (!client::TGameModel::validSeat(slot))
         return;
-    const QString name = label_playername[slot]->text();
+    model.setWatching(slot, watching);
+    const QString name = model.seatName(slot);
     addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
     image_eyes[slot]->setVisible(watching);
     // The own turn passes to the computer, or comes back from it, where it stands.
-    if (slot == myseat && gameinprogress && currentplayer == myseat) {
+    if (slot == model.ownSeat() && model.inProgress() && model.currentSeat() == slot) {
         showTurn();
         for (int die = 1; die <= 5; ++die)
             dice[die]->setEnabled(playsOwnTurn());

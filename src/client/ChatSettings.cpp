@@ -211,7 +211,7 @@ void Tchat::startgame(bool bonus, bool team) {
     if (!sock.Connected())
         return;
     sendToHost(net::WireMessage("CMD_startgame")
-                   .field(myseat)
+                   .field(model.ownSeat())
                    .field(bonus ? "t" : "f")
                    .field(team ? "true" : "false")
                    .bytes());
@@ -262,9 +262,12 @@ void Tchat::loadinifile() {
     QAction* speedItem = speed == 500 ? Fast1 : speed == 1500 ? Slow1 : Normal1;
     speedItem->setChecked(true);
     botSpeedTag = speedItem->data().toInt();
-    if (myseat == 1 && loggedin)
-        sendToHost(
-            net::WireMessage("CMD_botspeed").field(myseat).field(botSpeedTag).field("").bytes());
+    if (model.ownSeat() == 1 && loggedin)
+        sendToHost(net::WireMessage("CMD_botspeed")
+                       .field(model.ownSeat())
+                       .field(botSpeedTag)
+                       .field("")
+                       .bytes());
 
     const bool expert =
         ini.readString(Section, QStringLiteral("BotSkill"), QStringLiteral("Classic"))

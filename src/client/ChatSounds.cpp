@@ -49,10 +49,10 @@ void Tchat::b_phrase10Click() {
 }
 
 void Tchat::wave20Click(int tag) {
-    if (tag < 1 || tag > 20 || myseat < 1 || myseat > 4 || !loggedin)
+    if (tag < 1 || tag > 20 || !model.seated() || !loggedin)
         return;
     sendToHost(WireMessage("CMD_playasound")
-                   .field(myseat)
+                   .field(model.ownSeat())
                    .field(QStringLiteral("wave%1").arg(tag))
                    .field("")
                    .bytes());

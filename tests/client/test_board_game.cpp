@@ -31,14 +31,14 @@ protected:
             box->button(QMessageBox::Yes)->click();
             return;
         }
-        if (chat.currentplayer != chat.myseat || !chat.canact)
+        if (chat.model.currentSeat() != chat.model.ownSeat() || !chat.canact)
             return;
         if (!chat.image_rolls[1]->isVisible()) {
             click(chat.image_throwdice);
             return;
         }
         for (int row = 1; row <= 12; ++row)
-            if (chat.score[chat.myseat][row]->text().isEmpty()) {
+            if (chat.score[chat.model.ownSeat()][row]->text().isEmpty()) {
                 click(chat.label[row]);
                 return;
             }
@@ -144,7 +144,7 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                              "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T +
                              "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.currentplayer == 2 && chat.canact; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 2 && chat.canact; }));
     link.readAvailable();
     EXPECT_TRUE(chat.mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
     EXPECT_TRUE(chat.image_bonus->isVisible());
@@ -161,17 +161,17 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
     EXPECT_TRUE(chat.image_rolls[1]->isVisible());
     EXPECT_FALSE(chat.image_rolls[2]->isVisible());
-    EXPECT_EQ(chat.diceval[1], 4);
+    EXPECT_EQ(chat.model.die(1).face, 4);
     EXPECT_TRUE(chat.image_throwdice->isVisible());
     click(chat.dice[2]);
     EXPECT_EQ(link.readExactly(sizeof("CMD_setdice+2+2")), "CMD_setdice+2+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_setdice+2" + T));
     ASSERT_TRUE(waitFor([&] { return chat.dice[2]->x() == 438; }));
-    EXPECT_EQ(chat.dice[2]->property("hint").toString(), "s");
+    EXPECT_TRUE(chat.model.die(2).kept());
     click(chat.dice[2]); // and back to the table
     EXPECT_EQ(link.readExactly(sizeof("CMD_unsetdice+2+2")), "CMD_unsetdice+2+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_unsetdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->property("hint").toString() == "o"; }));
+    ASSERT_TRUE(waitFor([&] { return !chat.model.die(2).kept(); }));
     EXPECT_EQ(chat.dice[2]->x(), 376);
 
     // Faces 4-1-2-3-6: Full House scores nothing, so Ann is asked first.

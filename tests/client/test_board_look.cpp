@@ -24,7 +24,7 @@ protected:
         auto game = joinFakeHost(link);
         EXPECT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                                  "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+f+false" + T));
-        EXPECT_TRUE(waitFor([&] { return game->chat().gameinprogress; }));
+        EXPECT_TRUE(waitFor([&] { return game->chat().model.inProgress(); }));
         return game;
     }
 
@@ -49,7 +49,7 @@ TEST_F(BoardLookTest, DiceOutOfReachLookLikeDice) {
     Tchat& chat = game->chat();
     ASSERT_TRUE(
         link.sendAll("CMD_nextplayer+1+1+0+0+" + T + "CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.diceval[5] == 6; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(5).face == 6; }));
     const int faces[] = {0, 4, 1, 2, 3, 6};
     for (int die = 1; die <= 5; ++die) {
         EXPECT_TRUE(chat.dice[die]->isEnabled()) << "a disabled label greys its picture";
@@ -59,7 +59,7 @@ TEST_F(BoardLookTest, DiceOutOfReachLookLikeDice) {
 
     ASSERT_TRUE(
         link.sendAll("CMD_nextplayer+2+1+0+0+" + T + "CMD_thedice+2+y+1+1+5+2+5+3+1+4+1+5+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.diceval[5] == 2 && chat.canact; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(5).face == 2 && chat.canact; }));
     for (int die = 1; die <= 5; ++die)
         EXPECT_EQ(chat.dice[die]->cursor().shape(), Qt::PointingHandCursor) << die;
 }
@@ -70,7 +70,7 @@ TEST_F(BoardLookTest, TheScorecardMarksTheOwnColumnAndTheSeatOnTurn) {
     Tchat& chat = game->chat();
     for (int seat : {1, 3, 2}) {
         ASSERT_TRUE(link.sendAll("CMD_nextplayer+" + QByteArray::number(seat) + "+1+0+0+" + T));
-        ASSERT_TRUE(waitFor([&] { return chat.currentplayer == seat; }));
+        ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == seat; }));
         EXPECT_TRUE(marksColumn(chat, chat.column_own, 2)) << "on the turn of seat " << seat;
         ASSERT_TRUE(chat.column_turn->isVisible());
         EXPECT_TRUE(marksColumn(chat, chat.column_turn, seat)) << seat;
@@ -90,7 +90,7 @@ TEST_F(BoardLookTest, TheWinnerBannerLeavesEveryDieInView) {
     TRandomGenerator::shared().seed(7);
     ASSERT_TRUE(link.sendAll("CMD_nextplayer+2+12+0+0+" + T +
                              "CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T + "CMD_setdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->property("hint") == "s"; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(2).kept(); }));
     ASSERT_TRUE(link.sendAll("CMD_winner+Ann+0+" + T));
     ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
     for (int die = 1; die <= 5; ++die) {

@@ -43,7 +43,7 @@ protected:
 TEST_F(SessionTest, HostingWindowSeatsItselfAndNewcomersAndThenSleeps) {
     auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
-    EXPECT_EQ(chat.myseat, 1);
+    EXPECT_EQ(chat.model.ownSeat(), 1);
     EXPECT_TRUE(chat.loggedin);
     EXPECT_EQ(chat.label_playername[1]->text(), "Ann");
     EXPECT_EQ(chat.label_playername[2]->text(), "<Waiting>");
@@ -106,7 +106,7 @@ TEST_F(SessionTest, SpectatorReadsItsOwnSpyingLine) {
     auto game = launch({"Eve", "127.0.0.1", "false"});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitForLine(chat, "You are spying."));
-    EXPECT_EQ(chat.myseat, 5);
+    EXPECT_EQ(chat.model.ownSeat(), 5);
     EXPECT_TRUE(waitForLine(chat, "Dan is Connected."));
     EXPECT_EQ(game->forms().spylist->listbox_spys->item(0)->text(), "5: Eve");
 }
@@ -197,7 +197,7 @@ TEST_F(SessionTest, MalformedMessagesFromTheHostBecomeOneRedLineEach) {
                  "CMD_chat+plain line" + T + "CMD_justwatching+99+1" + T +
                  "CMD_playerdisconnected+7+Nobody" + T + "CMD_sendlogininfo+2" + T);
     ASSERT_TRUE(waitFor([&] { return chat.loggedin; }));
-    EXPECT_EQ(chat.myseat, 2);
+    EXPECT_EQ(chat.model.ownSeat(), 2);
     EXPECT_EQ(colourOfLine(chat, "'x' is not a valid integer value"), QColor(Qt::red));
     EXPECT_EQ(colourOfLine(chat, "'junk' is not a valid integer value"), QColor(Qt::red));
     EXPECT_EQ(colourOfLine(chat, "plain line"), QColor(Qt::red));

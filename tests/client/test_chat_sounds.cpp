@@ -133,7 +133,7 @@ TEST_F(SoundTest, NewTurnSoundIsPlayedOnTheOwnTurn) {
     EXPECT_FALSE(chat.Classic1->isChecked());
     QSignalSpy played(chat.sounds, &platform::SoundPlayer::played);
     ASSERT_TRUE(link.sendAll("CMD_nextplayer+2+1+0+0+" + T + "CMD_nextplayer+1+1+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.currentplayer == 1; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 1; }));
     ASSERT_EQ(played.count(), 1) << "another seat's turn plays nothing";
     EXPECT_EQ(played.first().first().toString(), "turnnew");
 }

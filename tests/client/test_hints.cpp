@@ -82,7 +82,8 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
 
     // Big Straight the last free category and showing: score it.
     ASSERT_TRUE(link.sendAll("CMD_thedice+1+y+1+1+2+2+3+3+4+4+5+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.diceval[5] == 6 && !isMarked(chat.image_throwdice); }));
+    ASSERT_TRUE(
+        waitFor([&] { return chat.model.die(5).face == 6 && !isMarked(chat.image_throwdice); }));
     // The best of three, so that a busy machine's preemption does not count.
     qint64 fastest = 1000;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -105,7 +106,7 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     link.readAvailable();
     ASSERT_TRUE(link.sendAll(card({11, 12}) + "CMD_nextplayer+1+12+0+0+" + T +
                              "CMD_thedice+1+y+1+1+6+2+1+3+6+4+6+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.diceval[2] == 1 && chat.canact; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(2).face == 1 && chat.canact; }));
     EXPECT_EQ(markedCategories(chat), QList<int>{}) << "a new turn clears the marks";
     chat.Hint1->trigger();
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5}));
@@ -116,7 +117,7 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
 
     // The host's echo of a kept die changes the position: the marks go.
     ASSERT_TRUE(link.sendAll("CMD_setdice+1" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.dice[1]->property("hint") == "s"; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(1).kept(); }));
     EXPECT_EQ(markedDice(chat), QList<int>{});
     chat.Hint1->trigger();
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5})) << "the kept six counts too";

@@ -227,7 +227,7 @@ TEST_F(PlayerFixesTest, HostGoneIsExplainedBeforeTheWindowCloses) {
     Tchat& chat = game->chat();
     QSignalSpy closed(&chat, &Tchat::closed);
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_startgame+1+f+false" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.gameinprogress; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
     link.close();
     QMessageBox* box = openBox(chat);
     ASSERT_NE(box, nullptr);
@@ -262,7 +262,7 @@ TEST_F(PlayerFixesTest, HostingWindowSaysTheGameEndsForEveryone) {
     auto game = launch({});
     Tchat& chat = game->chat();
     chat.startgame(false, false);
-    ASSERT_TRUE(waitFor([&] { return chat.gameinprogress; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
     QSignalSpy closed(&chat, &Tchat::closed);
     chat.close();
     QMessageBox* box = openBox(chat);

@@ -111,7 +111,9 @@ public:
 
     int turnsScored = 0;
 
-    bool myTurn() const { return m_chat.currentplayer == m_chat.myseat && m_chat.canact; }
+    bool myTurn() const {
+        return m_chat.model.currentSeat() == m_chat.model.ownSeat() && m_chat.canact;
+    }
 
     int rolls() const {
         int shown = 0;
@@ -120,12 +122,10 @@ public:
         return shown;
     }
 
-    QString place(int die) const { return m_chat.dice[die]->property("hint").toString(); }
-
     scoring::Dice dice() const {
         scoring::Dice faces{};
         for (int die = 1; die <= 5; ++die)
-            faces[die - 1] = m_chat.diceval[die];
+            faces[die - 1] = m_chat.model.die(die).face;
         return faces;
     }
 
@@ -140,9 +140,9 @@ public:
     bool keepOne() {
         const int face = commonestFace();
         for (int die = 1; die <= 5; ++die) {
-            if (place(die) == QLatin1String("o") && m_chat.diceval[die] == face) {
+            if (!m_chat.model.die(die).kept() && m_chat.model.die(die).face == face) {
                 m_chat.dice1Click(die);
-                return waitFor([&] { return place(die) == QLatin1String("s"); }, 5000);
+                return waitFor([&] { return m_chat.model.die(die).kept(); }, 5000);
             }
         }
         return false;
@@ -151,9 +151,9 @@ public:
     int bestCategory() const {
         int best = 0;
         int bestPoints = -1;
-        const int bonus = m_chat.diceval[0] > 0 ? m_chat.diceval[0] : 0;
+        const int bonus = m_chat.model.bonusFace();
         for (int category = 1; category <= scoring::CategoryCount; ++category) {
-            if (!m_chat.score[m_chat.myseat][category]->text().isEmpty())
+            if (!m_chat.model.ownCategoryFree(category))
                 continue;
             const int points = scoring::points(dice(), category, bonus);
             if (points > bestPoints) {
@@ -175,8 +175,7 @@ public:
         if (category == 0)
             return false;
         m_chat.score1_1Click(category);
-        const bool done =
-            waitFor([&] { return !m_chat.score[m_chat.myseat][category]->text().isEmpty(); }, 5000);
+        const bool done = waitFor([&] { return !m_chat.model.ownCategoryFree(category); }, 5000);
         ++turnsScored;
         return done;
     }

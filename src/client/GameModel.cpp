@@ -1,0 +1,160 @@
+#include "client/GameModel.h"
+
+namespace client {
+
+const QString TGameModel::Waiting = QStringLiteral("<Waiting>");
+
+namespace {
+
+const std::array<QString, TGameModel::Seats + 1> ComputerNames = {
+    QString(), QString(), QStringLiteral("Klot"), QStringLiteral("Kling"), QStringLiteral("Klick")};
+
+} // namespace
+
+TGameModel::TGameModel(QObject* parent)
+    : QObject(parent) {
+    for (int seat = 1; seat <= Seats; ++seat) {
+        seatAt(seat).name = Waiting;
+        seatAt(seat).computerName = ComputerNames[std::size_t(seat)];
+    }
+    // The faces shown before the first throw.
+    for (int die = 1; die <= Dice; ++die)
+        m_dice[std::size_t(die)].face = die;
+}
+
+const SeatState& TGameModel::seat(int seat) const {
+    return m_seats[validSeat(seat) ? std::size_t(seat) : 0];
+}
+
+const DieState& TGameModel::die(int die) const {
+    return m_dice[validDie(die) ? std::size_t(die) : 0];
+}
+
+game::Dice TGameModel::faces() const {
+    game::Dice faces{};
+    for (int die = 1; die <= Dice; ++die)
+        faces[std::size_t(die - 1)] = m_dice[std::size_t(die)].face;
+    return faces;
+}
+
+bool TGameModel::ownTurn() const {
+    return seated() && m_currentSeat == m_ownSeat && !seat(m_ownSeat).watching;
+}
+
+bool TGameModel::ownCategoryFree(int category) const {
+    return seated() && category >= 1 && category <= game::CategoryCount &&
+           seat(m_ownSeat).isFree(category);
+}
+
+void TGameModel::setOwnSeat(int seat) {
+    m_ownSeat = seat;
+    emit changed();
+}
+
+void TGameModel::seatTaken(int seat, const QString& name) {
+    if (!validSeat(seat))
+        return;
+    seatAt(seat).name = name;
+    seatAt(seat).taken = true;
+    emit changed();
+}
+
+// The computer plays on in the seat; between games the seat starts again at 0.
+void TGameModel::seatLeft(int seat) {
+    if (!validSeat(seat))
+        return;
+    SeatState& state = seatAt(seat);
+    state.name = state.computerName;
+    state.taken = false;
+    state.watching = false;
+    if (!m_inProgress)
+        state.total = QStringLiteral("0");
+    emit changed();
+}
+
+void TGameModel::setWatching(int seat, bool watching) {
+    if (!validSeat(seat))
+        return;
+    seatAt(seat).watching = watching;
+    emit changed();
+}
+
+void TGameModel::gameStarted(int, bool bonusGame, bool teamGame) {
+    m_inProgress = true;
+    m_bonusGame = bonusGame;
+    m_teamGame = teamGame;
+    m_bonusFace = 0;
+    m_winners.clear();
+    m_moreRolls = false;
+    m_rollsMade = -1;
+    for (int seat = 1; seat <= Seats; ++seat) {
+        SeatState& state = seatAt(seat);
+        state.card = game::freshCard();
+        state.total = QStringLiteral("0");
+        state.watching = false;
+        // Empty seats are the computer's for the whole game.
+        if (seat > 1 && state.name == Waiting)
+            state.name = state.computerName;
+    }
+    for (int die = 1; die <= Dice; ++die)
+        m_dice[std::size_t(die)].place = DiePlace::Unthrown;
+    emit changed();
+}
+
+void TGameModel::turnPassed(int seat, const QString& round, int rollsMade) {
+    m_currentSeat = seat;
+    m_inProgress = true;
+    m_round = round;
+    if (rollsMade >= 0 && rollsMade <= 3)
+        m_rollsMade = rollsMade;
+    m_moreRolls = rollsMade < 0 || rollsMade < 3;
+    emit changed();
+}
+
+void TGameModel::diceThrown(int seat, bool moreRolls, int rollsMade,
+                            const std::vector<std::pair<int, int>>& thrown) {
+    if (rollsMade >= 0 && rollsMade <= 3)
+        m_rollsMade = rollsMade;
+    for (const auto& [die, face] : thrown)
+        if (validDie(die) && face >= 1 && face <= 6)
+            m_dice[std::size_t(die)] = {face, DiePlace::Table};
+    if (seat == m_ownSeat)
+        m_moreRolls = moreRolls;
+    emit changed();
+}
+
+void TGameModel::dieMoved(int die, DiePlace place) {
+    if (!validDie(die))
+        return;
+    m_dice[std::size_t(die)].place = place;
+    emit changed();
+}
+
+void TGameModel::setBonusFace(int face) {
+    if (face < 1 || face > 6)
+        return;
+    m_bonusFace = face;
+    emit changed();
+}
+
+void TGameModel::cardReported(int seat, const QString& total, const game::Card& card) {
+    if (!validSeat(seat))
+        return;
+    seatAt(seat).total = total;
+    seatAt(seat).card = card;
+    emit changed();
+}
+
+void TGameModel::gameWon(const QString& winners) {
+    m_winners = winners;
+    m_inProgress = false;
+    m_moreRolls = false;
+    emit changed();
+}
+
+void TGameModel::setMoreRolls(bool more) {
+    m_moreRolls = more;
+    emit changed();
+}
+
+} // namespace client

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "game/ScoringRules.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace client {
+
+// Where a die lies on the board.
+enum class DiePlace {
+    Unthrown, // not thrown since the game started
+    Table,    // thrown, free to keep
+    Kept,     // in the keep tray
+    PutBack   // taken out of the tray, beside it until the next throw
+};
+
+struct DieState {
+    int face = 1; // 1..6
+    DiePlace place = DiePlace::Unthrown;
+    bool kept() const { return place == DiePlace::Kept; }
+};
+
+struct SeatState {
+    QString name;                        // as shown: the player's, a computer's or "<Waiting>"
+    QString computerName;                // who plays the seat when nobody holds it
+    QString total = QStringLiteral("0"); // as the host wrote it
+    game::Card card = game::freshCard();
+    bool watching = false; // its player has the computer play for them
+    bool taken = false;    // a person holds the seat
+    bool isFree(int category) const { return card[category] == game::Unscored; }
+};
+
+// The game as one player window knows it: what the host reported, nothing the
+// window decided. The session's handlers write it; board, scorecard, keys and
+// screen-reader texts read it. No widgets here.
+class TGameModel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Seats = 4;
+    static constexpr int Dice = 5;
+    static const QString Waiting;
+
+    explicit TGameModel(QObject* parent = nullptr);
+
+    // ---- what the handlers report
+    void setOwnSeat(int seat);
+    void seatTaken(int seat, const QString& name);
+    void seatLeft(int seat);
+    void setWatching(int seat, bool watching);
+    void gameStarted(int starter, bool bonusGame, bool teamGame);
+    void turnPassed(int seat, const QString& round, int rollsMade);
+    // One throw: `rollsMade` -1 when the host did not say; `thrown` holds
+    // (die, face) pairs, the dice left out stay where they are.
+    void diceThrown(int seat, bool moreRolls, int rollsMade,
+                    const std::vector<std::pair<int, int>>& thrown);
+    void dieMoved(int die, DiePlace place);
+    void setBonusFace(int face);
+    void cardReported(int seat, const QString& total, const game::Card& card);
+    void gameWon(const QString& winners);
+    void setMoreRolls(bool more);
+
+    // ---- what the windows read
+    int ownSeat() const { return m_ownSeat; }
+    bool seated() const { return validSeat(m_ownSeat); }
+    int currentSeat() const { return m_currentSeat; }
+    bool inProgress() const { return m_inProgress; }
+    bool moreRolls() const { return m_moreRolls; }
+    int rollsMade() const { return m_rollsMade; } // -1 unknown
+    int bonusFace() const { return m_bonusFace; } // 0 none
+    bool bonusGame() const { return m_bonusGame; }
+    bool teamGame() const { return m_teamGame; }
+    QString round() const { return m_round; }
+    QString winners() const { return m_winners; }
+    const SeatState& seat(int seat) const;
+    const DieState& die(int die) const;
+    game::Dice faces() const;
+    // The own seat is on turn and its player plays it (not just watching).
+    bool ownTurn() const;
+    // A category the own seat can still score.
+    bool ownCategoryFree(int category) const;
+    QString seatName(int number) const { return validSeat(number) ? seat(number).name : QString(); }
+
+    static bool validSeat(int seat) { return seat >= 1 && seat <= Seats; }
+    static bool validDie(int die) { return die >= 1 && die <= Dice; }
+
+signals:
+    // Anything above changed.
+    void changed();
+
+private:
+    SeatState& seatAt(int seat) { return m_seats[std::size_t(seat)]; }
+
+    int m_ownSeat = 0;
+    int m_currentSeat = 0;
+    bool m_inProgress = false;
+    bool m_moreRolls = false;
+    int m_rollsMade = -1;
+    int m_bonusFace = 0;
+    bool m_bonusGame = false;
+    bool m_teamGame = false;
+    QString m_round;
+    QString m_winners;
+    std::array<SeatState, Seats + 1> m_seats; // 1..4
+    std::array<DieState, Dice + 1> m_dice;    // 1..5
+};
+
+} // namespace client
