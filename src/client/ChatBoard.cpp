@@ -439,13 +439,19 @@ void Tchat::showTurn() {
         showDiceCursors();
         return;
     }
+    showOtherTurnCaption();
+    image_throwdice->hide();
+    canact = false;
+    showDiceCursors();
+}
+
+// Another seat on turn, or the own seat played by the computer; also when a
+// player takes over or leaves the seat on turn.
+void Tchat::showOtherTurnCaption() {
     const int seat = model.currentSeat();
     const QString name = model.seatName(seat);
     label_turn->setText(seat == model.ownSeat() ? name + "'s turn (computer plays)."
                                                 : name + "'s turn.");
-    image_throwdice->hide();
-    canact = false;
-    showDiceCursors();
 }
 
 void Tchat::getnextplayer(const QString& arguments) {

@@ -40,6 +40,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildBoard();
     buildSounds();
     buildHints();
+    buildAccessibleNames();
     FormResize();
     applySkin();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };

@@ -249,6 +249,12 @@ public:
     game::TurnPosition hintposition() const;
     QString hinttip(QObject* watched); // a category's tool tip, empty for none
 
+    // Screen-reader names, written from the model (ChatAccess.cpp).
+    QString dieAccessibleName(int die) const;
+    QString cellAccessibleName(int seat, int row) const;
+    QString turnAccessibleName() const;
+    void showAccessibleNames();
+
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;
 
@@ -273,6 +279,7 @@ private:
     void buildSounds();
     void buildScorecard();
     void buildHints();
+    void buildAccessibleNames();
     const game::OptimalStrategy* hintstrategy() const;
     void setRollMarks(int rolls);
     void applySkin();
@@ -285,6 +292,7 @@ private:
     void showDiceCursors();
     bool playsOwnTurn() const;
     void showTurn();
+    void showOtherTurnCaption();
     bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);
     void followChatEnd();
     bool askBeforeLeaving();

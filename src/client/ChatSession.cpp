@@ -301,6 +301,8 @@ void Tchat::newplayerinfo(const QString& arguments) {
     } else if (slot >= 1) {
         model.seatTaken(slot, name);
         showSeatName(slot);
+        if (model.inProgress() && slot == model.currentSeat() && !playsOwnTurn())
+            showOtherTurnCaption();
         label_playername[slot]->show();
         label_score[slot]->show();
     }
@@ -316,6 +318,8 @@ void Tchat::playerdisconnected(const QString& arguments) {
         // During a game the computer plays on with the seat's card and total.
         model.seatLeft(slot);
         showSeatName(slot);
+        if (model.inProgress() && slot == model.currentSeat() && !playsOwnTurn())
+            showOtherTurnCaption();
         label_score[slot]->setText(model.seat(slot).total);
         image_eyes[slot]->hide();
     }

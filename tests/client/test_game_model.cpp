@@ -1,0 +1,106 @@
+// A scripted host's messages leave the window's game model in the state the
+// board and scorecard show, and screen readers hear the same.
+#include "app/GameApplication.h"
+#include "client/ChatForm.h"
+#include "support/GameWindowTest.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray T(1, char(0xFF));
+
+QString spoken(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+class GameModelTest : public GameWindowTest {
+protected:
+    // Sends the script and a chat line after it; once the line shows, every
+    // message before it has been handled.
+    void play(RawSocket& link, Tchat& chat, const QByteArray& script) {
+        static int barriers = 0;
+        const QString barrier = QStringLiteral("barrier %1").arg(++barriers);
+        ASSERT_TRUE(link.sendAll(script + "CMD_chat+" + barrier.toUtf8() + "|clBlack" + T));
+        ASSERT_TRUE(waitForText(chat, barrier));
+    }
+};
+
+TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
+    RawSocket link;
+    auto game = joinFakeHost(link);
+    Tchat& chat = game->chat();
+    const client::TGameModel& model = chat.model;
+    play(link, chat,
+         "CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T + "CMD_existingplayers+1+Bob" +
+             T + "CMD_newplayerinfo+3+Cid" + T + "CMD_startgame+1+t+false" + T +
+             "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T +
+             "CMD_thedice+2+y+1+1+4+2+6+3+6+4+1+5+6" + T + "CMD_setdice+1" + T + "CMD_setdice+2" +
+             T + "CMD_unsetdice+2" + T +
+             "CMD_pscore+2+24+6+1000+1000+1000+1000+1000+24+1000+1000+1000+1000+1000+1000+24+0+"
+             "0" +
+             T +
+             "CMD_pscore+3+12+*+1000+1000+1000+12+1000+1000+1000+1000+1000+1000+1000+1000+12+"
+             "0+0" +
+             T);
+
+    EXPECT_EQ(model.ownSeat(), 2);
+    EXPECT_EQ(model.currentSeat(), 2);
+    EXPECT_TRUE(model.inProgress());
+    EXPECT_EQ(model.bonusFace(), 4);
+    EXPECT_EQ(model.rollsMade(), 1);
+    const std::array<int, 5> faces = {4, 6, 6, 1, 6};
+    const std::array<client::DiePlace, 5> places = {
+        client::DiePlace::Kept, client::DiePlace::PutBack, client::DiePlace::Table,
+        client::DiePlace::Table, client::DiePlace::Table};
+    for (int die = 1; die <= 5; ++die) {
+        EXPECT_EQ(model.die(die).face, faces[die - 1]) << die;
+        EXPECT_EQ(model.die(die).place, places[die - 1]) << die;
+    }
+    EXPECT_EQ(chat.dice[1]->x(), 438); // the tray
+    EXPECT_EQ(chat.dice[2]->x(), 376); // beside it
+    const std::array<QString, 5> names = {"", "Bob", "Ann", "Cid", "Klick"};
+    for (int seat = 1; seat <= 4; ++seat) {
+        EXPECT_EQ(model.seatName(seat), names[seat]);
+        EXPECT_EQ(chat.label_playername[seat]->text(), names[seat]);
+    }
+    EXPECT_EQ(model.seat(2).card[scoring::Sixes], 24);
+    EXPECT_TRUE(model.ownCategoryFree(scoring::Fives));
+    EXPECT_FALSE(model.ownCategoryFree(scoring::Sixes));
+    EXPECT_EQ(chat.score[2][scoring::Sixes]->text(), "24");
+    EXPECT_EQ(chat.label_score[2]->text(), "24");
+
+    EXPECT_EQ(spoken(chat.dice[1]), "Die 1, four, kept");
+    EXPECT_EQ(spoken(chat.dice[2]), "Die 2, six, put back");
+    EXPECT_EQ(spoken(chat.dice[3]), "Die 3, six, on the table");
+    EXPECT_EQ(spoken(chat.score[2][scoring::Sixes]), "Ann, Sixes, 24");
+    EXPECT_EQ(spoken(chat.score[2][scoring::Fives]), "Ann, Fives, not scored");
+    EXPECT_EQ(spoken(chat.label_turn), "Your turn, roll 2 of 3");
+
+    // Cid leaves mid-game: the computer plays on with his card and total;
+    // Dee takes the seat over as it stands.
+    play(link, chat,
+         "CMD_playerdisconnected+3+Cid" + T + "CMD_justwatching+1+1" + T +
+             "CMD_nextplayer+3+1+12+0+" + T);
+    EXPECT_EQ(model.seatName(3), "Kling");
+    EXPECT_EQ(chat.label_playername[3]->text(), "Kling");
+    EXPECT_EQ(model.seat(3).total, "12");
+    EXPECT_EQ(chat.label_score[3]->text(), "12");
+    EXPECT_TRUE(model.seat(1).watching);
+    EXPECT_TRUE(chat.image_eyes[1]->isVisibleTo(&chat));
+    play(link, chat, "CMD_newplayerinfo+3+Dee" + T);
+    EXPECT_EQ(model.seatName(3), "Dee");
+    EXPECT_EQ(model.seat(3).card[scoring::Fours], 12);
+    EXPECT_EQ(chat.score[3][scoring::Fours]->text(), "12");
+    EXPECT_EQ(model.currentSeat(), 3);
+    EXPECT_EQ(chat.label_turn->text(), "Dee's turn.");
+    EXPECT_EQ(spoken(chat.label_turn), "Dee's turn");
+    EXPECT_EQ(spoken(chat.label_playername[1]), "Bob, just watching");
+}
+
+} // namespace
