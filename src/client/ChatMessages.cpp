@@ -133,6 +133,7 @@ QString Tchat::phrase(int button) const {
 void Tchat::setPhrase(int button, const QString& text) {
     b_phrase[button]->setProperty("phrase", text);
     b_phrase[button]->setToolTip(controls::plainToolTip(text));
+    b_phrase[button]->setAccessibleName(text);
 }
 
 void Tchat::addlinetochat(const QString& text, TColor color) {

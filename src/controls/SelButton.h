@@ -28,6 +28,7 @@ public:
     QColor FontColor() const { return m_fontColor; }
     void setFontColor(const QColor& color);
     QString Caption() const { return m_caption; }
+    QString spokenCaption() const override { return m_caption; }
     void setCaption(const QString& caption);
     Qt::Alignment Alignment() const { return m_alignment; }
     void setAlignment(Qt::Alignment alignment);

@@ -15,6 +15,9 @@ public:
     ~TSkinCheckBox() override;
 
     QString Caption() const { return m_caption; }
+    QString spokenCaption() const override { return m_caption; }
+    bool isCheckable() const override { return true; }
+    bool isChecked() const override { return m_checked; }
     void setCaption(const QString& caption);
     bool Checked() const { return m_checked; }
     void setChecked(bool checked);

@@ -1,5 +1,7 @@
 #include "controls/SkinControl.h"
 
+#include "controls/SkinAccessible.h"
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -7,7 +9,14 @@
 TSkinControl::TSkinControl(QWidget* parent, controls::HoverSlot& slot, bool onlyWhenActive)
     : QWidget(parent)
     , m_slot(slot)
-    , m_onlyWhenActive(onlyWhenActive) {}
+    , m_onlyWhenActive(onlyWhenActive) {
+    controls::installSkinAccessible();
+}
+
+void TSkinControl::press() {
+    if (isEnabled() && isVisible())
+        released();
+}
 
 TSkinControl::~TSkinControl() {
     m_slot.leave(this);

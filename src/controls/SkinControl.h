@@ -15,6 +15,13 @@ public:
     bool isHovered() const { return m_hovered; }
     bool isPressed() const { return m_pressed; }
 
+    // What assistive technology reads and does: the caption, whether the
+    // control is a check box and its state, and a press without a mouse.
+    virtual QString spokenCaption() const { return QString(); }
+    virtual bool isCheckable() const { return false; }
+    virtual bool isChecked() const { return false; }
+    void press();
+
 protected:
     // `slot` is the one hover slot of the subclass; with `onlyWhenActive` the
     // control shows no hover while the game is in the background.

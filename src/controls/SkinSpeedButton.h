@@ -34,6 +34,7 @@ public:
     void setColorShadow(const QColor& color);
 
     QString Caption() const { return m_caption; }
+    QString spokenCaption() const override { return m_caption; }
     void setCaption(const QString& caption);
     // A strip of 1 to 4 pictures side by side (up, disabled, pressed, latched).
     QPixmap Glyph() const { return m_glyph; }

@@ -81,6 +81,13 @@ TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
     EXPECT_EQ(spoken(chat.score[2][scoring::Sixes]), "Ann, Sixes, 24");
     EXPECT_EQ(spoken(chat.score[2][scoring::Fives]), "Ann, Fives, not scored");
     EXPECT_EQ(spoken(chat.label_turn), "Your turn, roll 2 of 3");
+    // The skinned roll button is a button a screen reader can press.
+    QAccessibleInterface* roll = QAccessible::queryAccessibleInterface(chat.image_throwdice);
+    EXPECT_EQ(roll->role(), QAccessible::Button);
+    EXPECT_EQ(spoken(chat.b_phrase[1]), chat.phrase(1));
+    link.readAvailable();
+    roll->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+2")), "CMD_rolldice+2" + T);
 
     // Cid leaves mid-game: the computer plays on with his card and total;
     // Dee takes the seat over as it stands.
