@@ -3,6 +3,7 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
+#include "client/WindowZoom.h"
 #include "controls/HoverLabel.h"
 #include "controls/PlainLabel.h"
 #include "controls/SkinArt.h"
@@ -70,8 +71,8 @@ void makeImageButton(TSkinSpeedButton* button) {
     button->setCursor(Qt::PointingHandCursor);
 }
 
-QPixmap buttonStrip(const QString& name, const QWidget* widget) {
-    return controls::SkinArt::strip({name, name, name + "-down", name}, {99, 24}, widget);
+QPixmap buttonStrip(const QString& name, QSize size, const QWidget* widget) {
+    return controls::SkinArt::strip({name, name, name + "-down", name}, size, widget);
 }
 
 QFont captionFont() {
@@ -289,13 +290,15 @@ void Tchat::markColumns() {
     const bool seated = myseat >= 1 && myseat <= 4;
     column_own->setVisible(seated);
     if (seated)
-        column_own->move(columnLeft(myseat) - 1, column_own->y());
+        zoom->move(column_own, {columnLeft(myseat) - 1, zoom->designGeometry(column_own).y()});
     const bool onTurn = gameinprogress && currentplayer >= 1 && currentplayer <= 4;
     column_turn->setVisible(onTurn);
     image_turn->setVisible(onTurn);
     if (onTurn) {
-        column_turn->move(columnLeft(currentplayer) - 2, column_turn->y());
-        image_turn->move(columnCentre(currentplayer) - 6, image_turn->y());
+        zoom->move(column_turn,
+                   {columnLeft(currentplayer) - 2, zoom->designGeometry(column_turn).y()});
+        zoom->move(image_turn,
+                   {columnCentre(currentplayer) - 6, zoom->designGeometry(image_turn).y()});
     }
     for (int seat = 1; seat <= 4; ++seat) {
         if (gameinprogress)
@@ -304,7 +307,7 @@ void Tchat::markColumns() {
         const QString ground = seat == myseat ? QStringLiteral("background: rgba(30, 123, 52, 34); "
                                                                "border-radius: 3px;")
                                               : QString();
-        name->setStyleSheet(name->property("look").toString() + ground);
+        zoom->setStyleSheet(name, name->property("look").toString() + ground);
     }
 }
 
@@ -351,7 +354,8 @@ void Tchat::clearall() {
         for (int row = 1; row <= scoring::RowCount; ++row) {
             const bool ownCategory = seat == myseat && row <= scoring::CategoryCount;
             score[seat][row]->setText(QString());
-            score[seat][row]->setStyleSheet(cellStyle(ownCategory ? clGreen : clBlack, row > 12));
+            zoom->setStyleSheet(score[seat][row],
+                                cellStyle(ownCategory ? clGreen : clBlack, row > 12));
         }
     }
     image_winner->hide();
@@ -394,7 +398,7 @@ void Tchat::setbonusdice(const QString& arguments) {
     if (face < 1 || face > 6)
         return;
     diceval[0] = face;
-    image_bonus->setPixmap(controls::SkinArt::dieFace(face, true, this));
+    image_bonus->setPixmap(dieArt(face, true));
     image_bonus->show();
     image_bonusback->show();
 }
@@ -411,7 +415,7 @@ void Tchat::colourOwnColumn(TColor color, int lastRow) {
         return;
     for (int row = 1; row <= lastRow; ++row) {
         QLabel* cell = score[myseat][row];
-        cell->setStyleSheet(cellStyle(color, !cell->text().isEmpty() || row > 12));
+        zoom->setStyleSheet(cell, cellStyle(color, !cell->text().isEmpty() || row > 12));
     }
 }
 
@@ -449,7 +453,7 @@ void Tchat::getnextplayer(const QString& arguments) {
     fields.text(); // the seat's total: shown by its score messages
     const QString rolls = fields.text();
     for (int die = 1; die <= 5; ++die)
-        dice[die]->move(DiceDesignPositions[die]);
+        zoom->move(dice[die], DiceDesignPositions[die]);
     currentplayer = seat;
     gameinprogress = true;
     label_roundnum->setText("Round: " + round);
@@ -502,13 +506,15 @@ void Tchat::thedice(const QString& arguments) {
 
 void Tchat::placedice(int die, int face) {
     QLabel* picture = dice[die];
-    picture->setPixmap(controls::SkinArt::dieFace(face, face == diceval[0], this));
+    picture->setPixmap(dieArt(face, face == diceval[0]));
     diceval[die] = face;
+    // Thrown on the design's table; the zoom shows it at the window's scale.
+    const QSize table = zoom->designGeometry(panel_board).size();
     TRandomGenerator& random = TRandomGenerator::shared();
-    const int left = int(random.below(10)) + ScatterColumn[die] * (panel_board->width() / 7);
+    const int left = int(random.below(10)) + ScatterColumn[die] * (table.width() / 7);
     const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
-    const int top = int(random.below(8)) + row * (panel_board->height() / 5) - DieSize;
-    picture->move(left, top);
+    const int top = int(random.below(8)) + row * (table.height() / 5) - DieSize;
+    zoom->move(picture, {left, top});
     picture->show();
     picture->setProperty("tag", die);
     picture->setProperty("hint", QStringLiteral("o"));
@@ -536,7 +542,7 @@ void Tchat::dice1Click(int die) {
 }
 
 void Tchat::placeDieInColumn(int die, int left, const char* hint) {
-    dice[die]->move(left, KeepTops[die]);
+    zoom->move(dice[die], {left, KeepTops[die]});
     dice[die]->setProperty("hint", QString::fromLatin1(hint));
 }
 
@@ -636,7 +642,7 @@ void Tchat::pscore(const QString& arguments) {
         const bool filled = value != scoring::Unscored;
         cell->setText(filled ? QString::number(value) : QString());
         const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
-        cell->setStyleSheet(cellStyle(colour, filled || row > 12));
+        zoom->setStyleSheet(cell, cellStyle(colour, filled || row > 12));
     }
     if (mark.startsWith(QLatin1Char('*')))
         return;
@@ -686,38 +692,47 @@ void Tchat::winner(const QString& arguments) {
 void Tchat::layWinnerDice() {
     for (int die = 1; die <= 5; ++die)
         if (dice[die]->property("hint").toString() != QLatin1String("s"))
-            dice[die]->move(FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop);
+            zoom->move(dice[die], {FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop});
 }
 
-// Every picture of the window, drawn for the screen it is on.
+QPixmap Tchat::art(const QString& name) const {
+    return controls::SkinArt::pixmap(name, zoom->scaled(controls::SkinArt::designSize(name)), this);
+}
+
+QPixmap Tchat::dieArt(int face, bool bonus) const {
+    return controls::SkinArt::pixmap(controls::SkinArt::dieName(face, bonus),
+                                     zoom->scaled(QSize(DieSize, DieSize)), this);
+}
+
+// Every picture of the window, drawn for the screen it is on at the window's zoom.
 void Tchat::applySkin() {
     using controls::SkinArt;
-    TiledBackground1->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), this));
-    image_table->setPixmap(SkinArt::pixmap(QStringLiteral("table-felt"), this));
-    Image2->setPixmap(SkinArt::pixmap(QStringLiteral("keep-tray"), this));
+    TiledBackground1->setImage(art(QStringLiteral("background-tile")));
+    image_table->setPixmap(art(QStringLiteral("table-felt")));
+    Image2->setPixmap(art(QStringLiteral("keep-tray")));
     for (int die = 1; die <= 5; ++die) {
         const int face = std::clamp(diceval[die], 1, 6);
-        dice[die]->setPixmap(SkinArt::dieFace(face, face == diceval[0], this));
+        dice[die]->setPixmap(dieArt(face, face == diceval[0]));
     }
     if (diceval[0] >= 1 && diceval[0] <= 6)
-        image_bonus->setPixmap(SkinArt::dieFace(diceval[0], true, this));
-    image_bonusback->setPixmap(SkinArt::pixmap(QStringLiteral("bonus-plate"), this));
-    image_winner->setPixmap(SkinArt::pixmap(QStringLiteral("winner-banner"), this));
-    image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), this));
+        image_bonus->setPixmap(dieArt(diceval[0], true));
+    image_bonusback->setPixmap(art(QStringLiteral("bonus-plate")));
+    image_winner->setPixmap(art(QStringLiteral("winner-banner")));
+    const QSize buttonSize = zoom->scaled(QSize(99, 24));
+    image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), buttonSize, this));
     image_throwdice->setNumGlyphs(4);
-    button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), this));
+    button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), buttonSize, this));
     button_start->setNumGlyphs(4);
     for (int mark = 1; mark <= 3; ++mark)
-        image_rolls[mark]->setPixmap(
-            SkinArt::pixmap(QStringLiteral("roll-mark-%1").arg(mark), this));
-    image_turn->setPixmap(SkinArt::pixmap(QStringLiteral("turn-arrow"), this));
+        image_rolls[mark]->setPixmap(art(QStringLiteral("roll-mark-%1").arg(mark)));
+    image_turn->setPixmap(art(QStringLiteral("turn-arrow")));
     for (int seat = 1; seat <= 4; ++seat) {
-        image_eyes[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("eyes"), this));
-        image_crown[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("winner-crown"), this));
+        image_eyes[seat]->setPixmap(art(QStringLiteral("eyes")));
+        image_crown[seat]->setPixmap(art(QStringLiteral("winner-crown")));
     }
     for (int button = 1; button <= 10; ++button)
-        b_phrase[button]->setGlyph(SkinArt::phraseGlyph(button, this));
-    Image4->setPixmap(SkinArt::pixmap(QStringLiteral("site-badge"), this));
+        b_phrase[button]->setGlyph(art(QStringLiteral("phrase-%1").arg(button)));
+    Image4->setPixmap(art(QStringLiteral("site-badge")));
     setWindowIcon(SkinArt::windowIcon());
 }
 
