@@ -302,6 +302,7 @@ private:
     void boardClick(QObject* control);
     void buildOptionsMenu(QMenu* options);
     void FormResize();
+    void showTextColor();
     void buildZoomMenu(QMenu* menu);
     void markZoomItems();
     void zoomSettled();

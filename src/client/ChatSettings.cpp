@@ -131,11 +131,18 @@ void Tchat::TextColor1Click() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor& color) {
         textColor = client::fromQColor(color);
-        zoom->setStyleSheet(mychat,
-                            QStringLiteral("color: %1;").arg(client::toQColor(textColor).name()));
+        showTextColor();
         saveinifile();
     });
     dialog->open();
+}
+
+// The entry line's own look stays under the colour.
+void Tchat::showTextColor() {
+    zoom->setStyleSheet(
+        mychat,
+        mychat->property("look").toString() +
+            QStringLiteral(" QLineEdit { color: %1; }").arg(client::toQColor(textColor).name()));
 }
 
 void Tchat::ActionColor1Click() {
@@ -282,11 +289,14 @@ void Tchat::loadinifile() {
                  ini.readInteger(Section, QStringLiteral("Width"), 783),
                  ini.readInteger(Section, QStringLiteral("Height"), 512));
     savedBounds = bounds;
-    // A zoom the file names sets the size; without one the size is as saved,
-    // as it was before there was a zoom.
+    // A zoom the file names sets the size, unless the saved size shows that
+    // zoom already (a window the player sized by hand comes back as it was).
+    // Without one the size is as saved, as before there was a zoom.
     const int percent = ini.readInteger(Section, QStringLiteral("Zoom"), 0);
-    if (percent >= TWindowZoom::MinPercent && percent <= TWindowZoom::MaxPercent)
-        bounds.setSize(windowSizeFor(percent) + frameGeometry().size() - size());
+    const QSize chrome = frameGeometry().size() - centralWidget()->size();
+    if (percent >= TWindowZoom::MinPercent && percent <= TWindowZoom::MaxPercent &&
+        zoom->percentFor(bounds.size() - chrome) != percent)
+        bounds.setSize(zoom->groundSizeFor(percent) + chrome);
     client::setOuterBounds(*this, bounds);
     // The solo start-up panel opened before the saved place was known.
     if (m_forms.download && m_forms.download->isVisible())
@@ -301,8 +311,7 @@ void Tchat::loadinifile() {
 
     textColor = readColor(ini, "Textcolor");
     actionColor = readColor(ini, "Actioncolor");
-    zoom->setStyleSheet(mychat,
-                        QStringLiteral("color: %1;").arg(client::toQColor(textColor).name()));
+    showTextColor();
 
     for (int button = 1; button <= 9; ++button) {
         const QString text =

@@ -146,9 +146,9 @@ bool TWindowZoom::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-int TWindowZoom::fittingPercent() const {
-    const qreal across = qreal(m_ground->width()) / m_designSize.width();
-    const qreal down = qreal(m_ground->height()) / m_designSize.height();
+int TWindowZoom::percentFor(QSize size) const {
+    const qreal across = qreal(size.width()) / m_designSize.width();
+    const qreal down = qreal(size.height()) / m_designSize.height();
     // In steps: the default window, a few pixels larger than the design,
     // shows it unscaled, and a drag does not redraw at every pixel.
     const int percent = int(std::floor(std::min(across, down) * 100 + 1e-6));
@@ -156,7 +156,7 @@ int TWindowZoom::fittingPercent() const {
 }
 
 void TWindowZoom::relayout() {
-    const int percent = fittingPercent();
+    const int percent = percentFor(m_ground->size());
     const bool changed = percent != m_percent;
     m_percent = percent;
     const QSize content = scaled(m_designSize);

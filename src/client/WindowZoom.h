@@ -37,6 +37,8 @@ public:
     int percent() const { return m_percent; }
     // The ground's size that shows the design at `percent`.
     QSize groundSizeFor(int percent) const;
+    // The factor, in percent, a ground of `size` shows.
+    int percentFor(QSize size) const;
 
     QRect designGeometry(const QWidget* widget) const;
     void setGeometry(QWidget* widget, const QRect& design);
@@ -76,7 +78,6 @@ private:
     void apply(QWidget* widget, const Design& design);
     void placeOnly(QWidget* widget, const Design& design);
     QRect scaledRect(const QRect& design, const QWidget* widget) const;
-    int fittingPercent() const;
 
     QWidget* m_ground;
     QSize m_designSize;

@@ -147,24 +147,29 @@ TEST_F(WindowZoomTest, TheZoomIsKeptInTheSettingsFile) {
         EXPECT_EQ(chat.zoom->percent(), 150);
         EXPECT_TRUE(chat.zoomItems[2]->isChecked());
     }
-    // The limits are kept; one past them, or no number, leaves the saved size.
-    const std::pair<QString, QSize> cases[] = {{"100", QSize(765, 448)},
-                                               {"400", QSize(3060, 1792)},
-                                               {"99", QSize()},
-                                               {"401", QSize()},
-                                               {"15O", QSize()}};
-    for (const auto& [zoom, ground] : cases) {
-        writeSettings(zoom, 900, 600);
+    // The limits are kept; one past them, or no number, leaves the saved
+    // size, and so does a saved size that shows the zoom already (1000 wide
+    // is 130 %).
+    struct Case {
+        QString zoom;
+        QSize saved;
+        QSize ground; // none: the saved size stays
+    };
+    const Case cases[] = {{"100", {900, 600}, {765, 448}},  {"400", {900, 600}, {3060, 1792}},
+                          {"99", {900, 600}, {}},           {"401", {900, 600}, {}},
+                          {"15O", {900, 600}, {}},          {"130", {1000, 700}, {}},
+                          {"150", {1000, 700}, {1148, 672}}};
+    for (const Case& given : cases) {
+        writeSettings(given.zoom, given.saved.width(), given.saved.height());
         RawSocket link;
         auto game = seatAnn(link);
         Tchat& chat = game->chat();
-        if (ground.isValid()) {
-            EXPECT_TRUE(waitFor([&] { return chat.centralWidget()->size() == ground; }))
-                << zoom.toStdString();
+        if (given.ground.isValid()) {
+            EXPECT_TRUE(waitFor([&] { return chat.centralWidget()->size() == given.ground; }))
+                << given.zoom.toStdString();
         } else {
-            EXPECT_TRUE(waitFor([&] {
-                return client::outerBounds(chat).size() == QSize(900, 600);
-            })) << zoom.toStdString();
+            EXPECT_TRUE(waitFor([&] { return client::outerBounds(chat).size() == given.saved; }))
+                << given.zoom.toStdString();
         }
     }
 }
@@ -180,4 +185,15 @@ TEST_F(WindowZoomTest, TheSmallestWindowShowsTheWholeScorecardAndChatLine) {
          {static_cast<QWidget*>(chat.panel_scorecard), static_cast<QWidget*>(chat.mychat),
           static_cast<QWidget*>(chat.Image4), static_cast<QWidget*>(chat.b_phrase[10])})
         EXPECT_TRUE(ground->rect().contains(part->geometry())) << part->objectName().toStdString();
+}
+
+// Reading the settings gives the entry line the player's text colour on top
+// of its ivory ground, not instead of it.
+TEST_F(WindowZoomTest, TheChatLineKeepsItsGroundUnderTheTextColour) {
+    RawSocket link;
+    auto game = seatAnn(link);
+    QLineEdit* line = game->chat().mychat;
+    const QImage shown = line->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(line->width() - 4, line->height() / 2), QColor(0xFB, 0xF6, 0xE6));
+    EXPECT_EQ(line->palette().color(QPalette::Text), Qt::black);
 }
