@@ -54,6 +54,8 @@ void TWindowZoom::record(QWidget* widget) {
     if (m_designs.contains(widget))
         return;
     Design design{widget->geometry(), widget->styleSheet(), widget->font(), QFont()};
+    if (auto* hover = qobject_cast<THoverLabel*>(widget))
+        design.hoverFont = hover->HoverFont();
     if (m_percent != 100) {
         // Taken while zoomed: back to design coordinates.
         const QRect shown = widget->parentWidget() == m_ground
@@ -62,10 +64,10 @@ void TWindowZoom::record(QWidget* widget) {
         design.geometry =
             QRect(QPoint(int(shown.x() / factor()), int(shown.y() / factor())),
                   QSize(int(shown.width() / factor()), int(shown.height() / factor())));
-        design.font = scaledFont(widget->font(), 1 / factor());
+        design.styleSheet = scaledStyleSheet(design.styleSheet, 1 / factor());
+        design.font = scaledFont(design.font, 1 / factor());
+        design.hoverFont = scaledFont(design.hoverFont, 1 / factor());
     }
-    if (auto* hover = qobject_cast<THoverLabel*>(widget))
-        design.hoverFont = hover->HoverFont();
     m_designs.insert(widget, design);
     connect(widget, &QObject::destroyed, this, [this, widget] { m_designs.remove(widget); });
 }
