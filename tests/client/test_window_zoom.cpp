@@ -9,6 +9,8 @@
 #include "platform/IniFile.h"
 #include "support/GameWindowTest.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -196,4 +198,28 @@ TEST_F(WindowZoomTest, TheChatLineKeepsItsGroundUnderTheTextColour) {
     const QImage shown = line->grab().toImage();
     EXPECT_EQ(shown.pixelColor(line->width() - 4, line->height() / 2), QColor(0xFB, 0xF6, 0xE6));
     EXPECT_EQ(line->palette().color(QPalette::Text), Qt::black);
+}
+
+// A category caption once hovered at 100 % takes the zoomed font for good,
+// both under the mouse and after it.
+TEST_F(WindowZoomTest, AHoveredCaptionKeepsTheZoomedFont) {
+    RawSocket link;
+    auto game = seatAnn(link);
+    Tchat& chat = game->chat();
+    QApplication::setActiveWindow(&chat);
+    ASSERT_TRUE(waitFor([&] { return chat.isActiveWindow(); }));
+    QLabel* ones = chat.label[1];
+    const auto hover = [&](bool on) {
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(ones, on ? static_cast<QEvent*>(&enter) : &leave);
+    };
+    hover(true);
+    hover(false);
+    zoomTo(chat, 200);
+    // The captions are bold 12 pixels in the design.
+    hover(true);
+    EXPECT_EQ(ones->font().pixelSize(), 24);
+    hover(false);
+    EXPECT_EQ(ones->font().pixelSize(), 24);
 }
