@@ -3,6 +3,7 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
+#include "client/WindowZoom.h"
 #include "controls/HoverLabel.h"
 #include "controls/PlainLabel.h"
 #include "controls/SkinArt.h"
@@ -70,8 +71,8 @@ void makeImageButton(TSkinSpeedButton* button) {
     button->setCursor(Qt::PointingHandCursor);
 }
 
-QPixmap buttonStrip(const QString& name, const QWidget* widget) {
-    return controls::SkinArt::strip({name, name, name + "-down", name}, {99, 24}, widget);
+QPixmap buttonStrip(const QString& name, QSize size, const QWidget* widget) {
+    return controls::SkinArt::strip({name, name, name + "-down", name}, size, widget);
 }
 
 QFont captionFont() {
@@ -288,14 +289,14 @@ void Tchat::markColumns() {
     const int own = model.ownSeat();
     column_own->setVisible(model.seated());
     if (model.seated())
-        column_own->move(columnLeft(own) - 1, column_own->y());
+        zoom->move(column_own, {columnLeft(own) - 1, zoom->designGeometry(column_own).y()});
     const int current = model.currentSeat();
     const bool onTurn = model.inProgress() && client::TGameModel::validSeat(current);
     column_turn->setVisible(onTurn);
     image_turn->setVisible(onTurn);
     if (onTurn) {
-        column_turn->move(columnLeft(current) - 2, column_turn->y());
-        image_turn->move(columnCentre(current) - 6, image_turn->y());
+        zoom->move(column_turn, {columnLeft(current) - 2, zoom->designGeometry(column_turn).y()});
+        zoom->move(image_turn, {columnCentre(current) - 6, zoom->designGeometry(image_turn).y()});
     }
     for (int seat = 1; seat <= 4; ++seat) {
         if (model.inProgress())
@@ -304,7 +305,7 @@ void Tchat::markColumns() {
         const QString ground = seat == own ? QStringLiteral("background: rgba(30, 123, 52, 34); "
                                                             "border-radius: 3px;")
                                            : QString();
-        name->setStyleSheet(name->property("look").toString() + ground);
+        zoom->setStyleSheet(name, name->property("look").toString() + ground);
     }
 }
 
@@ -365,7 +366,7 @@ void Tchat::showCard(int seat) {
         const bool filled = state.card[row] != scoring::Unscored;
         QLabel* cell = score[seat][row];
         cell->setText(filled ? QString::number(state.card[row]) : QString());
-        cell->setStyleSheet(cellStyle(colour, filled || row > 12));
+        zoom->setStyleSheet(cell, cellStyle(colour, filled || row > 12));
     }
 }
 
@@ -398,7 +399,7 @@ void Tchat::setbonusdice(const QString& arguments) {
     if (face < 1 || face > 6)
         return;
     model.setBonusFace(face);
-    image_bonus->setPixmap(controls::SkinArt::dieFace(face, true, this));
+    image_bonus->setPixmap(dieArt(face, true));
     image_bonus->show();
     image_bonusback->show();
 }
@@ -416,7 +417,7 @@ void Tchat::colourOwnColumn(TColor color, int lastRow) {
         return;
     for (int row = 1; row <= lastRow; ++row) {
         const bool filled = model.seat(own).card[row] != scoring::Unscored;
-        score[own][row]->setStyleSheet(cellStyle(color, filled || row > 12));
+        zoom->setStyleSheet(score[own][row], cellStyle(color, filled || row > 12));
     }
 }
 
@@ -462,7 +463,7 @@ void Tchat::getnextplayer(const QString& arguments) {
     bool rollsKnown = false;
     const int rolls = fields.text().toInt(&rollsKnown);
     for (int die = 1; die <= 5; ++die)
-        dice[die]->move(DiceDesignPositions[die]);
+        zoom->move(dice[die], DiceDesignPositions[die]);
     model.turnPassed(seat, round, rollsKnown ? rolls : -1);
     label_roundnum->setText("Round: " + round);
     if (rollsKnown)
@@ -514,12 +515,14 @@ void Tchat::thedice(const QString& arguments) {
 // Draws a thrown die at a random place on its part of the table.
 void Tchat::placedice(int die, int face) {
     QLabel* picture = dice[die];
-    picture->setPixmap(controls::SkinArt::dieFace(face, face == model.bonusFace(), this));
+    picture->setPixmap(dieArt(face, face == model.bonusFace()));
+    // Thrown on the design's table; the zoom shows it at the window's scale.
+    const QSize table = zoom->designGeometry(panel_board).size();
     TRandomGenerator& random = TRandomGenerator::shared();
-    const int left = int(random.below(10)) + ScatterColumn[die] * (panel_board->width() / 7);
+    const int left = int(random.below(10)) + ScatterColumn[die] * (table.width() / 7);
     const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
-    const int top = int(random.below(8)) + row * (panel_board->height() / 5) - DieSize;
-    picture->move(left, top);
+    const int top = int(random.below(8)) + row * (table.height() / 5) - DieSize;
+    zoom->move(picture, {left, top});
     picture->show();
     picture->setProperty("tag", die);
     showDiceCursors();
@@ -549,7 +552,7 @@ void Tchat::dice1Click(int die) {
 
 void Tchat::placeDieInColumn(int die, int left, client::DiePlace place) {
     model.dieMoved(die, place);
-    dice[die]->move(left, KeepTops[die]);
+    zoom->move(dice[die], {left, KeepTops[die]});
 }
 
 void Tchat::setdice(const QString& arguments) {
@@ -691,38 +694,47 @@ void Tchat::winner(const QString& arguments) {
 void Tchat::layWinnerDice() {
     for (int die = 1; die <= 5; ++die)
         if (!model.die(die).kept())
-            dice[die]->move(FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop);
+            zoom->move(dice[die], {FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop});
 }
 
-// Every picture of the window, drawn for the screen it is on.
+QPixmap Tchat::art(const QString& name) const {
+    return controls::SkinArt::pixmap(name, zoom->scaled(controls::SkinArt::designSize(name)), this);
+}
+
+QPixmap Tchat::dieArt(int face, bool bonus) const {
+    return controls::SkinArt::pixmap(controls::SkinArt::dieName(face, bonus),
+                                     zoom->scaled(QSize(DieSize, DieSize)), this);
+}
+
+// Every picture of the window, drawn for the screen it is on at the window's zoom.
 void Tchat::applySkin() {
     using controls::SkinArt;
-    TiledBackground1->setImage(SkinArt::pixmap(QStringLiteral("background-tile"), this));
-    image_table->setPixmap(SkinArt::pixmap(QStringLiteral("table-felt"), this));
-    Image2->setPixmap(SkinArt::pixmap(QStringLiteral("keep-tray"), this));
+    TiledBackground1->setImage(art(QStringLiteral("background-tile")));
+    image_table->setPixmap(art(QStringLiteral("table-felt")));
+    Image2->setPixmap(art(QStringLiteral("keep-tray")));
     for (int die = 1; die <= 5; ++die) {
         const int face = model.die(die).face;
-        dice[die]->setPixmap(SkinArt::dieFace(face, face == model.bonusFace(), this));
+        dice[die]->setPixmap(dieArt(face, face == model.bonusFace()));
     }
     if (model.bonusFace() != 0)
-        image_bonus->setPixmap(SkinArt::dieFace(model.bonusFace(), true, this));
-    image_bonusback->setPixmap(SkinArt::pixmap(QStringLiteral("bonus-plate"), this));
-    image_winner->setPixmap(SkinArt::pixmap(QStringLiteral("winner-banner"), this));
-    image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), this));
+        image_bonus->setPixmap(dieArt(model.bonusFace(), true));
+    image_bonusback->setPixmap(art(QStringLiteral("bonus-plate")));
+    image_winner->setPixmap(art(QStringLiteral("winner-banner")));
+    const QSize buttonSize = zoom->scaled(QSize(99, 24));
+    image_throwdice->setGlyph(buttonStrip(QStringLiteral("button-roll"), buttonSize, this));
     image_throwdice->setNumGlyphs(4);
-    button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), this));
+    button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), buttonSize, this));
     button_start->setNumGlyphs(4);
     for (int mark = 1; mark <= 3; ++mark)
-        image_rolls[mark]->setPixmap(
-            SkinArt::pixmap(QStringLiteral("roll-mark-%1").arg(mark), this));
-    image_turn->setPixmap(SkinArt::pixmap(QStringLiteral("turn-arrow"), this));
+        image_rolls[mark]->setPixmap(art(QStringLiteral("roll-mark-%1").arg(mark)));
+    image_turn->setPixmap(art(QStringLiteral("turn-arrow")));
     for (int seat = 1; seat <= 4; ++seat) {
-        image_eyes[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("eyes"), this));
-        image_crown[seat]->setPixmap(SkinArt::pixmap(QStringLiteral("winner-crown"), this));
+        image_eyes[seat]->setPixmap(art(QStringLiteral("eyes")));
+        image_crown[seat]->setPixmap(art(QStringLiteral("winner-crown")));
     }
     for (int button = 1; button <= 10; ++button)
-        b_phrase[button]->setGlyph(SkinArt::phraseGlyph(button, this));
-    Image4->setPixmap(SkinArt::pixmap(QStringLiteral("site-badge"), this));
+        b_phrase[button]->setGlyph(art(QStringLiteral("phrase-%1").arg(button)));
+    Image4->setPixmap(art(QStringLiteral("site-badge")));
     setWindowIcon(SkinArt::windowIcon());
 }
 

@@ -1,6 +1,7 @@
 #include "client/ChatForm.h"
 
 #include "client/WindowBounds.h"
+#include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "controls/TiledBackground.h"
 #include "host/ServerForm.h"
@@ -24,6 +25,9 @@
 namespace {
 
 const QString LoopbackAddress = QStringLiteral("127.0.0.1");
+// The design's content: the board and the scorecard side by side, the chat
+// line below the scorecard's foot.
+constexpr QSize DesignSize(765, 448);
 
 } // namespace
 
@@ -34,6 +38,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
     buildPanels();
+    zoom = new TWindowZoom(centralWidget(), DesignSize);
     buildChat();
     buildMenus();
     buildRoster();
@@ -41,6 +46,10 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildSounds();
     buildHints();
     buildAccessibleNames();
+    zoom->capture();
+    connect(zoom, &TWindowZoom::factorChanged, this, &Tchat::markZoomItems);
+    connect(zoom, &TWindowZoom::factorSettled, this, &Tchat::zoomSettled);
+    markZoomItems();
     FormResize();
     applySkin();
     sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
@@ -80,6 +89,7 @@ void Tchat::buildMenus() {
     SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
     PhraseList1 = view->addAction(QStringLiteral("Phrase List"), this, &Tchat::PhraseList1Click);
     Hint1 = view->addAction(QStringLiteral("Hint"), this, &Tchat::Hint1Click);
+    buildZoomMenu(view->addMenu(QStringLiteral("Zoom")));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     Help2 = help->addAction(QStringLiteral("Help"), this, &Tchat::Help2Click);

@@ -28,6 +28,7 @@ class QMessageBox;
 class QPushButton;
 class QTextEdit;
 class TTiledBackground;
+class TWindowZoom;
 
 namespace platform {
 class NamedMutex;
@@ -258,6 +259,13 @@ public:
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;
 
+    // The layout follows the window's size (WindowZoom.h); View -> Zoom sets
+    // the size for 100, 125, 150 or 200 %.
+    TWindowZoom* zoom = nullptr;
+    std::array<QAction*, 4> zoomItems{};
+    void Zoom1Click(int percent);
+    QSize windowSizeFor(int percent) const; // the window's size showing `percent`
+
 signals:
     // The window has closed: the program ends.
     void closed();
@@ -303,6 +311,12 @@ private:
     void boardClick(QObject* control);
     void buildOptionsMenu(QMenu* options);
     void FormResize();
+    void showTextColor();
+    void buildZoomMenu(QMenu* menu);
+    void markZoomItems();
+    void zoomSettled();
+    QPixmap art(const QString& name) const; // a picture at design size x zoom
+    QPixmap dieArt(int face, bool bonus) const;
     int chatTextSize() const;
     bool mychatKeyPress(int key);
     std::optional<std::pair<QTextBlock, client::ChatLink>> linkAt(const QPoint& position) const;
@@ -327,4 +341,5 @@ private:
     bool m_closing = false;
     bool m_hostGone = false;
     bool m_hintWanted = false; // asked for while the tables were being worked out
+    bool m_zoomToSave = false; // a Zoom item was chosen: saved once the size is taken
 };

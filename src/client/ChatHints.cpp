@@ -5,6 +5,7 @@
 // this window from its own card and dice; nothing goes to the host, and a
 // hint never plays a move.
 #include "client/ChatForm.h"
+#include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/StrategyStore.h"
 
@@ -42,7 +43,8 @@ private:
 };
 
 // A glow around the widget: yellow on the green table, orange on the card.
-void mark(QWidget* widget, bool on, QColor colour = QColor(255, 235, 0)) {
+// The glow grows with the window's zoom.
+void mark(QWidget* widget, bool on, qreal zoom = 1, QColor colour = QColor(255, 235, 0)) {
     widget->setProperty(HintMark, on);
     if (!on) {
         widget->setGraphicsEffect(nullptr);
@@ -51,7 +53,7 @@ void mark(QWidget* widget, bool on, QColor colour = QColor(255, 235, 0)) {
     auto* glow = new QGraphicsDropShadowEffect(widget);
     glow->setColor(colour);
     glow->setOffset(0, 0);
-    glow->setBlurRadius(24);
+    glow->setBlurRadius(24 * zoom);
     widget->setGraphicsEffect(glow);
 }
 
@@ -134,10 +136,10 @@ void Tchat::showhint() {
     const game::TurnAdvice advice = strategy->advise(hintposition());
     if (!advice.roll) {
         if (advice.category >= 1)
-            mark(label[advice.category], true, QColor(255, 120, 0));
+            mark(label[advice.category], true, zoom->factor(), QColor(255, 120, 0));
         return;
     }
-    mark(image_throwdice, true);
+    mark(image_throwdice, true, zoom->factor());
     // Dice already in the tray count first, then the table's in die order.
     std::array<int, 7> wanted = advice.keep;
     for (const bool kept : {true, false})
@@ -147,7 +149,7 @@ void Tchat::showhint() {
             if (state.kept() != kept || !thrown || wanted[state.face] == 0)
                 continue;
             --wanted[state.face];
-            mark(dice[die], true);
+            mark(dice[die], true, zoom->factor());
         }
 }
 

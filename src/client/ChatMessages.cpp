@@ -83,6 +83,7 @@ void Tchat::buildChat() {
         QStringLiteral("QLineEdit { background: %1; color: %2; border: 1px solid %3;"
                        " border-radius: 3px; padding-left: 3px; }")
             .arg(ivory, ink, edge));
+    mychat->setProperty("look", mychat->styleSheet()); // the text colour goes on top of it
     mychat->installEventFilter(this);
 
     Image4 = new TPlainLabel(background);

@@ -3,6 +3,7 @@
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
 #include "client/WindowBounds.h"
+#include "client/WindowZoom.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
 #include "platform/Logging.h"
@@ -24,6 +25,7 @@ namespace {
 const QString Section = QStringLiteral("Dunvex");
 const QString SettingsFile = QStringLiteral("kelvlobby.ini");
 constexpr std::array<int, 4> TextSizes = {8, 10, 12, 14};
+constexpr std::array<int, 4> ZoomSteps = {100, 125, 150, 200};
 
 // Only the exact text "false" is false.
 bool readSwitch(const platform::IniFile& ini, const char* key) {
@@ -129,10 +131,18 @@ void Tchat::TextColor1Click() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor& color) {
         textColor = client::fromQColor(color);
-        mychat->setStyleSheet(QStringLiteral("color: %1;").arg(client::toQColor(textColor).name()));
+        showTextColor();
         saveinifile();
     });
     dialog->open();
+}
+
+// The entry line's own look stays under the colour.
+void Tchat::showTextColor() {
+    zoom->setStyleSheet(
+        mychat,
+        mychat->property("look").toString() +
+            QStringLiteral(" QLineEdit { color: %1; }").arg(client::toQColor(textColor).name()));
 }
 
 void Tchat::ActionColor1Click() {
@@ -147,9 +157,9 @@ void Tchat::ActionColor1Click() {
 }
 
 void Tchat::N14Click(int size) {
-    QFont font = mainchat->font();
+    QFont font = zoom->designFont(mainchat);
     font.setPointSize(size);
-    mainchat->setFont(font);
+    zoom->setFont(mainchat, font);
     for (QAction* item : textSizeItems)
         item->setChecked(item->text() == QString::number(size));
     saveinifile();
@@ -217,39 +227,91 @@ void Tchat::startgame(bool bonus, bool team) {
                    .bytes());
 }
 
-// The client area never gets smaller than the board with a small margin.
+// The client area never gets smaller than the whole design, so nothing of the
+// scorecard or the chat line is ever cut off.
 void Tchat::FormResize() {
-    centralWidget()->setMinimumSize(panel_board->width() + 15, panel_board->height() + 12);
+    centralWidget()->setMinimumSize(zoom->designSize());
 }
 
+// The size the player chose; the display shows it times the zoom.
 int Tchat::chatTextSize() const {
-    return mainchat->font().pointSize();
+    return zoom->designFont(mainchat).pointSize();
+}
+
+void Tchat::buildZoomMenu(QMenu* menu) {
+    auto* steps = new QActionGroup(this);
+    steps->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (std::size_t i = 0; i < ZoomSteps.size(); ++i) {
+        const int percent = ZoomSteps[i];
+        QAction* item = menu->addAction(QStringLiteral("%1 %").arg(percent), this,
+                                        [this, percent] { Zoom1Click(percent); });
+        item->setObjectName(QStringLiteral("Zoom%1").arg(percent));
+        item->setCheckable(true);
+        steps->addAction(item);
+        zoomItems[i] = item;
+    }
+}
+
+// Checked is the step the window shows now, none for a size in between.
+void Tchat::markZoomItems() {
+    for (std::size_t i = 0; i < ZoomSteps.size(); ++i)
+        zoomItems[i]->setChecked(ZoomSteps[i] == zoom->percent());
+}
+
+void Tchat::Zoom1Click(int percent) {
+    markZoomItems();
+    if (isMaximized() || isFullScreen())
+        showNormal();
+    const QSize wanted = windowSizeFor(percent);
+    if (wanted == size())
+        return saveinifile();
+    // The desktop grants the size later; it is saved once the layout follows.
+    m_zoomToSave = true;
+    resize(wanted);
+}
+
+QSize Tchat::windowSizeFor(int percent) const {
+    return zoom->groundSizeFor(percent) + size() - centralWidget()->size();
+}
+
+void Tchat::zoomSettled() {
+    applySkin();
+    if (std::exchange(m_zoomToSave, false))
+        saveinifile();
 }
 
 // ---------------------------------------------------------------- the file
 
 void Tchat::loadinifile() {
     const platform::IniFile ini(platform::dataFilePath(SettingsFile));
-    const QRect bounds(ini.readInteger(Section, QStringLiteral("Left"), 3),
-                       ini.readInteger(Section, QStringLiteral("Top"), 3),
-                       ini.readInteger(Section, QStringLiteral("Width"), 783),
-                       ini.readInteger(Section, QStringLiteral("Height"), 512));
+    QRect bounds(ini.readInteger(Section, QStringLiteral("Left"), 3),
+                 ini.readInteger(Section, QStringLiteral("Top"), 3),
+                 ini.readInteger(Section, QStringLiteral("Width"), 783),
+                 ini.readInteger(Section, QStringLiteral("Height"), 512));
     savedBounds = bounds;
+    // A zoom the file names sets the size, unless the saved size shows that
+    // zoom already (a window the player sized by hand comes back as it was).
+    // Without one the size is as saved, as before there was a zoom.
+    const int percent = ini.readInteger(Section, QStringLiteral("Zoom"), 0);
+    const QSize chrome = frameGeometry().size() - centralWidget()->size();
+    if (percent >= TWindowZoom::MinPercent && percent <= TWindowZoom::MaxPercent &&
+        zoom->percentFor(bounds.size() - chrome) != percent)
+        bounds.setSize(zoom->groundSizeFor(percent) + chrome);
     client::setOuterBounds(*this, bounds);
     // The solo start-up panel opened before the saved place was known.
     if (m_forms.download && m_forms.download->isVisible())
         client::showCentredOn(*m_forms.download, *this);
 
     const int size = ini.readInteger(Section, QStringLiteral("Textsize"), 8);
-    QFont font = mainchat->font();
+    QFont font = zoom->designFont(mainchat);
     font.setPointSize(size > 0 ? size : 8);
-    mainchat->setFont(font);
+    zoom->setFont(mainchat, font);
     for (QAction* item : textSizeItems)
         item->setChecked(item->text() == QString::number(size));
 
     textColor = readColor(ini, "Textcolor");
     actionColor = readColor(ini, "Actioncolor");
-    mychat->setStyleSheet(QStringLiteral("color: %1;").arg(client::toQColor(textColor).name()));
+    showTextColor();
 
     for (int button = 1; button <= 9; ++button) {
         const QString text =
@@ -304,6 +366,7 @@ void Tchat::writeSettings(const QRect& bounds) {
     ini.writeString(Section, QStringLiteral("ChatterSounds"), switchText(PlayChatterSounds1));
     ini.writeString(Section, QStringLiteral("BotSkill"),
                     botSkillTag == 1 ? QStringLiteral("Expert") : QStringLiteral("Classic"));
+    ini.writeInteger(Section, QStringLiteral("Zoom"), zoom->percent());
     if (!ini.save())
         qCWarning(lcLaunch) << "settings could not be written";
 }

@@ -70,6 +70,9 @@ void THoverLabel::leaveEvent(QEvent* event) {
 void THoverLabel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         hoverOff();
+    // A new font given while not hovered is the label's own look from now on.
+    if (event->type() == QEvent::FontChange && !m_hovered)
+        m_normalFont = font();
     TPlainLabel::changeEvent(event);
 }
 

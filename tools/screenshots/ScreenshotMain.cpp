@@ -1,10 +1,12 @@
 // Takes the pictures in docs/screenshots: every window of the game, offscreen,
-// in a team game with bonus dice against the computer, plus a sheet of the
+// in a team game with bonus dice against the computer (the player window also
+// at every zoom step and at its smallest size), plus a sheet of the
 // game's art. Run it once at normal scaling and once with QT_SCALE_FACTOR=2
 // (tools/screenshots/take.sh does both).
 #include "SkinSheet.h"
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
@@ -184,6 +186,31 @@ private:
     Tchat& m_chat;
 };
 
+// The player window at every step of View -> Zoom and at its smallest size,
+// then back at the size it had. Each picture waits for the pictures drawn at its size.
+bool photographZoomSteps(Tchat& chat, Photographer& camera) {
+    const QSize before = chat.size();
+    const auto drawnAtZoom = [&] {
+        const qreal side = chat.dice[1]->pixmap().deviceIndependentSize().width();
+        return qRound(side) == chat.zoom->scaled(32);
+    };
+    bool saved = true;
+    for (int percent : {100, 125, 150, 200}) {
+        chat.Zoom1Click(percent);
+        const QSize ground = chat.zoom->groundSizeFor(percent);
+        if (!waitFor([&] { return chat.centralWidget()->size() == ground && drawnAtZoom(); }, 5000))
+            return false;
+        saved = camera.save(chat, QStringLiteral("player-zoom-%1").arg(percent)) && saved;
+    }
+    chat.resize(1, 1);
+    QWidget* ground = chat.centralWidget();
+    if (!waitFor([&] { return ground->size() == ground->minimumSize() && drawnAtZoom(); }, 5000))
+        return false;
+    saved = camera.save(chat, QStringLiteral("player-smallest")) && saved;
+    chat.resize(before);
+    return waitFor([&] { return chat.size() == before && drawnAtZoom(); }, 5000) && saved;
+}
+
 bool fail(const char* step) {
     std::fprintf(stderr, "the game stopped at: %s\n", step);
     return false;
@@ -215,6 +242,8 @@ bool playGame(GameApplication& game, Photographer& camera) {
         }
         if (seat.turnsScored == 2 && !midGameTaken) {
             midGameTaken = camera.save(chat, "player-midgame");
+            if (!photographZoomSteps(chat, camera))
+                return fail("the zoom steps");
         }
         if (seat.rolls() < 3 && !seat.roll())
             return fail("third roll");

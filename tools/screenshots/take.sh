@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes every picture in docs/screenshots at normal and double scaling, then
+# Takes every picture in docs/screenshots (the player window also at each zoom
+# step and at its smallest size) at normal and double scaling, then
 # shrinks the files. Needs the program built: cmake --build build --target dunvex-screenshots
 set -euo pipefail
 cd "$(dirname "$0")/../.."
