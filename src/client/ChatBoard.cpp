@@ -470,8 +470,9 @@ void Tchat::image_throwdiceClick() {
         image_throwdice->hide();
         canact = false;
         sendToHost(WireMessage("CMD_rolldice").field(myseat).bytes());
+        showKeyMarker();
     }
-    mychat->setFocus();
+    giveBoardTheKeys();
 }
 
 void Tchat::thedice(const QString& arguments) {
@@ -564,7 +565,7 @@ void Tchat::score1_1Click(int category) {
             return doublecheck(category);
         sendscore(category);
     }
-    mychat->setFocus();
+    giveBoardTheKeys();
 }
 
 // The host's own pattern tests on the faces last drawn: a zero score is
@@ -591,6 +592,7 @@ void Tchat::doublecheck(int category) {
 void Tchat::sendscore(int category) {
     image_throwdice->hide();
     canact = false;
+    showKeyMarker();
     if (loggedin)
         sendToHost(WireMessage("CMD_setscore").field(myseat).field(category).bytes());
 }

@@ -15,11 +15,14 @@
 #include <QTimer>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -250,6 +253,12 @@ public:
     game::TurnPosition hintposition() const;
     QString hinttip(QObject* watched); // a category's tool tip, empty for none
 
+    // Keys: the whole turn from the keyboard while the board has the focus (ChatKeys.cpp).
+    QMenu* menu_game = nullptr;
+    QFrame* frame_keymarker = nullptr; // the gold frame over the category Enter scores
+    bool boardKeyPress(QKeyEvent* event);
+    void giveBoardTheKeys();
+
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;
 
@@ -275,6 +284,19 @@ private:
     void buildScorecard();
     void buildHints();
     const game::OptimalStrategy* hintstrategy() const;
+    void buildKeys();
+    void buildGameMenu();
+    QAction* addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
+    bool keyCategoryFree(int row) const;
+    bool keyCanAct() const;
+    bool keyCanChoose() const;
+    bool keyRollOffered() const;
+    bool keyStartOffered() const;
+    void keyRoll();
+    void keyScore();
+    void keyStart();
+    void showKeyMarker();
+    void moveKeyMarker(int step);
     void setRollMarks(int rolls);
     void applySkin();
     void markColumns();
@@ -318,4 +340,5 @@ private:
     bool m_closing = false;
     bool m_hostGone = false;
     bool m_hintWanted = false; // asked for while the tables were being worked out
+    int m_keyRow = 0;          // the category under the key marker, 0 while it is hidden
 };
