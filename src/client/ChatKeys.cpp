@@ -109,7 +109,8 @@ void Tchat::giveBoardTheKeys() {
 // A game key acts on the board (a held key repeats only the marker's moves);
 // any other printable key is chat.
 bool Tchat::boardKeyPress(QKeyEvent* event) {
-    const auto held = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    const auto held =
+        event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier);
     if (held != Qt::NoModifier)
         return false; // Ctrl and Alt keys stay the menus'
     const int key = event->key();

@@ -2,6 +2,7 @@
 // line keeping its keys to itself, and the zero-score question on Enter.
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "controls/SkinCheckBox.h"
 #include "support/GameWindowTest.h"
 #include "windows/GameStartForm.h"
 
@@ -56,6 +57,7 @@ TEST_F(KeyboardPlayTest, ASoloGameIsPlayedFromTheKeysAlone) {
     press(chat, Qt::Key_S);
     Tgamestartform& options = *game->forms().gamestartform;
     ASSERT_TRUE(options.isVisible());
+    options.bonus->setFocus(); // Enter on an option box starts too
     press(options, Qt::Key_Return);
     ASSERT_FALSE(options.isVisible());
 
