@@ -286,7 +286,7 @@ private:
     const game::OptimalStrategy* hintstrategy() const;
     void buildKeys();
     void buildGameMenu();
-    QAction* addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
+    void addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
     bool keyCategoryFree(int row) const;
     bool keyCanAct() const;
     bool keyCanChoose() const;
@@ -340,5 +340,5 @@ private:
     bool m_closing = false;
     bool m_hostGone = false;
     bool m_hintWanted = false; // asked for while the tables were being worked out
-    int m_keyRow = 0;          // the category under the key marker, 0 while it is hidden
+    int m_keyRow = 0;          // the category under the key marker, 0 outside the own turn
 };

@@ -95,11 +95,8 @@ void Tchat::buildGameMenu() {
     showKey(Hint1, QKeySequence(Qt::Key_H));
 }
 
-QAction* Tchat::addKeyItem(const QString& text, const QKeySequence& key,
-                           std::function<void()> act) {
-    QAction* item = menu_game->addAction(text, this, std::move(act));
-    showKey(item, key);
-    return item;
+void Tchat::addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act) {
+    showKey(menu_game->addAction(text, this, std::move(act)), key);
 }
 
 void Tchat::giveBoardTheKeys() {
