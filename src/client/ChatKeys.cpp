@@ -70,9 +70,14 @@ void Tchat::buildKeys() {
     frame_keymarker = new QFrame(panel_scorecard);
     frame_keymarker->setObjectName(QStringLiteral("frame_keymarker"));
     frame_keymarker->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Gold like the column on turn, filled so it stands out inside that frame.
+    QColor gold = QColor::fromRgba(controls::SkinArt::Gold);
+    const QString edge = gold.name();
+    gold.setAlpha(110);
     frame_keymarker->setStyleSheet(
-        QStringLiteral("#frame_keymarker { border: 2px solid %1; border-radius: 3px; }")
-            .arg(QColor::fromRgba(controls::SkinArt::Gold).name()));
+        QStringLiteral("#frame_keymarker { border: 2px solid %1; border-radius: 3px;"
+                       " background: %2; }")
+            .arg(edge, gold.name(QColor::HexArgb)));
     frame_keymarker->hide();
     buildGameMenu();
 }
