@@ -480,8 +480,9 @@ void Tchat::image_throwdiceClick() {
         image_throwdice->hide();
         canact = false;
         sendToHost(WireMessage("CMD_rolldice").field(model.ownSeat()).bytes());
+        showKeyMarker();
     }
-    mychat->setFocus();
+    giveBoardTheKeys();
 }
 
 void Tchat::thedice(const QString& arguments) {
@@ -579,7 +580,7 @@ void Tchat::score1_1Click(int category) {
             return doublecheck(category);
         sendscore(category);
     }
-    mychat->setFocus();
+    giveBoardTheKeys();
 }
 
 // The host's own pattern tests on the faces last drawn: a zero score is
@@ -605,6 +606,7 @@ void Tchat::doublecheck(int category) {
 void Tchat::sendscore(int category) {
     image_throwdice->hide();
     canact = false;
+    showKeyMarker();
     if (loggedin)
         sendToHost(WireMessage("CMD_setscore").field(model.ownSeat()).field(category).bytes());
 }

@@ -46,6 +46,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     buildSounds();
     buildHints();
     buildAccessibleNames();
+    buildKeys();
     zoom->capture();
     connect(zoom, &TWindowZoom::factorChanged, this, &Tchat::markZoomItems);
     connect(zoom, &TWindowZoom::factorSettled, this, &Tchat::zoomSettled);
@@ -76,24 +77,24 @@ void Tchat::FormCreate() {
 }
 
 void Tchat::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    StartGame1 = file->addAction(QStringLiteral("Start Game"), this, &Tchat::button_startClick);
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    StartGame1 = file->addAction(QStringLiteral("&Start Game"), this, &Tchat::button_startClick);
     StartGame1->setEnabled(false);
     file->addSeparator();
-    Exit1 = file->addAction(QStringLiteral("Exit"), this, &Tchat::Exit1Click);
+    Exit1 = file->addAction(QStringLiteral("E&xit"), this, &Tchat::Exit1Click);
 
-    buildOptionsMenu(menuBar()->addMenu(QStringLiteral("Options")));
+    buildOptionsMenu(menuBar()->addMenu(QStringLiteral("&Options")));
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
-    ViewTally1 = view->addAction(QStringLiteral("View Tally"), this, &Tchat::ViewTally1Click);
-    SpyList1 = view->addAction(QStringLiteral("Spy List"), this, &Tchat::SpyList1Click);
-    PhraseList1 = view->addAction(QStringLiteral("Phrase List"), this, &Tchat::PhraseList1Click);
-    Hint1 = view->addAction(QStringLiteral("Hint"), this, &Tchat::Hint1Click);
-    buildZoomMenu(view->addMenu(QStringLiteral("Zoom")));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    ViewTally1 = view->addAction(QStringLiteral("View &Tally"), this, &Tchat::ViewTally1Click);
+    SpyList1 = view->addAction(QStringLiteral("&Spy List"), this, &Tchat::SpyList1Click);
+    PhraseList1 = view->addAction(QStringLiteral("&Phrase List"), this, &Tchat::PhraseList1Click);
+    Hint1 = view->addAction(QStringLiteral("&Hint"), this, &Tchat::Hint1Click);
+    buildZoomMenu(view->addMenu(QStringLiteral("&Zoom")));
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    Help2 = help->addAction(QStringLiteral("Help"), this, &Tchat::Help2Click);
-    About1 = help->addAction(QStringLiteral("About"), this, &Tchat::About1Click);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Help2 = help->addAction(QStringLiteral("&Help"), this, &Tchat::Help2Click);
+    About1 = help->addAction(QStringLiteral("&About"), this, &Tchat::About1Click);
 }
 
 void Tchat::buildPanels() {

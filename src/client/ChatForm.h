@@ -16,11 +16,14 @@
 #include <QTimer>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -256,6 +259,12 @@ public:
     QString turnAccessibleName() const;
     void showAccessibleNames();
 
+    // Keys: the whole turn from the keyboard while the board has the focus (ChatKeys.cpp).
+    QMenu* menu_game = nullptr;
+    QFrame* frame_keymarker = nullptr; // the gold frame over the category Enter scores
+    bool boardKeyPress(QKeyEvent* event);
+    void giveBoardTheKeys();
+
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;
 
@@ -289,6 +298,19 @@ private:
     void buildHints();
     void buildAccessibleNames();
     const game::OptimalStrategy* hintstrategy() const;
+    void buildKeys();
+    void buildGameMenu();
+    void addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
+    bool keyCategoryFree(int row) const;
+    bool keyCanAct() const;
+    bool keyCanChoose() const;
+    bool keyRollOffered() const;
+    bool keyStartOffered() const;
+    void keyRoll();
+    void keyScore();
+    void keyStart();
+    void showKeyMarker();
+    void moveKeyMarker(int step);
     void setRollMarks(int rolls);
     void applySkin();
     void markColumns();
@@ -342,4 +364,5 @@ private:
     bool m_hostGone = false;
     bool m_hintWanted = false; // asked for while the tables were being worked out
     bool m_zoomToSave = false; // a Zoom item was chosen: saved once the size is taken
+    int m_keyRow = 0;          // the category under the key marker, 0 outside the own turn
 };

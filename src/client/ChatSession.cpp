@@ -263,7 +263,8 @@ void Tchat::dispatch(const net::WireLine& line) {
     for (const WindowCommand& entry : WindowCommands)
         if (line.command == QLatin1String(entry.name)) {
             entry.handle(*this, line.arguments);
-            return hintsSeeMessage(line.command);
+            hintsSeeMessage(line.command);
+            return showKeyMarker();
         }
 }
 

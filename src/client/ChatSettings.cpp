@@ -46,15 +46,16 @@ QString switchText(const QAction* item) {
 } // namespace
 
 void Tchat::buildOptionsMenu(QMenu* options) {
-    PlaySounds1 = options->addAction(QStringLiteral("Play Sounds"), this, &Tchat::PlaySounds1Click);
+    PlaySounds1 =
+        options->addAction(QStringLiteral("Play &Sounds"), this, &Tchat::PlaySounds1Click);
     PlaySounds1->setCheckable(true);
     PlaySounds1->setChecked(true);
 
-    QMenu* turnSound = options->addMenu(QStringLiteral("Turn Sound"));
+    QMenu* turnSound = options->addMenu(QStringLiteral("&Turn Sound"));
     TurnSound1 = turnSound->menuAction();
     auto* turnSounds = new QActionGroup(this);
-    Classic1 = turnSound->addAction(QStringLiteral("Classic"));
-    New1 = turnSound->addAction(QStringLiteral("New"));
+    Classic1 = turnSound->addAction(QStringLiteral("&Classic"));
+    New1 = turnSound->addAction(QStringLiteral("&New"));
     for (QAction* item : {Classic1, New1}) {
         item->setCheckable(true);
         turnSounds->addAction(item);
@@ -62,16 +63,16 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     Classic1->setChecked(true);
     connect(turnSounds, &QActionGroup::triggered, this, &Tchat::New1Click);
 
-    PlayChatterSounds1 = options->addAction(QStringLiteral("Play Chatter Sounds"), this,
+    PlayChatterSounds1 = options->addAction(QStringLiteral("Play C&hatter Sounds"), this,
                                             &Tchat::PlayChatterSounds1Click);
     PlayChatterSounds1->setCheckable(true);
 
-    QMenu* botSpeed = options->addMenu(QStringLiteral("Bot Speed"));
+    QMenu* botSpeed = options->addMenu(QStringLiteral("&Bot Speed"));
     BotSpeed1 = botSpeed->menuAction();
     auto* speeds = new QActionGroup(this);
-    Slow1 = botSpeed->addAction(QStringLiteral("Slow"));
-    Normal1 = botSpeed->addAction(QStringLiteral("Normal"));
-    Fast1 = botSpeed->addAction(QStringLiteral("Fast"));
+    Slow1 = botSpeed->addAction(QStringLiteral("&Slow"));
+    Normal1 = botSpeed->addAction(QStringLiteral("&Normal"));
+    Fast1 = botSpeed->addAction(QStringLiteral("&Fast"));
     for (auto [item, tag] :
          {std::pair{Slow1, 1500}, std::pair{Normal1, 1000}, std::pair{Fast1, 500}}) {
         item->setCheckable(true);
@@ -81,11 +82,11 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     Normal1->setChecked(true);
     connect(speeds, &QActionGroup::triggered, this, &Tchat::Slow1Click);
 
-    QMenu* skill = options->addMenu(QStringLiteral("Computer Players"));
+    QMenu* skill = options->addMenu(QStringLiteral("Co&mputer Players"));
     ComputerPlayers1 = skill->menuAction();
     auto* skills = new QActionGroup(this);
-    ClassicPlayers1 = skill->addAction(QStringLiteral("Classic"));
-    ExpertPlayers1 = skill->addAction(QStringLiteral("Expert"));
+    ClassicPlayers1 = skill->addAction(QStringLiteral("&Classic"));
+    ExpertPlayers1 = skill->addAction(QStringLiteral("&Expert"));
     for (auto [item, tag] : {std::pair{ClassicPlayers1, 0}, std::pair{ExpertPlayers1, 1}}) {
         item->setCheckable(true);
         item->setData(tag);
@@ -95,10 +96,10 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     connect(skills, &QActionGroup::triggered, this, &Tchat::ClassicPlayers1Click);
 
     options->addSeparator();
-    TextColor1 = options->addAction(QStringLiteral("Text Color"), this, &Tchat::TextColor1Click);
+    TextColor1 = options->addAction(QStringLiteral("Te&xt Color"), this, &Tchat::TextColor1Click);
     ActionColor1 =
-        options->addAction(QStringLiteral("Action Color"), this, &Tchat::ActionColor1Click);
-    QMenu* textSize = options->addMenu(QStringLiteral("Text Size"));
+        options->addAction(QStringLiteral("&Action Color"), this, &Tchat::ActionColor1Click);
+    QMenu* textSize = options->addMenu(QStringLiteral("Text Si&ze"));
     for (std::size_t i = 0; i < TextSizes.size(); ++i) {
         const int size = TextSizes[i];
         QAction* item =
@@ -108,16 +109,16 @@ void Tchat::buildOptionsMenu(QMenu* options) {
         textSizeItems[i] = item;
     }
     ScrollOff1 =
-        options->addAction(QStringLiteral("Scroll Chat Off"), this, &Tchat::ScrollChatOff1Click);
+        options->addAction(QStringLiteral("Scroll Chat O&ff"), this, &Tchat::ScrollChatOff1Click);
     ScrollOff1->setCheckable(true);
     ScrollOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
-    ResetScreenLocation1 = options->addAction(QStringLiteral("Reset Screen Location"), this,
+    ResetScreenLocation1 = options->addAction(QStringLiteral("&Reset Screen Location"), this,
                                               &Tchat::ResetScreenLocation1Click);
     options->addSeparator();
-    JustWatch1 = options->addAction(QStringLiteral("Just Watch"), this, &Tchat::JustWatch1Click);
+    JustWatch1 = options->addAction(QStringLiteral("&Just Watch"), this, &Tchat::JustWatch1Click);
     JustWatch1->setCheckable(true);
     doubleCheck =
-        options->addAction(QStringLiteral("Double Check for 0 Score"), this, &Tchat::doubleClick);
+        options->addAction(QStringLiteral("&Double Check for 0 Score"), this, &Tchat::doubleClick);
     doubleCheck->setObjectName(QStringLiteral("double"));
     doubleCheck->setCheckable(true);
 }

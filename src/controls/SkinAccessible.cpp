@@ -12,9 +12,7 @@ class SkinControlAccessible : public QAccessibleWidget {
 public:
     explicit SkinControlAccessible(TSkinControl* control)
         : QAccessibleWidget(control,
-                            control->isCheckable() ? QAccessible::CheckBox : QAccessible::Button) {
-        addControllingSignal(QStringLiteral("clicked()"));
-    }
+                            control->isCheckable() ? QAccessible::CheckBox : QAccessible::Button) {}
 
     QString text(QAccessible::Text kind) const override {
         const QString own = QAccessibleWidget::text(kind);

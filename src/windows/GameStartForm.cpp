@@ -93,6 +93,8 @@ void Tgamestartform::closeEvent(QCloseEvent* event) {
 void Tgamestartform::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape)
         close();
+    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        button_startClick(); // Start is the dialog's default button
     else
         QWidget::keyPressEvent(event);
 }

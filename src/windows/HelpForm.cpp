@@ -76,6 +76,18 @@ dice to keep them (click a kept die again to release it); only the dice that
 are not kept are rolled next time. You may choose a category at any time after
 the first roll, and you must choose one after the third. Click a free category
 on your scorecard to score it.</p>
+<p><b>Keys</b><br>
+The whole turn can be played from the keyboard while the board has the keys:
+click the board or the scorecard, or press Esc in the chat line.<br>
+<b>Space</b> or <b>R</b>: roll the dice.<br>
+<b>1</b> to <b>5</b>: keep that die, or put a kept one back.<br>
+<b>Up</b> and <b>Down</b> (or <b>Left</b> and <b>Right</b>): move the gold
+frame over the free categories of your column.<br>
+<b>Enter</b>: score the framed category.<br>
+<b>H</b>: show a hint.<br>
+<b>S</b>: start a game when the Start Game button is offered.<br>
+Any other letter you type on the board goes to the chat line, and keys typed in
+the chat line are always chat. Alt with the underlined letter opens a menu.</p>
 <p><b>Scoring zero</b><br>
 If the dice do not meet a category's objective, the category scores 0 and
 counts as filled all the same.</p>

@@ -1,0 +1,240 @@
+// The whole turn from the keyboard. The keys belong to the board only while
+// it has the focus, so whatever is typed in the chat line stays chat; a key
+// typed on the board that the game does not use moves on to the chat line.
+#include "client/ChatForm.h"
+#include "client/WindowZoom.h"
+#include "controls/SkinArt.h"
+#include "controls/SkinSpeedButton.h"
+#include "game/ScoringRules.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// Sees the keys of the board's widgets and Esc in the chat line.
+class BoardKeys : public QObject {
+public:
+    explicit BoardKeys(Tchat& chat)
+        : QObject(&chat)
+        , m_chat(chat) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched != m_chat.mychat)
+            return m_chat.boardKeyPress(key);
+        if (key->key() != Qt::Key_Escape)
+            return false;
+        m_chat.giveBoardTheKeys();
+        return true;
+    }
+
+private:
+    Tchat& m_chat;
+};
+
+// The menu shows the key, the board acts on it: the shortcut is tied to the
+// menu alone, so it never takes a key from the chat line.
+void showKey(QAction* item, const QKeySequence& key) {
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WidgetShortcut);
+}
+
+bool printable(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+}
+
+} // namespace
+
+void Tchat::buildKeys() {
+    // A click anywhere on the board or the scorecard gives the board the keys.
+    panel_board->setFocusPolicy(Qt::StrongFocus);
+    panel_scorecard->setFocusProxy(panel_board);
+    panel_scorecard->setFocusPolicy(Qt::ClickFocus);
+    auto* keys = new BoardKeys(*this);
+    panel_board->installEventFilter(keys);
+    for (QWidget* control : panel_board->findChildren<QWidget*>())
+        if (control->focusPolicy() != Qt::NoFocus)
+            control->installEventFilter(keys);
+    mychat->installEventFilter(keys);
+    mychat->setFocus(); // the chat line has the keys until the player gives them away
+
+    frame_keymarker = new QFrame(panel_scorecard);
+    frame_keymarker->setObjectName(QStringLiteral("frame_keymarker"));
+    frame_keymarker->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Gold like the column on turn, filled so it stands out inside that frame.
+    QColor gold = QColor::fromRgba(controls::SkinArt::Gold);
+    const QString edge = gold.name();
+    gold.setAlpha(110);
+    zoom->setStyleSheet(
+        frame_keymarker,
+        QStringLiteral("#frame_keymarker { border: 2px solid %1; border-radius: 3px;"
+                       " background: %2; }")
+            .arg(edge, gold.name(QColor::HexArgb)));
+    frame_keymarker->hide();
+    buildGameMenu();
+}
+
+void Tchat::buildGameMenu() {
+    menu_game = new QMenu(QStringLiteral("&Game"), this);
+    menuBar()->insertMenu(menuBar()->actions().value(1), menu_game);
+    addKeyItem(QStringLiteral("&Roll Dice"), QKeySequence(Qt::Key_Space), [this] { keyRoll(); });
+    for (int die = 1; die <= 5; ++die)
+        addKeyItem(QStringLiteral("Keep or Return Die &%1").arg(die), QKeySequence(Qt::Key_0 + die),
+                   [this, die] { dice1Click(die); });
+    menu_game->addSeparator();
+    addKeyItem(QStringLiteral("&Previous Category"), QKeySequence(Qt::Key_Up),
+               [this] { moveKeyMarker(-1); });
+    addKeyItem(QStringLiteral("&Next Category"), QKeySequence(Qt::Key_Down),
+               [this] { moveKeyMarker(1); });
+    addKeyItem(QStringLiteral("&Score Category"), QKeySequence(Qt::Key_Return),
+               [this] { keyScore(); });
+    showKey(StartGame1, QKeySequence(Qt::Key_S));
+    showKey(Hint1, QKeySequence(Qt::Key_H));
+}
+
+void Tchat::addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act) {
+    showKey(menu_game->addAction(text, this, std::move(act)), key);
+}
+
+void Tchat::giveBoardTheKeys() {
+    panel_board->setFocus(Qt::OtherFocusReason);
+}
+
+// A game key acts on the board (a held key repeats only the marker's moves);
+// any other printable key is chat.
+bool Tchat::boardKeyPress(QKeyEvent* event) {
+    const auto held =
+        event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    if (held != Qt::NoModifier)
+        return false; // Ctrl and Alt keys stay the menus'
+    const int key = event->key();
+    const bool once = !event->isAutoRepeat();
+    if (key >= Qt::Key_1 && key <= Qt::Key_5) {
+        if (once)
+            dice1Click(key - Qt::Key_0);
+        return true;
+    }
+    switch (key) {
+    case Qt::Key_Space:
+    case Qt::Key_R:
+        if (once)
+            keyRoll();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        moveKeyMarker(-1);
+        return true;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        moveKeyMarker(1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (once)
+            keyScore();
+        return true;
+    case Qt::Key_H:
+        if (once)
+            Hint1Click();
+        return true;
+    case Qt::Key_S:
+        if (once)
+            keyStart();
+        return true;
+    default:
+        break;
+    }
+    if (!printable(event->text()))
+        return false;
+    mychat->setFocus(Qt::OtherFocusReason);
+    QKeyEvent typed(QEvent::KeyPress, key, event->modifiers(), event->text(), event->isAutoRepeat(),
+                    event->count());
+    QApplication::sendEvent(mychat, &typed);
+    return true;
+}
+
+// ---------------------------------------------------------------- what a key may do
+
+bool Tchat::keyCategoryFree(int row) const {
+    return model.ownCategoryFree(row);
+}
+
+bool Tchat::keyCanAct() const {
+    return playsOwnTurn() && canact && loggedin;
+}
+
+bool Tchat::keyCanChoose() const {
+    return keyCanAct() && model.rollsMade() >= 1;
+}
+
+bool Tchat::keyRollOffered() const {
+    return keyCanAct() && !image_throwdice->isHidden();
+}
+
+bool Tchat::keyStartOffered() const {
+    return !button_start->isHidden();
+}
+
+void Tchat::keyRoll() {
+    if (keyRollOffered())
+        image_throwdiceClick();
+}
+
+void Tchat::keyScore() {
+    if (keyCanChoose() && m_keyRow != 0)
+        score1_1Click(m_keyRow);
+}
+
+void Tchat::keyStart() {
+    if (keyStartOffered())
+        button_startClick();
+}
+
+// ---------------------------------------------------------------- the marker
+
+// Shown while the own turn may choose, over a free category of the own
+// column; it keeps its row through the turn and starts on the first free one.
+void Tchat::showKeyMarker() {
+    if (!keyCanChoose()) {
+        frame_keymarker->hide();
+        if (!playsOwnTurn())
+            m_keyRow = 0;
+        return;
+    }
+    if (!keyCategoryFree(m_keyRow)) {
+        m_keyRow = 0;
+        for (int row = scoring::CategoryCount; row >= 1; --row)
+            if (keyCategoryFree(row))
+                m_keyRow = row;
+    }
+    if (m_keyRow == 0)
+        return frame_keymarker->hide();
+    zoom->setGeometry(frame_keymarker, zoom->designGeometry(score[model.ownSeat()][m_keyRow]));
+    frame_keymarker->raise();
+    frame_keymarker->show();
+}
+
+// The categories stand in number order down the card; the marker wraps.
+void Tchat::moveKeyMarker(int step) {
+    showKeyMarker();
+    if (m_keyRow == 0 || frame_keymarker->isHidden())
+        return;
+    int row = m_keyRow;
+    for (int tried = 0; tried < scoring::CategoryCount; ++tried) {
+        row = (row - 1 + step + scoring::CategoryCount) % scoring::CategoryCount + 1;
+        if (keyCategoryFree(row))
+            break;
+    }
+    m_keyRow = row;
+    showKeyMarker();
+}
