@@ -48,7 +48,7 @@ QString Tchat::cellAccessibleName(int seat, int row) const {
 QString Tchat::turnAccessibleName() const {
     const int seat = model.currentSeat();
     if (!model.inProgress() || !client::TGameModel::validSeat(seat))
-        return label_turn->text();
+        return panel_scorecard->label_turn->text();
     if (!playsOwnTurn())
         return model.seatName(seat) + "'s turn";
     const int made = std::max(model.rollsMade(), 0);
@@ -85,9 +85,9 @@ void Tchat::showAccessibleNames() {
         label_playername[seat]->setAccessibleName(name);
         label_score[seat]->setAccessibleName(state.name + ", total, " + state.total);
         for (int row = 1; row <= scoring::RowCount; ++row)
-            score[seat][row]->setAccessibleName(cellAccessibleName(seat, row));
+            panel_scorecard->score[seat][row]->setAccessibleName(cellAccessibleName(seat, row));
     }
-    label_turn->setAccessibleName(turnAccessibleName());
+    panel_scorecard->label_turn->setAccessibleName(turnAccessibleName());
     if (button_hint)
         button_hint->setAccessibleName(QStringLiteral("Hint"));
 }

@@ -41,22 +41,6 @@ constexpr int FinalDiceTop = 200;
 constexpr int FinalDiceLeft = 120;
 constexpr int FinalDiceStep = 40;
 constexpr std::array<int, 6> ScatterColumn = {0, 3, 4, 5, 1, 2};
-// Scorecard rows from top to bottom; 0 is the grand total.
-constexpr std::array<int, 16> RowOrder = {1, 2, 3, 4, 5, 6, 13, 14, 7, 8, 9, 10, 11, 12, 15, 0};
-constexpr int CardTop = 96;
-constexpr int RowHeight = 19;
-constexpr int CaptionWidth = 95;
-constexpr int ColumnWidth = 46;
-
-int rowTop(int row) {
-    const auto at = std::find(RowOrder.begin(), RowOrder.end(), row);
-    return CardTop + int(at - RowOrder.begin()) * RowHeight;
-}
-
-int columnLeft(int seat) {
-    return CaptionWidth + 2 + (seat - 1) * ColumnWidth;
-}
-
 QColor skinColor(QRgb rgb) {
     return QColor::fromRgba(rgb);
 }
@@ -73,24 +57,6 @@ void makeImageButton(TSkinSpeedButton* button) {
 
 QPixmap buttonStrip(const QString& name, QSize size, const QWidget* widget) {
     return controls::SkinArt::strip({name, name, name + "-down", name}, size, widget);
-}
-
-QFont captionFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    font.setBold(true);
-    return font;
-}
-
-QString cellStyle(TColor color, bool bold) {
-    const QColor ink =
-        color == clBlack ? skinColor(controls::SkinArt::Ink) : client::toQColor(color);
-    return QStringLiteral("font: %1 13px Arial; color: %2;")
-        .arg(bold ? "bold" : "normal", ink.name());
-}
-
-int columnCentre(int seat) {
-    return columnLeft(seat) + ColumnWidth / 2 - 1;
 }
 
 } // namespace
@@ -167,144 +133,23 @@ void Tchat::buildBoard() {
 }
 
 void Tchat::buildScorecard() {
-    using controls::SkinArt;
-    panel_scorecard->setStyleSheet(
-        QStringLiteral("#panel_scorecard { background: %1; border-left: 2px solid %2; }")
-            .arg(skinColor(SkinArt::Ivory).name(), skinColor(SkinArt::WoodLight).name()));
-    const QString ink = skinColor(SkinArt::Ink).name();
-    label_roundnum = new TPlainLabel(QStringLiteral("Round #"), panel_scorecard);
-    label_roundnum->setObjectName(QStringLiteral("label_roundnum"));
-    label_roundnum->setGeometry(6, 50, 92, 18);
-    label_roundnum->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
-    auto* rolls = new TPlainLabel(QStringLiteral("Rolls"), panel_scorecard);
-    rolls->setGeometry(120, 50, 40, 18);
-    rolls->setStyleSheet(QStringLiteral("font: 12px Arial; color: %1;").arg(ink));
-    for (int mark = 1; mark <= 3; ++mark) {
-        auto* picture = new TPlainLabel(panel_scorecard);
-        picture->setObjectName(QStringLiteral("image_rolls%1").arg(mark));
-        picture->setGeometry(158 + (mark - 1) * 22, 49, 20, 20);
-        picture->hide();
-        image_rolls[mark] = picture;
-    }
-    label_turn = new TPlainLabel(QStringLiteral("Score Card"), panel_scorecard);
-    label_turn->setObjectName(QStringLiteral("label_turn"));
-    label_turn->setGeometry(2, 72, 277, 20);
-    label_turn->setAlignment(Qt::AlignCenter);
-    label_turn->setStyleSheet(
-        QStringLiteral("font: bold 14px Arial; color: %1;").arg(skinColor(SkinArt::Maroon).name()));
-
-    buildColumnMarks();
-    for (int row = 1; row <= scoring::RowCount; ++row) {
-        const bool category = row <= scoring::CategoryCount;
-        QLabel* caption = category ? buildCategoryCaption() : new TPlainLabel(panel_scorecard);
-        caption->setText(scoring::cardLabel(row));
-        caption->setObjectName(QStringLiteral("label%1").arg(row));
-        caption->setGeometry(4, rowTop(row), CaptionWidth - 4, RowHeight);
-        caption->setProperty("tag", row);
-        if (!category)
-            caption->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
-        label[row] = caption;
-        for (int seat = 1; seat <= 4; ++seat) {
-            auto* cell = new TPlainLabel(panel_scorecard);
-            cell->setObjectName(QStringLiteral("score%1_%2").arg(seat).arg(row));
-            cell->setGeometry(columnLeft(seat), rowTop(row), ColumnWidth - 1, RowHeight);
-            cell->setAlignment(Qt::AlignCenter);
-            if (category) {
-                cell->setProperty("tag", row);
-                cell->installEventFilter(this);
-            }
-            score[seat][row] = cell;
-        }
-    }
-    auto* totalCaption = new TPlainLabel(QStringLiteral("Total:"), panel_scorecard);
-    totalCaption->setGeometry(4, rowTop(0), CaptionWidth - 4, RowHeight);
-    totalCaption->setStyleSheet(QStringLiteral("font: bold 12px Arial; color: %1;").arg(ink));
-    for (int seat = 1; seat <= 4; ++seat) {
-        label_score[seat]->setGeometry(columnLeft(seat), rowTop(0), ColumnWidth - 1, RowHeight);
-        label_score[seat]->setStyleSheet(
-            QStringLiteral("font: bold 13px Arial; color: %1;").arg(ink));
-    }
-}
-
-// The clickable caption of a category: maroon, green on white under the mouse.
-QLabel* Tchat::buildCategoryCaption() {
-    auto* caption = new THoverLabel(panel_scorecard);
-    QPalette normal = caption->palette();
-    normal.setColor(QPalette::WindowText, skinColor(controls::SkinArt::Maroon));
-    caption->setPalette(normal);
-    caption->setFont(captionFont());
-    caption->setActive(true);
-    caption->setHoverColor(Qt::white);
-    caption->setHoverFontColor(skinColor(controls::SkinArt::Leaf));
-    caption->setHoverFont(captionFont());
-    caption->setCursor(Qt::PointingHandCursor);
-    caption->installEventFilter(this);
-    return caption;
-}
-
-// The lines between rows and columns, the own column's tint and the frame of
-// the column on turn: drawn under the cells.
-void Tchat::buildColumnMarks() {
-    const int height = 16 * RowHeight;
-    for (int line = 1; line < 16; ++line) {
-        auto* rule = new QFrame(panel_scorecard);
-        rule->setGeometry(4, CardTop + line * RowHeight - 1, 277 - 4, 1);
-        rule->setStyleSheet(QStringLiteral("background: %1;").arg(QColor(0xE4, 0xD8, 0xB8).name()));
-    }
-    for (int seat = 1; seat <= 4; ++seat) {
-        auto* separator = new QFrame(panel_scorecard);
-        separator->setGeometry(columnLeft(seat) - 2, CardTop, 1, height);
-        separator->setStyleSheet(
-            QStringLiteral("background: %1;").arg(QColor(0xC9, 0xB4, 0x8A).name()));
-    }
-    column_own = new QFrame(panel_scorecard);
-    column_own->setObjectName(QStringLiteral("column_own"));
-    column_own->setGeometry(columnLeft(1) - 1, CardTop - 1, ColumnWidth, height + 1);
-    column_own->setStyleSheet(QStringLiteral("#column_own { background: rgba(30, 123, 52, 34); }"));
-    column_own->hide();
-    column_turn = new QFrame(panel_scorecard);
-    column_turn->setObjectName(QStringLiteral("column_turn"));
-    column_turn->setGeometry(columnLeft(1) - 2, CardTop - 2, ColumnWidth + 1, height + 3);
-    column_turn->setStyleSheet(
-        QStringLiteral("#column_turn { border: 2px solid %1; border-radius: 4px;"
-                       " background: rgba(232, 181, 58, 40); }")
-            .arg(skinColor(controls::SkinArt::Gold).name()));
-    column_turn->hide();
-    image_turn = new TPlainLabel(panel_scorecard);
-    image_turn->setObjectName(QStringLiteral("image_turn"));
-    image_turn->setGeometry(0, 37, 12, 10);
-    image_turn->hide();
-    for (int seat = 1; seat <= 4; ++seat) {
-        auto* crown = new TPlainLabel(panel_scorecard);
-        crown->setObjectName(QStringLiteral("image_crown%1").arg(seat));
-        crown->setGeometry(columnCentre(seat) - 10, 34, 20, 14);
-        crown->hide();
-        image_crown[seat] = crown;
-    }
+    panel_scorecard->build(this, zoom);
+    panel_scorecard->placeTotals(label_score);
 }
 
 // Names and columns match at a glance: the own column is tinted, the column
 // of the seat on turn framed in gold with the arrow over it.
 void Tchat::markColumns() {
-    const int own = model.ownSeat();
-    column_own->setVisible(model.seated());
-    if (model.seated())
-        zoom->move(column_own, {columnLeft(own) - 1, zoom->designGeometry(column_own).y()});
     const int current = model.currentSeat();
-    const bool onTurn = model.inProgress() && client::TGameModel::validSeat(current);
-    column_turn->setVisible(onTurn);
-    image_turn->setVisible(onTurn);
-    if (onTurn) {
-        zoom->move(column_turn, {columnLeft(current) - 2, zoom->designGeometry(column_turn).y()});
-        zoom->move(image_turn, {columnCentre(current) - 6, zoom->designGeometry(image_turn).y()});
-    }
+    panel_scorecard->markColumns(model.ownSeat(), model.inProgress() ? current : 0);
     for (int seat = 1; seat <= 4; ++seat) {
         if (model.inProgress())
-            image_crown[seat]->hide();
+            panel_scorecard->image_crown[seat]->hide();
         QLabel* name = label_playername[seat];
-        const QString ground = seat == own ? QStringLiteral("background: rgba(30, 123, 52, 34); "
-                                                            "border-radius: 3px;")
-                                           : QString();
+        const QString ground = seat == model.ownSeat()
+                                   ? QStringLiteral("background: rgba(30, 123, 52, 34); "
+                                                    "border-radius: 3px;")
+                                   : QString();
         zoom->setStyleSheet(name, name->property("look").toString() + ground);
     }
 }
@@ -312,8 +157,10 @@ void Tchat::markColumns() {
 // The winners' columns get the crown; the names come as the host wrote them.
 void Tchat::markWinnerColumn(const QString& winners) {
     const QStringList names = winners.split(QStringLiteral(" and "));
+    std::array<bool, 5> crowned{};
     for (int seat = 1; seat <= 4; ++seat)
-        image_crown[seat]->setVisible(names.contains(model.seatName(seat)));
+        crowned[seat] = names.contains(model.seatName(seat));
+    panel_scorecard->showCrowns(crowned);
 }
 
 // A double click is one press: when the host answers the first press before
@@ -351,8 +198,7 @@ void Tchat::clearall() {
         showCard(seat);
     image_winner->hide();
     label_winner->hide();
-    for (int seat = 1; seat <= 4; ++seat)
-        image_crown[seat]->hide();
+    panel_scorecard->showCrowns({});
     markColumns();
 }
 
@@ -362,12 +208,7 @@ void Tchat::showCard(int seat) {
     label_score[seat]->setText(state.total);
     const bool own = seat == model.ownSeat();
     const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
-    for (int row = 1; row <= scoring::RowCount; ++row) {
-        const bool filled = state.card[row] != scoring::Unscored;
-        QLabel* cell = score[seat][row];
-        cell->setText(filled ? QString::number(state.card[row]) : QString());
-        zoom->setStyleSheet(cell, cellStyle(colour, filled || row > 12));
-    }
+    panel_scorecard->showColumn(seat, state.card, colour);
 }
 
 void Tchat::showSeatName(int seat) {
@@ -404,21 +245,9 @@ void Tchat::setbonusdice(const QString& arguments) {
     image_bonusback->show();
 }
 
-void Tchat::setRollMarks(int rolls) {
-    if (rolls < 0 || rolls > 3)
-        return;
-    for (int mark = 1; mark <= 3; ++mark)
-        image_rolls[mark]->setVisible(mark <= rolls);
-}
-
-void Tchat::colourOwnColumn(TColor color, int lastRow) {
-    const int own = model.ownSeat();
-    if (!model.seated())
-        return;
-    for (int row = 1; row <= lastRow; ++row) {
-        const bool filled = model.seat(own).card[row] != scoring::Unscored;
-        zoom->setStyleSheet(score[own][row], cellStyle(color, filled || row > 12));
-    }
+void Tchat::colourOwnColumn(TColor color) {
+    if (model.seated())
+        panel_scorecard->colourColumn(model.ownSeat(), model.seat(model.ownSeat()).card, color);
 }
 
 // The own seat plays its turns unless its player is just watching: then the
@@ -431,12 +260,12 @@ bool Tchat::playsOwnTurn() const {
 void Tchat::showTurn() {
     markColumns();
     showDiceCursors();
-    colourOwnColumn(clMaroon, scoring::RowCount);
+    colourOwnColumn(clMaroon);
     if (playsOwnTurn()) {
-        label_turn->setText(QStringLiteral("Your Turn."));
+        panel_scorecard->label_turn->setText(QStringLiteral("Your Turn."));
         image_throwdice->setVisible(model.moreRolls());
         canact = true;
-        colourOwnColumn(clGreen, scoring::RowCount);
+        colourOwnColumn(clGreen);
         showDiceCursors();
         return;
     }
@@ -451,8 +280,8 @@ void Tchat::showTurn() {
 void Tchat::showOtherTurnCaption() {
     const int seat = model.currentSeat();
     const QString name = model.seatName(seat);
-    label_turn->setText(seat == model.ownSeat() ? name + "'s turn (computer plays)."
-                                                : name + "'s turn.");
+    panel_scorecard->label_turn->setText(
+        seat == model.ownSeat() ? name + "'s turn (computer plays)." : name + "'s turn.");
 }
 
 void Tchat::getnextplayer(const QString& arguments) {
@@ -465,9 +294,9 @@ void Tchat::getnextplayer(const QString& arguments) {
     for (int die = 1; die <= 5; ++die)
         zoom->move(dice[die], DiceDesignPositions[die]);
     model.turnPassed(seat, round, rollsKnown ? rolls : -1);
-    label_roundnum->setText("Round: " + round);
+    panel_scorecard->label_roundnum->setText("Round: " + round);
     if (rollsKnown)
-        setRollMarks(rolls);
+        panel_scorecard->setRollMarks(rolls);
     showTurn();
     if (playsOwnTurn())
         playsounds(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
@@ -500,7 +329,7 @@ void Tchat::thedice(const QString& arguments) {
     }
     model.diceThrown(seat, more, rollsKnown ? rolls : -1, thrown);
     if (rollsKnown)
-        setRollMarks(rolls);
+        panel_scorecard->setRollMarks(rolls);
     for (const auto& [die, face] : thrown)
         placedice(die, face);
     if (seat == model.ownSeat() && playsOwnTurn()) {
@@ -654,7 +483,7 @@ void Tchat::pscore(const QString& arguments) {
     const int category = platform::StrToInt(mark);
     if (category < 1 || category > scoring::CategoryCount)
         return;
-    const QString points = score[seat][category]->text();
+    const QString points = panel_scorecard->score[seat][category]->text();
     label_status->setText(model.seatName(seat) + " tagged " +
                           scoring::announcementPhrase(category) + " +" + points);
     if (seat == model.ownSeat() && category == scoring::FiveOfAKind &&
@@ -672,7 +501,7 @@ void Tchat::winner(const QString& arguments) {
                                                  : QStringLiteral("You have Won the Game!");
     model.gameWon(winners);
     addlinetochat(line, clBlue);
-    label_turn->setText(QStringLiteral("Winner's Score Card"));
+    panel_scorecard->label_turn->setText(QStringLiteral("Winner's Score Card"));
     label_winner->setText(line);
     layWinnerDice();
     image_winner->show();
@@ -727,13 +556,9 @@ void Tchat::applySkin() {
     image_throwdice->setNumGlyphs(4);
     button_start->setGlyph(buttonStrip(QStringLiteral("button-start"), buttonSize, this));
     button_start->setNumGlyphs(4);
-    for (int mark = 1; mark <= 3; ++mark)
-        image_rolls[mark]->setPixmap(art(QStringLiteral("roll-mark-%1").arg(mark)));
-    image_turn->setPixmap(art(QStringLiteral("turn-arrow")));
-    for (int seat = 1; seat <= 4; ++seat) {
+    panel_scorecard->applySkin([this](const QString& name) { return art(name); });
+    for (int seat = 1; seat <= 4; ++seat)
         image_eyes[seat]->setPixmap(art(QStringLiteral("eyes")));
-        image_crown[seat]->setPixmap(art(QStringLiteral("winner-crown")));
-    }
     for (int button = 1; button <= 10; ++button)
         b_phrase[button]->setGlyph(art(QStringLiteral("phrase-%1").arg(button)));
     Image4->setPixmap(art(QStringLiteral("site-badge")));

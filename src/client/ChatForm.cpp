@@ -121,8 +121,7 @@ void Tchat::buildPanels() {
     mainchat->setReadOnly(true);
     mainchat->setGeometry(0, 314, 483, 110);
 
-    panel_scorecard = new QFrame(background);
-    panel_scorecard->setObjectName(QStringLiteral("panel_scorecard"));
+    panel_scorecard = new TScoreCard(background);
     panel_scorecard->setGeometry(484, 0, 281, 426);
     mainchat->setGeometry(0, 313, 483, 110);
 }

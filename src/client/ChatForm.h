@@ -3,6 +3,7 @@
 #include "client/ChatLinks.h"
 #include "client/FormSet.h"
 #include "client/GameModel.h"
+#include "client/ScoreCard.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/OptimalStrategy.h"
 #include "net/ColorText.h"
@@ -69,7 +70,7 @@ public:
 
     // Controls.
     QFrame* panel_board = nullptr;
-    QFrame* panel_scorecard = nullptr;
+    TScoreCard* panel_scorecard = nullptr;
     TSkinSpeedButton* button_start = nullptr;
     TTiledBackground* TiledBackground1 = nullptr; // the side windows copy its picture
     QTextEdit* mainchat = nullptr;
@@ -133,15 +134,6 @@ public:
     QLabel* image_bonus = nullptr;
     QLabel* image_winner = nullptr;
     QLabel* label_winner = nullptr;
-    QLabel* label_roundnum = nullptr;
-    std::array<QLabel*, 4> image_rolls{}; // 1..3
-    QLabel* label_turn = nullptr;
-    QLabel* image_turn = nullptr;         // the arrow over the column of the seat on turn
-    std::array<QLabel*, 5> image_crown{}; // over the winners' columns once the game has ended
-    QFrame* column_own = nullptr;         // the tint behind the player's own column
-    QFrame* column_turn = nullptr;        // the frame around the column of the seat on turn
-    std::array<QLabel*, 16> label{};      // captions of rows 1..15
-    std::array<std::array<QLabel*, 16>, 5> score{}; // score[seat][row]: score1_1..score4_15
     QMessageBox* zeroScoreBox = nullptr;
 
     // Settings held by the window.
@@ -311,11 +303,8 @@ private:
     void keyStart();
     void showKeyMarker();
     void moveKeyMarker(int step);
-    void setRollMarks(int rolls);
     void applySkin();
     void markColumns();
-    void buildColumnMarks();
-    QLabel* buildCategoryCaption();
     void markWinnerColumn(const QString& winners);
     void layWinnerDice();
     bool diceClickable() const;
@@ -326,7 +315,7 @@ private:
     bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);
     void followChatEnd();
     bool askBeforeLeaving();
-    void colourOwnColumn(TColor color, int lastRow);
+    void colourOwnColumn(TColor color);
     void placeDieInColumn(int die, int left, client::DiePlace place);
     void showCard(int seat);
     void showSeatName(int seat);

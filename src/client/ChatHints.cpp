@@ -85,9 +85,9 @@ void Tchat::buildHints() {
 
     auto* tips = new HintTips(*this);
     for (int row = 1; row <= scoring::CategoryCount; ++row) {
-        label[row]->installEventFilter(tips);
+        panel_scorecard->label[row]->installEventFilter(tips);
         for (int seat = 1; seat <= 4; ++seat)
-            score[seat][row]->installEventFilter(tips);
+            panel_scorecard->score[seat][row]->installEventFilter(tips);
     }
     // A hint asked for before the tables were ready shows once they are.
     connect(&game::StrategyStore::shared(), &game::StrategyStore::tablesReady, this, [this] {
@@ -136,7 +136,8 @@ void Tchat::showhint() {
     const game::TurnAdvice advice = strategy->advise(hintposition());
     if (!advice.roll) {
         if (advice.category >= 1)
-            mark(label[advice.category], true, zoom->factor(), QColor(255, 120, 0));
+            mark(panel_scorecard->label[advice.category], true, zoom->factor(),
+                 QColor(255, 120, 0));
         return;
     }
     mark(image_throwdice, true, zoom->factor());
@@ -157,7 +158,7 @@ void Tchat::clearhint() {
     for (int die = 1; die <= 5; ++die)
         mark(dice[die], false);
     for (int row = 1; row <= scoring::CategoryCount; ++row)
-        mark(label[row], false);
+        mark(panel_scorecard->label[row], false);
     mark(image_throwdice, false);
 }
 
@@ -175,7 +176,8 @@ void Tchat::hintsSeeMessage(const QString& command) {
 QString Tchat::hinttip(QObject* watched) {
     const int category = watched->property("tag").toInt();
     if (category < 1 || category > scoring::CategoryCount || !hintable() ||
-        (watched != label[category] && watched != score[model.ownSeat()][category]) ||
+        (watched != panel_scorecard->label[category] &&
+         watched != panel_scorecard->score[model.ownSeat()][category]) ||
         !model.ownCategoryFree(category))
         return QString();
     const game::TurnPosition position = hintposition();

@@ -219,7 +219,8 @@ void Tchat::showKeyMarker() {
     }
     if (m_keyRow == 0)
         return frame_keymarker->hide();
-    zoom->setGeometry(frame_keymarker, zoom->designGeometry(score[model.ownSeat()][m_keyRow]));
+    zoom->setGeometry(frame_keymarker,
+                      zoom->designGeometry(panel_scorecard->score[model.ownSeat()][m_keyRow]));
     frame_keymarker->raise();
     frame_keymarker->show();
 }

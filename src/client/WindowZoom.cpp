@@ -22,7 +22,8 @@ int scaledLength(int length, qreal factor) {
 // its own business and follows its size.
 bool isPlainPanel(const QWidget* widget) {
     const QMetaObject* kind = widget->metaObject();
-    return kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject;
+    return kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject ||
+           widget->property("zoomPanel").toBool();
 }
 
 } // namespace

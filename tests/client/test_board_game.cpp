@@ -33,13 +33,13 @@ protected:
         }
         if (chat.model.currentSeat() != chat.model.ownSeat() || !chat.canact)
             return;
-        if (!chat.image_rolls[1]->isVisible()) {
+        if (!chat.panel_scorecard->image_rolls[1]->isVisible()) {
             click(chat.image_throwdice);
             return;
         }
         for (int row = 1; row <= 12; ++row)
-            if (chat.score[chat.model.ownSeat()][row]->text().isEmpty()) {
-                click(chat.label[row]);
+            if (chat.panel_scorecard->score[chat.model.ownSeat()][row]->text().isEmpty()) {
+                click(chat.panel_scorecard->label[row]);
                 return;
             }
     }
@@ -89,7 +89,7 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
         QStringList cards[5];
         for (int seat = 1; seat <= 4; ++seat)
             for (int row = 1; row <= 15; ++row)
-                cards[seat] << window->score[seat][row]->text();
+                cards[seat] << window->panel_scorecard->score[seat][row]->text();
         EXPECT_EQ(cards[1], annCard);
         EXPECT_EQ(cards[2], bobCard);
         EXPECT_EQ(cards[3], QStringList(15, QString())) << "empty seats are skipped";
@@ -98,7 +98,7 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
     }
     EXPECT_EQ(host.label_winner->text(), "You have Won the Game!");
     EXPECT_EQ(guest.label_winner->text(), "Ann has Won the Game!");
-    EXPECT_EQ(host.label_roundnum->text(), "Round: 12");
+    EXPECT_EQ(host.panel_scorecard->label_roundnum->text(), "Round: 12");
     EXPECT_TRUE(host.button_start->isVisible()) << "the hosting window may start again";
     EXPECT_FALSE(guest.button_start->isVisible());
     using windows::TallyBook;
@@ -125,9 +125,10 @@ TEST_F(BoardTest, SoloGameAgainstTheComputerRunsToTheEnd) {
         120000));
     EXPECT_EQ(chat.label_playername[2]->text(), "Klot");
     for (int row = 1; row <= 15; ++row) {
-        EXPECT_FALSE(chat.score[1][row]->text().isEmpty()) << row;
-        EXPECT_FALSE(chat.score[2][row]->text().isEmpty()) << "the computer fills its card too";
-        EXPECT_TRUE(chat.score[3][row]->text().isEmpty());
+        EXPECT_FALSE(chat.panel_scorecard->score[1][row]->text().isEmpty()) << row;
+        EXPECT_FALSE(chat.panel_scorecard->score[2][row]->text().isEmpty())
+            << "the computer fills its card too";
+        EXPECT_TRUE(chat.panel_scorecard->score[3][row]->text().isEmpty());
     }
     const int mine = chat.label_score[1]->text().toInt();
     const int klot = chat.label_score[2]->text().toInt();
@@ -148,10 +149,10 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     link.readAvailable();
     EXPECT_TRUE(chat.mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
     EXPECT_TRUE(chat.image_bonus->isVisible());
-    EXPECT_EQ(chat.label_turn->text(), "Your Turn.");
+    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
     EXPECT_EQ(chat.label_playername[3]->text(), "Kling");
 
-    click(chat.label[3]); // before any roll: nothing goes out
+    click(chat.panel_scorecard->label[3]); // before any roll: nothing goes out
     EXPECT_TRUE(chat.canact);
     click(chat.image_throwdice);
     EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+2")), "CMD_rolldice+2" + T);
@@ -159,8 +160,8 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
 
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_TRUE(chat.image_rolls[1]->isVisible());
-    EXPECT_FALSE(chat.image_rolls[2]->isVisible());
+    EXPECT_TRUE(chat.panel_scorecard->image_rolls[1]->isVisible());
+    EXPECT_FALSE(chat.panel_scorecard->image_rolls[2]->isVisible());
     EXPECT_EQ(chat.model.die(1).face, 4);
     EXPECT_TRUE(chat.image_throwdice->isVisible());
     click(chat.dice[2]);
@@ -175,15 +176,15 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     EXPECT_EQ(chat.dice[2]->x(), 376);
 
     // Faces 4-1-2-3-6: Full House scores nothing, so Ann is asked first.
-    click(chat.score[1][8]); // another seat's cell picks the row for our own card
+    click(chat.panel_scorecard->score[1][8]); // another seat's cell picks the row for our own card
     ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
     EXPECT_EQ(chat.zeroScoreBox->text(), "Are you sure you want to score 0 for this catagory?");
     chat.zeroScoreBox->button(QMessageBox::No)->click();
     EXPECT_TRUE(chat.canact);
     EXPECT_TRUE(link.readAvailable().isEmpty());
-    click(chat.label[9]); // Sm Straight holds: no question
+    click(chat.panel_scorecard->label[9]); // Sm Straight holds: no question
     EXPECT_EQ(link.readExactly(sizeof("CMD_setscore+2+9")), "CMD_setscore+2+9" + T);
-    click(chat.label[13]); // totals are not clickable
+    click(chat.panel_scorecard->label[13]); // totals are not clickable
     EXPECT_TRUE(link.readAvailable().isEmpty());
 
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
@@ -198,8 +199,8 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
                              T));
     ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "5"; }));
     EXPECT_EQ(chat.label_status->text(), "Ann tagged a SM STRAIGHT +30") << "a replay leaves it";
-    EXPECT_EQ(chat.score[2][9]->text(), "30");
-    EXPECT_TRUE(chat.score[2][1]->text().isEmpty());
+    EXPECT_EQ(chat.panel_scorecard->score[2][9]->text(), "30");
+    EXPECT_TRUE(chat.panel_scorecard->score[2][1]->text().isEmpty());
     EXPECT_EQ(chat.label_score[2]->text(), "30");
 
     ASSERT_TRUE(link.sendAll("CMD_winner+No One and Host and Ann and Kling and Klick+0+" + T));

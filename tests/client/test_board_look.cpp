@@ -35,7 +35,8 @@ protected:
     // The column of `seat` is the one whose cells lie inside `mark`.
     static bool marksColumn(Tchat& chat, const QWidget* mark, int seat) {
         for (int other = 1; other <= 4; ++other)
-            if (mark->geometry().contains(chat.score[other][1]->geometry()) != (other == seat))
+            if (mark->geometry().contains(chat.panel_scorecard->score[other][1]->geometry()) !=
+                (other == seat))
                 return false;
         return true;
     }
@@ -71,12 +72,15 @@ TEST_F(BoardLookTest, TheScorecardMarksTheOwnColumnAndTheSeatOnTurn) {
     for (int seat : {1, 3, 2}) {
         ASSERT_TRUE(link.sendAll("CMD_nextplayer+" + QByteArray::number(seat) + "+1+0+0+" + T));
         ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == seat; }));
-        EXPECT_TRUE(marksColumn(chat, chat.column_own, 2)) << "on the turn of seat " << seat;
-        ASSERT_TRUE(chat.column_turn->isVisible());
-        EXPECT_TRUE(marksColumn(chat, chat.column_turn, seat)) << seat;
-        const QRect arrow = chat.image_turn->geometry();
-        EXPECT_TRUE(chat.image_turn->isVisible());
-        EXPECT_LE(std::abs(arrow.center().x() - chat.score[seat][1]->geometry().center().x()), 1)
+        EXPECT_TRUE(marksColumn(chat, chat.panel_scorecard->column_own, 2))
+            << "on the turn of seat " << seat;
+        ASSERT_TRUE(chat.panel_scorecard->column_turn->isVisible());
+        EXPECT_TRUE(marksColumn(chat, chat.panel_scorecard->column_turn, seat)) << seat;
+        const QRect arrow = chat.panel_scorecard->image_turn->geometry();
+        EXPECT_TRUE(chat.panel_scorecard->image_turn->isVisible());
+        EXPECT_LE(std::abs(arrow.center().x() -
+                           chat.panel_scorecard->score[seat][1]->geometry().center().x()),
+                  1)
             << seat;
     }
 }
@@ -102,6 +106,7 @@ TEST_F(BoardLookTest, TheWinnerBannerLeavesEveryDieInView) {
     }
     EXPECT_EQ(chat.dice[2]->x(), 438) << "a kept die stays in the tray";
     for (int seat = 1; seat <= 4; ++seat)
-        EXPECT_EQ(chat.image_crown[seat]->isVisible(), seat == 2) << seat;
-    EXPECT_FALSE(chat.column_turn->isVisible()) << "nobody is on turn after the end";
+        EXPECT_EQ(chat.panel_scorecard->image_crown[seat]->isVisible(), seat == 2) << seat;
+    EXPECT_FALSE(chat.panel_scorecard->column_turn->isVisible())
+        << "nobody is on turn after the end";
 }

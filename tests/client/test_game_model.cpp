@@ -72,15 +72,15 @@ TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
     EXPECT_EQ(model.seat(2).card[scoring::Sixes], 24);
     EXPECT_TRUE(model.ownCategoryFree(scoring::Fives));
     EXPECT_FALSE(model.ownCategoryFree(scoring::Sixes));
-    EXPECT_EQ(chat.score[2][scoring::Sixes]->text(), "24");
+    EXPECT_EQ(chat.panel_scorecard->score[2][scoring::Sixes]->text(), "24");
     EXPECT_EQ(chat.label_score[2]->text(), "24");
 
     EXPECT_EQ(spoken(chat.dice[1]), "Die 1, four, kept");
     EXPECT_EQ(spoken(chat.dice[2]), "Die 2, six, put back");
     EXPECT_EQ(spoken(chat.dice[3]), "Die 3, six, on the table");
-    EXPECT_EQ(spoken(chat.score[2][scoring::Sixes]), "Ann, Sixes, 24");
-    EXPECT_EQ(spoken(chat.score[2][scoring::Fives]), "Ann, Fives, not scored");
-    EXPECT_EQ(spoken(chat.label_turn), "Your turn, roll 2 of 3");
+    EXPECT_EQ(spoken(chat.panel_scorecard->score[2][scoring::Sixes]), "Ann, Sixes, 24");
+    EXPECT_EQ(spoken(chat.panel_scorecard->score[2][scoring::Fives]), "Ann, Fives, not scored");
+    EXPECT_EQ(spoken(chat.panel_scorecard->label_turn), "Your turn, roll 2 of 3");
     // The skinned roll button is a button a screen reader can press.
     QAccessibleInterface* roll = QAccessible::queryAccessibleInterface(chat.image_throwdice);
     EXPECT_EQ(roll->role(), QAccessible::Button);
@@ -103,10 +103,10 @@ TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
     play(link, chat, "CMD_newplayerinfo+3+Dee" + T);
     EXPECT_EQ(model.seatName(3), "Dee");
     EXPECT_EQ(model.seat(3).card[scoring::Fours], 12);
-    EXPECT_EQ(chat.score[3][scoring::Fours]->text(), "12");
+    EXPECT_EQ(chat.panel_scorecard->score[3][scoring::Fours]->text(), "12");
     EXPECT_EQ(model.currentSeat(), 3);
-    EXPECT_EQ(chat.label_turn->text(), "Dee's turn.");
-    EXPECT_EQ(spoken(chat.label_turn), "Dee's turn");
+    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Dee's turn.");
+    EXPECT_EQ(spoken(chat.panel_scorecard->label_turn), "Dee's turn");
     EXPECT_EQ(spoken(chat.label_playername[1]), "Bob, just watching");
 }
 

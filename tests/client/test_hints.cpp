@@ -42,7 +42,7 @@ protected:
     static QList<int> markedCategories(Tchat& chat) {
         QList<int> marked;
         for (int row = 1; row <= 12; ++row)
-            if (isMarked(chat.label[row]))
+            if (isMarked(chat.panel_scorecard->label[row]))
                 marked.append(row);
         return marked;
     }
@@ -97,8 +97,8 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     EXPECT_LT(fastest, 50) << "a hint appears at once";
     EXPECT_EQ(markedDice(chat), QList<int>{});
     EXPECT_FALSE(isMarked(chat.image_throwdice));
-    EXPECT_EQ(tipOf(chat.score[1][10]), "Big Straight: 40 now, the best choice");
-    EXPECT_EQ(tipOf(chat.score[1][9]), "") << "a filled category has no tip";
+    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][10]), "Big Straight: 40 now, the best choice");
+    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][9]), "") << "a filled category has no tip";
 
     // Only 5 of a Kind and Freebie free, 6-1-6-6-6 after roll 1: keep the
     // sixes. Worked by hand: chasing the fifth six is worth 42.756, Freebie
@@ -112,8 +112,8 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5}));
     EXPECT_TRUE(isMarked(chat.image_throwdice));
     EXPECT_EQ(markedCategories(chat), QList<int>{});
-    EXPECT_EQ(tipOf(chat.label[12]), "Freebie: 25 now, 15.5 below the best");
-    EXPECT_EQ(tipOf(chat.score[1][11]), "5 of a Kind: 0 now, 19.4 below the best");
+    EXPECT_EQ(tipOf(chat.panel_scorecard->label[12]), "Freebie: 25 now, 15.5 below the best");
+    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][11]), "5 of a Kind: 0 now, 19.4 below the best");
 
     // The host's echo of a kept die changes the position: the marks go.
     ASSERT_TRUE(link.sendAll("CMD_setdice+1" + T));

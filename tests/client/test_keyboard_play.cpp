@@ -40,7 +40,8 @@ protected:
                                  "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+f+false" + T +
                                  "CMD_nextplayer+2+1+0+0+" + T +
                                  "CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T));
-        EXPECT_TRUE(waitFor([&] { return chat.canact && chat.image_rolls[1]->isVisible(); }));
+        EXPECT_TRUE(waitFor(
+            [&] { return chat.canact && chat.panel_scorecard->image_rolls[1]->isVisible(); }));
         link.readExactly(27); // the login
         return game;
     }
@@ -68,25 +69,30 @@ TEST_F(KeyboardPlayTest, ASoloGameIsPlayedFromTheKeysAlone) {
         ASSERT_TRUE(waitFor(ownMove, 30000)) << round;
         EXPECT_FALSE(chat.frame_keymarker->isVisible()) << "nothing to choose before a roll";
         press(chat, Qt::Key_Space);
-        ASSERT_TRUE(waitFor([&] { return ownMove() && chat.image_rolls[1]->isVisible(); }));
+        ASSERT_TRUE(waitFor(
+            [&] { return ownMove() && chat.panel_scorecard->image_rolls[1]->isVisible(); }));
         // Each Enter took the first free category, so this round's is free first.
-        EXPECT_EQ(markedCell(chat), chat.score[1][round]->geometry()) << round;
+        EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][round]->geometry()) << round;
         if (round == 1) {
             press(chat, Qt::Key_Up);
-            EXPECT_EQ(markedCell(chat), chat.score[1][12]->geometry()) << "up wraps to Freebie";
+            EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][12]->geometry())
+                << "up wraps to Freebie";
             press(chat, Qt::Key_Down);
             press(chat, Qt::Key_Right);
-            EXPECT_EQ(markedCell(chat), chat.score[1][2]->geometry());
+            EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][2]->geometry());
             press(chat, Qt::Key_Left);
             press(chat, Qt::Key_1);
             ASSERT_TRUE(waitFor([&] { return chat.model.die(1).kept(); }));
             press(chat, Qt::Key_R);
-            ASSERT_TRUE(waitFor([&] { return ownMove() && chat.image_rolls[2]->isVisible(); }));
+            ASSERT_TRUE(waitFor(
+                [&] { return ownMove() && chat.panel_scorecard->image_rolls[2]->isVisible(); }));
             EXPECT_TRUE(chat.model.die(1).kept()) << "the kept die stayed in the tray";
         }
         press(chat, Qt::Key_Return);
         EXPECT_FALSE(chat.frame_keymarker->isVisible()) << "scored: the marker goes";
-        ASSERT_TRUE(waitFor([&] { return !chat.score[1][round]->text().isEmpty(); })) << round;
+        ASSERT_TRUE(waitFor([&] {
+            return !chat.panel_scorecard->score[1][round]->text().isEmpty();
+        })) << round;
     }
     ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }, 30000));
     EXPECT_TRUE(chat.label_winner->text().contains("Won the Game!"));
@@ -117,7 +123,8 @@ TEST_F(KeyboardPlayTest, EnterOverACategoryTheDiceMissAsksFirst) {
     auto game = annRolled(link);
     Tchat& chat = game->chat();
     chat.doubleCheck->setChecked(true);
-    QTest::mouseClick(chat.label[13], Qt::LeftButton); // a click on the card gives it the keys
+    QTest::mouseClick(chat.panel_scorecard->label[13],
+                      Qt::LeftButton); // a click on the card gives it the keys
     ASSERT_EQ(chat.focusWidget(), chat.panel_board);
     press(chat, Qt::Key_Up);
     press(chat, Qt::Key_Up); // past Freebie to 5 of a Kind, which 4-1-2-3-6 is not

@@ -105,11 +105,11 @@ TEST_F(PlayerFixesTest, DoubleClickRollsOnceAndChoosesOnce) {
     secondClick(chat.image_throwdice, first, 90);
     EXPECT_EQ(barrier(chat, link), After);
 
-    first = firstClick(chat.label[1]);
+    first = firstClick(chat.panel_scorecard->label[1]);
     ASSERT_EQ(link.readExactly(17), "CMD_setscore+2+1" + T);
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    secondClick(chat.label[1], first, 90);
+    secondClick(chat.panel_scorecard->label[1], first, 90);
     EXPECT_EQ(barrier(chat, link), After);
 }
 
@@ -120,7 +120,7 @@ TEST_F(PlayerFixesTest, RefusedChoiceGivesTheRollButtonBackWhileRollsAreLeft) {
     QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+2+1+1+2+2+3+3+4+4+5+6" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    QTest::mouseClick(chat.label[1], Qt::LeftButton);
+    QTest::mouseClick(chat.panel_scorecard->label[1], Qt::LeftButton);
     EXPECT_FALSE(chat.image_throwdice->isVisible());
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
@@ -130,7 +130,8 @@ TEST_F(PlayerFixesTest, RefusedChoiceGivesTheRollButtonBackWhileRollsAreLeft) {
     QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+n+3+1+2" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    QTest::mouseClick(chat.label[2], Qt::LeftButton); // the dice show a two: no zero question
+    QTest::mouseClick(chat.panel_scorecard->label[2],
+                      Qt::LeftButton); // the dice show a two: no zero question
     const QByteArray sent = "CMD_rolldice+2" + T + "CMD_setscore+2+1" + T + "CMD_rolldice+2" + T +
                             "CMD_setscore+2+2" + T;
     ASSERT_EQ(link.readExactly(sent.size()), sent);
@@ -147,19 +148,19 @@ TEST_F(PlayerFixesTest, WatchingTheOwnSeatIsAnotherSeatsTurn) {
                              "CMD_startgame+1+f+false" + T + "CMD_justwatching+2+1" + T +
                              "CMD_nextplayer+2+1+0+0+" + T +
                              "CMD_thedice+2+y+1+1+1+2+2+3+3+4+4+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.image_rolls[1]->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.panel_scorecard->image_rolls[1]->isVisible(); }));
     link.readExactly(27); // the login
-    EXPECT_EQ(chat.label_turn->text(), "Ann's turn (computer plays).");
+    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Ann's turn (computer plays).");
     EXPECT_FALSE(chat.image_throwdice->isVisible());
     QTest::mouseClick(chat.dice[1], Qt::LeftButton);
-    QTest::mouseClick(chat.label[1], Qt::LeftButton);
+    QTest::mouseClick(chat.panel_scorecard->label[1], Qt::LeftButton);
     QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
     EXPECT_EQ(barrier(chat, link), After);
 
     // Playing again takes the turn back where the computer left it.
     ASSERT_TRUE(link.sendAll("CMD_justwatching+2+2" + T));
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_EQ(chat.label_turn->text(), "Your Turn.");
+    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
     EXPECT_TRUE(chat.image_throwdice->isVisible());
 }
 
@@ -174,7 +175,7 @@ TEST_F(PlayerFixesTest, DepartedSeatKeepsItsTotalWhileTheGameRuns) {
                              "CMD_playerdisconnected+3+Cat" + T));
     ASSERT_TRUE(waitForLine(chat, "Cat disconnected."));
     EXPECT_EQ(chat.label_score[3]->text(), "25");
-    EXPECT_EQ(chat.score[3][8]->text(), "25");
+    EXPECT_EQ(chat.panel_scorecard->score[3][8]->text(), "25");
 
     ASSERT_TRUE(link.sendAll("CMD_winner+Dan+0+" + T + "CMD_playerdisconnected+4+Dan" + T));
     ASSERT_TRUE(waitForLine(chat, "Dan disconnected."));

@@ -78,7 +78,7 @@ TEST_F(WindowZoomTest, AtTwoHundredPercentTheLayoutDoublesAndEveryCaptionFits) {
     EXPECT_EQ(chat.mainchat->geometry(), twice(0, 313, 483, 110));
     EXPECT_EQ(chat.mychat->geometry(), twice(0, 426, 366, 22));
     EXPECT_EQ(chat.b_phrase[10]->geometry(), twice(731, 427, 25, 21));
-    EXPECT_EQ(chat.score[2][1]->geometry(), twice(143, 96, 45, 19));
+    EXPECT_EQ(chat.panel_scorecard->score[2][1]->geometry(), twice(143, 96, 45, 19));
 
     // The saved text size stays; the display shows it twice as large.
     EXPECT_EQ(chat.mainchat->font().pointSizeF(), 16.0);
@@ -115,8 +115,8 @@ TEST_F(WindowZoomTest, DiceAndMarksMovedWhileZoomedLandAtTwiceTheirDesignPlace) 
     ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 1; }));
     // Die 1 waits at 379, 210; seat 1's column starts at 97, Ann's (2) at 143.
     EXPECT_EQ(chat.dice[1]->geometry(), twice(379, 210, 32, 32));
-    EXPECT_EQ(chat.column_turn->x(), 2 * (97 - 2));
-    EXPECT_EQ(chat.column_own->x(), 2 * (143 - 1));
+    EXPECT_EQ(chat.panel_scorecard->column_turn->x(), 2 * (97 - 2));
+    EXPECT_EQ(chat.panel_scorecard->column_own->x(), 2 * (143 - 1));
 
     // Kept dice go to the tray at 438, die 2 at the height 50; returned ones beside it at 376.
     ASSERT_TRUE(link.sendAll("CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T + "CMD_setdice+2" + T));
@@ -208,7 +208,7 @@ TEST_F(WindowZoomTest, AHoveredCaptionKeepsTheZoomedFont) {
     Tchat& chat = game->chat();
     QApplication::setActiveWindow(&chat);
     ASSERT_TRUE(waitFor([&] { return chat.isActiveWindow(); }));
-    QLabel* ones = chat.label[1];
+    QLabel* ones = chat.panel_scorecard->label[1];
     const auto hover = [&](bool on) {
         QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QEvent leave(QEvent::Leave);

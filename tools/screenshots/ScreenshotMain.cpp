@@ -120,7 +120,7 @@ public:
     int rolls() const {
         int shown = 0;
         for (int mark = 1; mark <= 3; ++mark)
-            shown += m_chat.image_rolls[mark]->isVisible() ? 1 : 0;
+            shown += m_chat.panel_scorecard->image_rolls[mark]->isVisible() ? 1 : 0;
         return shown;
     }
 
