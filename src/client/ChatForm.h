@@ -253,9 +253,11 @@ public:
 
     // Keys: the whole turn from the keyboard while the board has the focus (ChatKeys.cpp).
     QMenu* menu_game = nullptr;
-    QFrame* frame_keymarker = nullptr; // the gold frame over the category Enter scores
+    QFrame* frame_keymarker = nullptr;  // the gold frame over the category Enter scores
+    QFrame* frame_boardfocus = nullptr; // the table's edge while it has the keys
     bool boardKeyPress(QKeyEvent* event);
     void giveBoardTheKeys();
+    void showBoardFocus(bool shown);
 
     // The bounds last loaded from or saved to the settings file.
     QRect savedBounds;

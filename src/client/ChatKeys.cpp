@@ -26,6 +26,9 @@ public:
         , m_chat(chat) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_chat.panel_board &&
+            (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            m_chat.showBoardFocus(event->type() == QEvent::FocusIn);
         if (event->type() != QEvent::KeyPress)
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
@@ -81,6 +84,19 @@ void Tchat::buildKeys() {
                        " background: %2; }")
             .arg(edge, gold.name(QColor::HexArgb)));
     frame_keymarker->hide();
+
+    // Shows where the keys go: a thin gold edge round the table while it has them.
+    frame_boardfocus = new QFrame(panel_board);
+    frame_boardfocus->setObjectName(QStringLiteral("frame_boardfocus"));
+    frame_boardfocus->setAttribute(Qt::WA_TransparentForMouseEvents);
+    frame_boardfocus->setGeometry(panel_board->rect());
+    frame_boardfocus->setStyleSheet(
+        QStringLiteral("#frame_boardfocus { border: 2px solid %1; }").arg(edge));
+    frame_boardfocus->hide();
+    panel_board->setAccessibleDescription(
+        QStringLiteral("Space or R rolls, 1 to 5 keep or return a die, Up and Down choose a "
+                       "category, Enter scores it, H shows a hint, Esc in the chat line "
+                       "returns here"));
     buildGameMenu();
 }
 
@@ -104,6 +120,12 @@ void Tchat::buildGameMenu() {
 
 void Tchat::addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act) {
     showKey(menu_game->addAction(text, this, std::move(act)), key);
+}
+
+void Tchat::showBoardFocus(bool shown) {
+    frame_boardfocus->setVisible(shown);
+    if (shown)
+        frame_boardfocus->raise();
 }
 
 void Tchat::giveBoardTheKeys() {

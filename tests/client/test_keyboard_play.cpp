@@ -112,10 +112,12 @@ TEST_F(KeyboardPlayTest, TheChatLineKeepsItsKeysUntilEscGivesThemToTheBoard) {
     press(chat, Qt::Key_4);
     const QByteArray keep = "CMD_setdice+2+4" + T;
     EXPECT_EQ(link.readExactly(keep.size()), keep) << "no move came between chat and key";
+    EXPECT_TRUE(chat.frame_boardfocus->isVisible()) << "the table shows it has the keys";
 
     press(chat, Qt::Key_G); // not a game key: typed into the chat line
     EXPECT_EQ(chat.focusWidget(), chat.mychat);
     EXPECT_EQ(chat.mychat->text(), "g");
+    EXPECT_FALSE(chat.frame_boardfocus->isVisible());
 }
 
 TEST_F(KeyboardPlayTest, EnterOverACategoryTheDiceMissAsksFirst) {
