@@ -62,6 +62,8 @@ Tchat::~Tchat() {
     // The socket reports its close while the window is half gone: not to us.
     sock.OnInfo = nullptr;
     sock.OnRead = nullptr;
+    // Nor the focus leaving the widgets as they go.
+    delete m_boardKeys;
 }
 
 void Tchat::FormCreate() {

@@ -353,7 +353,8 @@ private:
     bool m_shownOnce = false;
     bool m_closing = false;
     bool m_hostGone = false;
-    bool m_hintWanted = false; // asked for while the tables were being worked out
-    bool m_zoomToSave = false; // a Zoom item was chosen: saved once the size is taken
-    int m_keyRow = 0;          // the category under the key marker, 0 outside the own turn
+    bool m_hintWanted = false;      // asked for while the tables were being worked out
+    bool m_zoomToSave = false;      // a Zoom item was chosen: saved once the size is taken
+    QObject* m_boardKeys = nullptr; // sees the board's keys and focus
+    int m_keyRow = 0;               // the category under the key marker, 0 outside the own turn
 };

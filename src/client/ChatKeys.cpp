@@ -64,6 +64,7 @@ void Tchat::buildKeys() {
     panel_scorecard->setFocusProxy(panel_board);
     panel_scorecard->setFocusPolicy(Qt::ClickFocus);
     auto* keys = new BoardKeys(*this);
+    m_boardKeys = keys;
     panel_board->installEventFilter(keys);
     for (QWidget* control : panel_board->findChildren<QWidget*>())
         if (control->focusPolicy() != Qt::NoFocus)
