@@ -89,6 +89,12 @@ TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
     roll->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+2")), "CMD_rolldice+2" + T);
 
+    // A card cut short changes nothing, not even the total that came first.
+    play(link, chat, "CMD_pscore+2+99+1+5+1000" + T);
+    EXPECT_EQ(model.seat(2).total, "24");
+    EXPECT_EQ(chat.label_score[2]->text(), "24");
+    EXPECT_EQ(chat.panel_scorecard->score[2][scoring::Ones]->text(), "");
+
     // Cid leaves mid-game: the computer plays on with his card and total;
     // Dee takes the seat over as it stands.
     play(link, chat,
