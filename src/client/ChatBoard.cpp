@@ -123,8 +123,6 @@ void Tchat::buildBoard() {
                                     .arg(skinColor(controls::SkinArt::Gold).name()));
     auto* shadow = new QGraphicsDropShadowEffect(label_winner);
     shadow->setColor(QColor(0, 0, 0, 170));
-    shadow->setOffset(1, 2);
-    shadow->setBlurRadius(4);
     label_winner->setGraphicsEffect(shadow);
     label_winner->hide();
 
@@ -543,6 +541,11 @@ void Tchat::applySkin() {
     TiledBackground1->setImage(art(QStringLiteral("background-tile")));
     image_table->setPixmap(art(QStringLiteral("table-felt")));
     Image2->setPixmap(art(QStringLiteral("keep-tray")));
+    // The winner's shadow falls as far, at the window's scale, as the art's.
+    if (auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(label_winner->graphicsEffect())) {
+        shadow->setOffset(zoom->factor(), 2 * zoom->factor());
+        shadow->setBlurRadius(4 * zoom->factor());
+    }
     for (int die = 1; die <= 5; ++die) {
         const int face = model.die(die).face;
         dice[die]->setPixmap(dieArt(face, face == model.bonusFace()));
