@@ -209,8 +209,11 @@ void Tchat::showCard(int seat) {
     panel_scorecard->showColumn(seat, state.card, colour);
 }
 
+// A seat's name, also in the turn caption when the seat is on turn.
 void Tchat::showSeatName(int seat) {
     label_playername[seat]->setText(model.seatName(seat));
+    if (model.inProgress() && seat == model.currentSeat() && !playsOwnTurn())
+        showOtherTurnCaption();
 }
 
 void Tchat::startthegame(const QString& arguments) {
@@ -218,7 +221,7 @@ void Tchat::startthegame(const QString& arguments) {
     const int starter = fields.number();
     const bool bonusGame = fields.text() == QLatin1String("t");
     const bool teamGame = fields.rest() == QLatin1String("true");
-    model.gameStarted(starter, bonusGame, teamGame);
+    model.gameStarted();
     clearall();
     canact = false;
     JustWatch1->setChecked(false);
@@ -227,8 +230,9 @@ void Tchat::startthegame(const QString& arguments) {
     addlinetochat(model.seatName(starter) + (teamGame ? " has started a TEAM" : " has started a") +
                       (bonusGame ? " BONUS DICE" : "") + " game.",
                   clBlue);
+    // Nobody is on turn before the first turn comes: the names alone.
     for (int seat = 1; seat <= 4; ++seat) {
-        showSeatName(seat);
+        label_playername[seat]->setText(model.seatName(seat));
         image_eyes[seat]->hide();
     }
 }
@@ -292,7 +296,7 @@ void Tchat::getnextplayer(const QString& arguments) {
     for (int die = 1; die <= 5; ++die)
         zoom->move(dice[die], DiceDesignPositions[die]);
     model.turnPassed(seat, round, rollsKnown ? rolls : -1);
-    panel_scorecard->label_roundnum->setText("Round: " + round);
+    panel_scorecard->label_roundnum->setText("Round: " + model.round());
     if (rollsKnown)
         panel_scorecard->setRollMarks(rolls);
     showTurn();
@@ -497,7 +501,7 @@ void Tchat::winner(const QString& arguments) {
     const QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
                          : winners != playername                  ? winners + " has Won the Game!"
                                                  : QStringLiteral("You have Won the Game!");
-    model.gameWon(winners);
+    model.gameWon();
     addlinetochat(line, clBlue);
     panel_scorecard->label_turn->setText(QStringLiteral("Winner's Score Card"));
     label_winner->setText(line);

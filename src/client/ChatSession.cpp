@@ -4,6 +4,7 @@
 #include "client/WindowBounds.h"
 #include "controls/PlainLabel.h"
 #include "controls/SkinArt.h"
+#include "game/ComputerNames.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
 #include "windows/SpyListForm.h"
@@ -82,7 +83,7 @@ void Tchat::buildRoster() {
             "look",
             QStringLiteral("font: bold 13px Arial; color: %1; ").arg(QColor::fromRgba(ink).name()));
         name->setStyleSheet(name->property("look").toString());
-        name->setToolTip(model.seat(seat).computerName);
+        name->setToolTip(game::computerName(seat));
         name->setProperty("tag", seat);
         name->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(name, &QLabel::customContextMenuRequested, this, [this, seat, name](QPoint at) {
@@ -302,8 +303,6 @@ void Tchat::newplayerinfo(const QString& arguments) {
     } else if (slot >= 1) {
         model.seatTaken(slot, name);
         showSeatName(slot);
-        if (model.inProgress() && slot == model.currentSeat() && !playsOwnTurn())
-            showOtherTurnCaption();
         label_playername[slot]->show();
         label_score[slot]->show();
     }
@@ -319,8 +318,6 @@ void Tchat::playerdisconnected(const QString& arguments) {
         // During a game the computer plays on with the seat's card and total.
         model.seatLeft(slot);
         showSeatName(slot);
-        if (model.inProgress() && slot == model.currentSeat() && !playsOwnTurn())
-            showOtherTurnCaption();
         label_score[slot]->setText(model.seat(slot).total);
         image_eyes[slot]->hide();
     }

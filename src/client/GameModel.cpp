@@ -1,22 +1,15 @@
 #include "client/GameModel.h"
 
+#include "game/ComputerNames.h"
+
 namespace client {
 
 const QString TGameModel::Waiting = QStringLiteral("<Waiting>");
 
-namespace {
-
-const std::array<QString, TGameModel::Seats + 1> ComputerNames = {
-    QString(), QString(), QStringLiteral("Klot"), QStringLiteral("Kling"), QStringLiteral("Klick")};
-
-} // namespace
-
 TGameModel::TGameModel(QObject* parent)
     : QObject(parent) {
-    for (int seat = 1; seat <= Seats; ++seat) {
+    for (int seat = 1; seat <= Seats; ++seat)
         seatAt(seat).name = Waiting;
-        seatAt(seat).computerName = ComputerNames[std::size_t(seat)];
-    }
     // The faces shown before the first throw.
     for (int die = 1; die <= Dice; ++die)
         m_dice[std::size_t(die)].face = die;
@@ -55,7 +48,6 @@ void TGameModel::seatTaken(int seat, const QString& name) {
     if (!validSeat(seat))
         return;
     seatAt(seat).name = name;
-    seatAt(seat).taken = true;
     emit changed();
 }
 
@@ -64,8 +56,7 @@ void TGameModel::seatLeft(int seat) {
     if (!validSeat(seat))
         return;
     SeatState& state = seatAt(seat);
-    state.name = state.computerName;
-    state.taken = false;
+    state.name = game::computerName(seat);
     state.watching = false;
     if (!m_inProgress)
         state.total = QStringLiteral("0");
@@ -79,12 +70,9 @@ void TGameModel::setWatching(int seat, bool watching) {
     emit changed();
 }
 
-void TGameModel::gameStarted(int, bool bonusGame, bool teamGame) {
+void TGameModel::gameStarted() {
     m_inProgress = true;
-    m_bonusGame = bonusGame;
-    m_teamGame = teamGame;
     m_bonusFace = 0;
-    m_winners.clear();
     m_moreRolls = false;
     m_rollsMade = -1;
     for (int seat = 1; seat <= Seats; ++seat) {
@@ -94,7 +82,7 @@ void TGameModel::gameStarted(int, bool bonusGame, bool teamGame) {
         state.watching = false;
         // Empty seats are the computer's for the whole game.
         if (seat > 1 && state.name == Waiting)
-            state.name = state.computerName;
+            state.name = game::computerName(seat);
     }
     for (int die = 1; die <= Dice; ++die)
         m_dice[std::size_t(die)].place = DiePlace::Unthrown;
@@ -145,15 +133,9 @@ void TGameModel::cardReported(int seat, const QString& total, const game::Card& 
     emit changed();
 }
 
-void TGameModel::gameWon(const QString& winners) {
-    m_winners = winners;
+void TGameModel::gameWon() {
     m_inProgress = false;
     m_moreRolls = false;
-    emit changed();
-}
-
-void TGameModel::setMoreRolls(bool more) {
-    m_moreRolls = more;
     emit changed();
 }
 

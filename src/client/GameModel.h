@@ -26,11 +26,9 @@ struct DieState {
 
 struct SeatState {
     QString name;                        // as shown: the player's, a computer's or "<Waiting>"
-    QString computerName;                // who plays the seat when nobody holds it
     QString total = QStringLiteral("0"); // as the host wrote it
     game::Card card = game::freshCard();
     bool watching = false; // its player has the computer play for them
-    bool taken = false;    // a person holds the seat
     bool isFree(int category) const { return card[category] == game::Unscored; }
 };
 
@@ -51,7 +49,7 @@ public:
     void seatTaken(int seat, const QString& name);
     void seatLeft(int seat);
     void setWatching(int seat, bool watching);
-    void gameStarted(int starter, bool bonusGame, bool teamGame);
+    void gameStarted();
     void turnPassed(int seat, const QString& round, int rollsMade);
     // One throw: `rollsMade` -1 when the host did not say; `thrown` holds
     // (die, face) pairs, the dice left out stay where they are.
@@ -60,8 +58,7 @@ public:
     void dieMoved(int die, DiePlace place);
     void setBonusFace(int face);
     void cardReported(int seat, const QString& total, const game::Card& card);
-    void gameWon(const QString& winners);
-    void setMoreRolls(bool more);
+    void gameWon();
 
     // ---- what the windows read
     int ownSeat() const { return m_ownSeat; }
@@ -71,10 +68,7 @@ public:
     bool moreRolls() const { return m_moreRolls; }
     int rollsMade() const { return m_rollsMade; } // -1 unknown
     int bonusFace() const { return m_bonusFace; } // 0 none
-    bool bonusGame() const { return m_bonusGame; }
-    bool teamGame() const { return m_teamGame; }
     QString round() const { return m_round; }
-    QString winners() const { return m_winners; }
     const SeatState& seat(int seat) const;
     const DieState& die(int die) const;
     game::Dice faces() const;
@@ -100,10 +94,7 @@ private:
     bool m_moreRolls = false;
     int m_rollsMade = -1;
     int m_bonusFace = 0;
-    bool m_bonusGame = false;
-    bool m_teamGame = false;
     QString m_round;
-    QString m_winners;
     std::array<SeatState, Seats + 1> m_seats; // 1..4
     std::array<DieState, Dice + 1> m_dice;    // 1..5
 };

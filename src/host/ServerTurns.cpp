@@ -1,6 +1,7 @@
 // The host's turn engine: starts games, rolls, keeps and scores dice, paces
 // the turns and names the winner. Players ask by message, the computer player
 // by direct call with the same argument texts.
+#include "game/ComputerNames.h"
 #include "game/ScoringRules.h"
 #include "game/StrategyStore.h"
 #include "host/ServerForm.h"
@@ -14,8 +15,6 @@ constexpr int RegularRounds = 12;
 constexpr int TeamRounds = 6;
 constexpr int PauseTicks = 3;
 constexpr int RollsPerTurn = 3;
-
-const char* const ComputerNames[] = {"", "", "Klot", "Kling", "Klick"};
 
 } // namespace
 
@@ -215,7 +214,7 @@ void TServer::checkforwin() {
     int winner = 0;
     for (int seat = 1; seat <= SeatCount; ++seat) {
         if (players[seat].name.isEmpty() && seat >= 2)
-            players[seat].name = QString::fromLatin1(ComputerNames[seat]);
+            players[seat].name = game::computerName(seat);
         if (players[seat].total > best) {
             best = players[seat].total;
             winner = seat;
