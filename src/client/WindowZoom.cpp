@@ -51,24 +51,14 @@ void TWindowZoom::capture() {
     relayout();
 }
 
+// What the widget is now is its design: the window builds every widget before
+// its first change of factor.
 void TWindowZoom::record(QWidget* widget) {
     if (m_designs.contains(widget))
         return;
     Design design{widget->geometry(), widget->styleSheet(), widget->font(), QFont()};
     if (auto* hover = qobject_cast<THoverLabel*>(widget))
         design.hoverFont = hover->HoverFont();
-    if (m_percent != 100) {
-        // Taken while zoomed: back to design coordinates.
-        const QRect shown = widget->parentWidget() == m_ground
-                                ? widget->geometry().translated(-m_offset)
-                                : widget->geometry();
-        design.geometry =
-            QRect(QPoint(int(shown.x() / factor()), int(shown.y() / factor())),
-                  QSize(int(shown.width() / factor()), int(shown.height() / factor())));
-        design.styleSheet = scaledStyleSheet(design.styleSheet, 1 / factor());
-        design.font = scaledFont(design.font, 1 / factor());
-        design.hoverFont = scaledFont(design.hoverFont, 1 / factor());
-    }
     m_designs.insert(widget, design);
     connect(widget, &QObject::destroyed, this, [this, widget] { m_designs.remove(widget); });
 }
