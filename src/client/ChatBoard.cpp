@@ -307,7 +307,7 @@ void Tchat::getnextplayer(const QString& arguments) {
 // ---------------------------------------------------------------- dice
 
 void Tchat::image_throwdiceClick() {
-    if (playsOwnTurn() && canact && loggedin) {
+    if (ownMoveOpen()) {
         image_throwdice->hide();
         canact = false;
         sendToHost(WireMessage("CMD_rolldice").field(model.ownSeat()).bytes());
@@ -360,20 +360,27 @@ void Tchat::placedice(int die, int face) {
     showDiceCursors();
 }
 
-// Only a die that can be kept or returned now reacts to the mouse; the rest
-// look the same, never greyed.
-bool Tchat::diceClickable() const {
+// The own turn, played by this window, waits for its next move.
+bool Tchat::ownMoveOpen() const {
     return canact && playsOwnTurn() && loggedin;
 }
 
+// A category may be chosen once the dice have been rolled.
+bool Tchat::mayChoose() const {
+    return ownMoveOpen() && model.rollsMade() >= 1;
+}
+
+// Only a die that can be kept or returned now reacts to the mouse; the rest
+// look the same, never greyed.
+
 void Tchat::showDiceCursors() {
-    const Qt::CursorShape shape = diceClickable() ? Qt::PointingHandCursor : Qt::ArrowCursor;
+    const Qt::CursorShape shape = ownMoveOpen() ? Qt::PointingHandCursor : Qt::ArrowCursor;
     for (int die = 1; die <= 5; ++die)
         dice[die]->setCursor(shape);
 }
 
 void Tchat::dice1Click(int die) {
-    if (!diceClickable() || !client::TGameModel::validDie(die))
+    if (!ownMoveOpen() || !client::TGameModel::validDie(die))
         return;
     const bool onTable = model.die(die).place == client::DiePlace::Table;
     sendToHost(WireMessage(onTable ? "CMD_setdice" : "CMD_unsetdice")
@@ -406,7 +413,7 @@ void Tchat::unsetdice(const QString& arguments) {
 // ---------------------------------------------------------------- scoring
 
 void Tchat::score1_1Click(int category) {
-    if (playsOwnTurn() && canact && loggedin && model.rollsMade() >= 1) {
+    if (mayChoose()) {
         if (doubleCheck->isChecked())
             return doublecheck(category);
         sendscore(category);

@@ -295,11 +295,6 @@ private:
     void buildKeys();
     void buildGameMenu();
     void addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
-    bool keyCategoryFree(int row) const;
-    bool keyCanAct() const;
-    bool keyCanChoose() const;
-    bool keyRollOffered() const;
-    bool keyStartOffered() const;
     void keyRoll();
     void keyScore();
     void keyStart();
@@ -309,7 +304,8 @@ private:
     void markColumns();
     void markWinnerColumn(const QString& winners);
     void layWinnerDice();
-    bool diceClickable() const;
+    bool ownMoveOpen() const;
+    bool mayChoose() const;
     void showDiceCursors();
     bool playsOwnTurn() const;
     void showTurn();

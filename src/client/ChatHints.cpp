@@ -97,7 +97,7 @@ void Tchat::buildHints() {
 }
 
 bool Tchat::hintable() const {
-    return loggedin && model.seated() && model.currentSeat() == model.ownSeat() && canact;
+    return ownMoveOpen();
 }
 
 game::TurnPosition Tchat::hintposition() const {

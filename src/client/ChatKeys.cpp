@@ -188,38 +188,19 @@ bool Tchat::boardKeyPress(QKeyEvent* event) {
 
 // ---------------------------------------------------------------- what a key may do
 
-bool Tchat::keyCategoryFree(int row) const {
-    return model.ownCategoryFree(row);
-}
-
-bool Tchat::keyCanAct() const {
-    return playsOwnTurn() && canact && loggedin;
-}
-
-bool Tchat::keyCanChoose() const {
-    return keyCanAct() && model.rollsMade() >= 1;
-}
-
-bool Tchat::keyRollOffered() const {
-    return keyCanAct() && !image_throwdice->isHidden();
-}
-
-bool Tchat::keyStartOffered() const {
-    return !button_start->isHidden();
-}
-
+// Only what the board offers now: the roll button, the Start button.
 void Tchat::keyRoll() {
-    if (keyRollOffered())
+    if (ownMoveOpen() && !image_throwdice->isHidden())
         image_throwdiceClick();
 }
 
 void Tchat::keyScore() {
-    if (keyCanChoose() && m_keyRow != 0)
+    if (mayChoose() && m_keyRow != 0)
         score1_1Click(m_keyRow);
 }
 
 void Tchat::keyStart() {
-    if (keyStartOffered())
+    if (!button_start->isHidden())
         button_startClick();
 }
 
@@ -228,16 +209,16 @@ void Tchat::keyStart() {
 // Shown while the own turn may choose, over a free category of the own
 // column; it keeps its row through the turn and starts on the first free one.
 void Tchat::showKeyMarker() {
-    if (!keyCanChoose()) {
+    if (!mayChoose()) {
         frame_keymarker->hide();
         if (!playsOwnTurn())
             m_keyRow = 0;
         return;
     }
-    if (!keyCategoryFree(m_keyRow)) {
+    if (!model.ownCategoryFree(m_keyRow)) {
         m_keyRow = 0;
         for (int row = scoring::CategoryCount; row >= 1; --row)
-            if (keyCategoryFree(row))
+            if (model.ownCategoryFree(row))
                 m_keyRow = row;
     }
     if (m_keyRow == 0)
@@ -256,7 +237,7 @@ void Tchat::moveKeyMarker(int step) {
     int row = m_keyRow;
     for (int tried = 0; tried < scoring::CategoryCount; ++tried) {
         row = (row - 1 + step + scoring::CategoryCount) % scoring::CategoryCount + 1;
-        if (keyCategoryFree(row))
+        if (model.ownCategoryFree(row))
             break;
     }
     m_keyRow = row;
