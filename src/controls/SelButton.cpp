@@ -6,7 +6,6 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 
 namespace {
 
@@ -83,11 +82,7 @@ void TSelButton::click() {
     // Only the button's own switch counts, as the layouts set it.
     if (testAttribute(Qt::WA_ForceDisabled))
         return;
-    // A handler may close the window and take the button with it.
-    const QPointer<TSelButton> alive(this);
-    if (OnClick)
-        OnClick();
-    if (alive)
+    if (survives(OnClick))
         emit clicked();
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 TSkinControl::TSkinControl(QWidget* parent, controls::HoverSlot& slot, bool onlyWhenActive)
     : QWidget(parent)
@@ -20,6 +21,13 @@ void TSkinControl::press() {
 
 TSkinControl::~TSkinControl() {
     m_slot.leave(this);
+}
+
+bool TSkinControl::survives(const std::function<void()>& handler) {
+    const QPointer<TSkinControl> alive(this);
+    if (handler)
+        handler();
+    return !alive.isNull();
 }
 
 void TSkinControl::setHovered(bool hovered) {

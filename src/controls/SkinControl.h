@@ -3,6 +3,7 @@
 #include "controls/HoverSlot.h"
 
 #include <QWidget>
+#include <functional>
 
 // What the skinned buttons and the check box share: the hover state, shown by
 // one control of a class at a time, the pressed state, and a left-button
@@ -31,6 +32,9 @@ protected:
     virtual void released() = 0;
 
     void setHovered(bool hovered);
+    // Runs a handler that may close the window and take the control with it;
+    // true when the control lives on.
+    bool survives(const std::function<void()>& handler);
 
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

@@ -8,7 +8,6 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 
 namespace {
 
@@ -194,11 +193,7 @@ void TSkinSpeedButton::click() {
         if (auto* dialog = qobject_cast<QDialog*>(window()))
             dialog->done(m_modalResult);
     }
-    // A handler may close the window and take the button with it.
-    const QPointer<TSkinSpeedButton> alive(this);
-    if (OnClick)
-        OnClick();
-    if (alive)
+    if (survives(OnClick))
         emit clicked();
 }
 
