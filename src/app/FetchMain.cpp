@@ -1,6 +1,7 @@
 // dunvex-fetch: one GET through the game's own HTTP client, the document to
 // a file or to standard output, progress on standard error.
 #include "http/HttpClient.h"
+#include "platform/StrToInt.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -8,24 +9,37 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
 
 namespace {
 
-const char* const Usage = "usage: dunvex-fetch URL [-o FILE]\n"
-                          "\n"
-                          "Fetches URL with an HTTP GET (relocations followed) and writes the\n"
-                          "document to FILE, or to standard output without -o. Progress goes to\n"
-                          "standard error. Exit status 0 when the whole document arrived with a\n"
-                          "2xx answer, 1 on any failure (no FILE is left behind then), 2 for bad\n"
-                          "arguments.\n";
+const char* const Usage =
+    "usage: dunvex-fetch URL [-o FILE] [--timeout S]\n"
+    "\n"
+    "Fetches URL with an HTTP GET (relocations followed) and writes the\n"
+    "document to FILE, or to standard output without -o. Progress goes to\n"
+    "standard error. The fetch fails when the server sends less than 1 KiB\n"
+    "in S seconds (default 30, 0 for no limit). Exit status 0 when the whole\n"
+    "document arrived with a 2xx answer, 1 on any failure (no FILE is left\n"
+    "behind then), 2 for bad arguments.\n";
 
 struct Arguments {
     QString url;
     QString output; // empty: standard output
+    int timeout = THttpClient::DefaultTimeout;
 };
+
+// Seconds, 0 or more; -1 when the text is not such a number.
+int timeoutValue(const QString& text) {
+    try {
+        return std::max(platform::StrToInt(text), -1);
+    } catch (const platform::EConvertError&) {
+        return -1;
+    }
+}
 
 // Empty url when the arguments are not usable.
 Arguments parseArguments(const QStringList& words, bool& help) {
@@ -36,6 +50,10 @@ Arguments parseArguments(const QStringList& words, bool& help) {
             help = true;
         } else if (word == QLatin1String("-o") && i + 1 < words.size()) {
             arguments.output = words[++i];
+        } else if (word == QLatin1String("--timeout") && i + 1 < words.size()) {
+            arguments.timeout = timeoutValue(words[++i]);
+            if (arguments.timeout < 0)
+                return {};
         } else if (word.startsWith(QLatin1Char('-')) || !arguments.url.isEmpty()) {
             return {};
         } else {
@@ -109,6 +127,7 @@ int fetch(const Arguments& arguments) {
     THttpClient http;
     Progress progress;
     http.URL = arguments.url;
+    http.Timeout = arguments.timeout;
     http.ReceiveStream = output.get();
     http.OnLocationChange = [&](THttpClient* sender) {
         progress.endLine();

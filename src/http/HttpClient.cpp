@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMetaObject>
 #include <QPointer>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -17,11 +18,13 @@ namespace {
 // this large; header lines never need more than ReceiveBufferSize.
 constexpr qsizetype BodyBufferSize = 256 * 1024;
 
+// Protocol names are compared without regard to case: "HTTP://" is "http://".
 bool isProtocolText(const QString& text) {
     if (text.isEmpty())
         return false;
     for (const QChar c : text) {
         const bool allowed = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                             (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
                              (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
                              c == QLatin1Char('+') || c == QLatin1Char('-') ||
                              c == QLatin1Char('.');
@@ -29,6 +32,41 @@ bool isProtocolText(const QString& text) {
             return false;
     }
     return true;
+}
+
+bool isSupportedProtocol(const QString& protocol) {
+    return protocol == QLatin1String("http") || protocol == QLatin1String("https");
+}
+
+QString defaultPort(const QString& protocol) {
+    return protocol == QLatin1String("https") ? QStringLiteral("443") : QStringLiteral("80");
+}
+
+// The scheme of an absolute address ("HTTP" of "HTTP://host/"), empty for a
+// relative one.
+QString schemeOf(const QString& address) {
+    for (qsizetype i = 0; i < address.size(); ++i) {
+        const QChar c = address[i];
+        if (c == QLatin1Char(':'))
+            return address.left(i);
+        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        const bool other = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                           c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.');
+        if (!letter && (i == 0 || !other))
+            return {};
+    }
+    return {};
+}
+
+// A relocation address goes into the next request line as it stands.
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
+bool isRelocationStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 // A content length from the network: plain decimal digits only.
@@ -78,6 +116,9 @@ THttpClient::THttpClient(QObject* owner)
                                             bool& canClose) {
         socketBackgroundException(failure, canClose);
     };
+    m_progressTimer.setSingleShot(true);
+    connect(&m_progressTimer, &QTimer::timeout, this,
+            [this] { platform::runGuarded([this] { progressTimerFired(); }); });
 }
 
 THttpClient::~THttpClient() {
@@ -111,6 +152,7 @@ void THttpClient::startRequest(THttpRequest kind) {
     m_kind = kind;
     m_relocations = 0;
     m_location = URL;
+    m_credentials = credentialsFor(parseUrl(URL), Username, Password);
     beginRequest();
 }
 
@@ -131,6 +173,9 @@ void THttpClient::resetAnswer() {
     m_relocationPending = false;
     m_docBegun = false;
     m_receivedLength = 0;
+    m_headerSize = 0;
+    m_headerLines = 0;
+    m_chunked = false;
 }
 
 // Starts the request for m_location: on the open connection when it can
@@ -142,13 +187,15 @@ void THttpClient::beginRequest() {
     m_failed = false;
     m_failureReason.clear();
     m_waitingOnReusedConnection = false;
+    m_interimAnswers = 0;
+    startProgressClock();
     m_target = parseUrl(m_location);
+    if (!isSupportedProtocol(m_target.protocol))
+        return refuseRequest(QStringLiteral("Unsupported protocol"));
     if (m_target.path.isEmpty())
         m_target.path = QStringLiteral("/");
-    if (!m_target.user.isEmpty()) {
-        Username = m_target.user;
-        Password = m_target.password;
-    }
+    if (!m_target.user.isEmpty())
+        m_credentials = credentialsFor(m_target, m_target.user, m_target.password);
     m_docName = documentName(m_target.path);
 
     if (reusableConnection()) {
@@ -211,6 +258,7 @@ void THttpClient::changeState(THttpState state) {
         return;
     m_state = state;
     if (state == httpReady) {
+        m_progressTimer.stop();
         if (m_waitLoop)
             m_waitLoop->quit();
         const THttpRequest kind = m_kind;
@@ -259,6 +307,14 @@ void THttpClient::fail(const QString& reason) {
     m_reasonPhrase = reason;
 }
 
+// A request that never goes out.
+void THttpClient::refuseRequest(const QString& reason) {
+    dropConnection();
+    changeState(httpNotConnected);
+    fail(reason);
+    changeState(httpReady);
+}
+
 void THttpClient::Abort() {
     if (m_state == httpReady) {
         dropConnection();
@@ -272,13 +328,18 @@ void THttpClient::Abort() {
             OnRequestDone(this, m_kind, 0);
         return;
     }
+    stopRequest(QStringLiteral("Connection aborted on request"), 3);
+}
+
+// Ends the running request at once, whatever it waits for.
+void THttpClient::stopRequest(const QString& reason, int error) {
     const bool lookupRunning = m_state == httpDnsLookup;
     ++m_generation;
     changeState(httpAborting);
     if (lookupRunning)
         m_socket.CancelDnsLookup();
-    fail(QStringLiteral("Connection aborted on request"));
-    m_requestDoneError = 3;
+    fail(reason);
+    m_requestDoneError = error;
     m_relocationPending = false;
     m_locationSeen = false;
     if (lookupRunning)
@@ -286,6 +347,37 @@ void THttpClient::Abort() {
     else
         m_socket.Close();
     changeState(httpReady);
+}
+
+// ---------------------------------------------------------------- time limit
+
+void THttpClient::startProgressClock() {
+    m_bytesSinceProgress = 0;
+    m_sinceProgress.start();
+    if (Timeout > 0)
+        m_progressTimer.start(Timeout * 1000);
+    else
+        m_progressTimer.stop();
+}
+
+// Counted per byte, restarted per ProgressBytes: a server dripping a byte
+// now and then does not keep the request alive.
+void THttpClient::noteReceived(int count) {
+    m_bytesSinceProgress += count;
+    if (m_bytesSinceProgress < ProgressBytes)
+        return;
+    m_bytesSinceProgress = 0;
+    m_sinceProgress.restart();
+}
+
+// The timer is not restarted per read, only checked when it runs out.
+void THttpClient::progressTimerFired() {
+    if (m_state == httpReady || Timeout <= 0)
+        return;
+    const qint64 left = qint64(Timeout) * 1000 - m_sinceProgress.elapsed();
+    if (left > 0)
+        return m_progressTimer.start(int(left));
+    stopRequest(QStringLiteral("The server stopped answering"), 10060);
 }
 
 // ---------------------------------------------------------------- socket events
@@ -380,18 +472,25 @@ void THttpClient::sessionClosed(int error) {
             OnHeaderEnd(this);
     }
     if (headerUnfinished) {
-        if (m_locationSeen && m_state != httpAborting)
+        if (m_locationSeen && m_state != httpAborting && m_failureReason.isEmpty())
             return relocationAtHeaderEnd();
         fail(m_failureReason.isEmpty()
                  ? QStringLiteral("Connection closed before the end of the answer's header")
                  : m_failureReason);
         return setReady();
     }
-    const bool shortBody = m_state == httpWaitingBody && m_contentLength >= 0 &&
-                           m_receivedCount < m_contentLength && m_statusCode < 400;
+    // Only an orderly close ends a document of unknown length; a chunked one
+    // ends with its last chunk.
+    const bool readingBody = m_state == httpWaitingBody && m_statusCode < 400;
+    const bool shortBody =
+        readingBody && (m_chunked || (m_contentLength >= 0 && m_receivedCount < m_contentLength));
     documentEnded();
     if (!m_failureReason.isEmpty())
         fail(m_failureReason);
+    else if (readingBody && error != 0)
+        fail(QStringLiteral("Connection lost before the end of the document: %1 (Error #%2)")
+                 .arg(TAsyncSocket::errorDescription(error))
+                 .arg(error));
     else if (shortBody)
         fail(QStringLiteral("Connection closed before the end of the document"));
     setReady();
@@ -447,9 +546,9 @@ QStringList THttpClient::requestLines(const QString& method) {
     if (ModifiedSince.isValid())
         lines.append(QStringLiteral("If-Modified-Since: ") + httpDate(ModifiedSince) +
                      QStringLiteral(" GMT"));
-    if (!Username.isEmpty())
+    if (credentialsApply())
         lines.append(QStringLiteral("Authorization: Basic ") +
-                     basicCredentials(Username, Password));
+                     basicCredentials(m_credentials.user, m_credentials.password));
     add("Cookie: ", Cookie);
     if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
         lines.append(QStringLiteral("Range: bytes=") + ContentRangeBegin + QLatin1Char('-') +
@@ -473,6 +572,7 @@ void THttpClient::socketDataAvailable(int) {
                                        ReceiveBufferSize - m_receivedLength);
     if (count <= 0)
         return;
+    noteReceived(count);
     m_receivedLength += count;
     m_waitingOnReusedConnection = false;
     if (m_state == httpWaitingBody)
@@ -496,8 +596,10 @@ void THttpClient::readBody() {
     if (m_contentLength >= 0)
         wanted = std::min(wanted, m_contentLength - m_receivedCount);
     const int count = m_socket.Receive(m_bodyBuffer.data(), int(wanted));
-    if (count > 0)
-        bodyData(m_bodyBuffer.data(), count);
+    if (count <= 0)
+        return;
+    noteReceived(count);
+    bodyReceived(m_bodyBuffer.data(), count);
 }
 
 void THttpClient::cutLines() {
@@ -515,7 +617,7 @@ void THttpClient::cutLines() {
         const QByteArray line(begin, end - start);
         const int lineStart = start;
         start = lineFeed + 1;
-        headerLine(line);
+        headerLine(line, start - lineStart);
         if (generation != m_generation) {
             // The request moved on (a relocation, an abort): the rest of
             // this answer is never taken for the next one.
@@ -543,12 +645,13 @@ void THttpClient::passBufferedBody() {
     const QByteArray piece(m_received.constData(), int(taken));
     m_receivedLength -= int(taken);
     std::memmove(m_received.data(), m_received.constData() + taken, size_t(m_receivedLength));
-    bodyData(piece.constData(), taken);
+    bodyReceived(piece.constData(), taken);
 }
 
 // ---------------------------------------------------------------- answer header
 
-void THttpClient::headerLine(const QByteArray& line) {
+// rawLength: the line as it came, its line end included.
+void THttpClient::headerLine(const QByteArray& line, int rawLength) {
     if (!m_headerInProgress) {
         m_headerInProgress = true;
         if (OnHeaderBegin)
@@ -566,6 +669,7 @@ void THttpClient::headerLine(const QByteArray& line) {
             OnHeaderEnd(this);
         return;
     }
+    countHeaderLine(rawLength, text.isEmpty());
     if (text.isEmpty())
         return headerEnded();
 
@@ -581,6 +685,15 @@ void THttpClient::headerLine(const QByteArray& line) {
     }
     if (OnHeaderData)
         OnHeaderData(this);
+}
+
+// A server must not make the client keep an endless header.
+void THttpClient::countHeaderLine(int rawLength, bool empty) {
+    m_headerSize += rawLength;
+    if (!empty)
+        ++m_headerLines;
+    if (m_headerSize > MaxHeaderSize || m_headerLines > MaxHeaderLines)
+        throw EHttpException(QStringLiteral("The answer's header is too long"), 404);
 }
 
 // Anything but an HTTP/1.x status line is not an answer we can read.
@@ -601,9 +714,19 @@ void THttpClient::statusLine(const QString& line) {
 
 void THttpClient::headerField(const QString& name, const QString& value) {
     if (name == QLatin1String("location")) {
-        relocate(value);
+        // Only a relocation answer sends the request elsewhere.
+        if (isRelocationStatus(m_statusCode))
+            relocate(value);
     } else if (name == QLatin1String("content-length")) {
-        m_contentLength = contentLengthValue(value);
+        // Two lengths would let a server frame the same bytes two ways.
+        const qint64 length = contentLengthValue(value);
+        if (m_contentLength >= 0 && length != m_contentLength)
+            throw EHttpException(QStringLiteral("Conflicting Content-Length lines"), 404);
+        m_contentLength = length;
+    } else if (name == QLatin1String("transfer-encoding")) {
+        if (m_chunked || value.trimmed().compare(QLatin1String("chunked"), Qt::CaseInsensitive))
+            throw EHttpException(QStringLiteral("Unsupported transfer encoding"), 404);
+        m_chunked = true;
     } else if (name == QLatin1String("content-range")) {
         const int dash = value.indexOf(QLatin1Char('-'));
         const int slash = value.indexOf(QLatin1Char('/'));
@@ -615,7 +738,8 @@ void THttpClient::headerField(const QString& name, const QString& value) {
     } else if (name == QLatin1String("content-type")) {
         m_contentType = value.toLower();
     } else if (name == QLatin1String("www-authenticate")) {
-        m_authChallenges.append(value);
+        if (m_authChallenges.size() < MaxAuthChallenges)
+            m_authChallenges.append(value);
     } else if (name == QLatin1String("connection")) {
         // HTTP/1.1 keeps the connection unless the server says otherwise.
         if (value.contains(QLatin1String("close"), Qt::CaseInsensitive))
@@ -628,11 +752,18 @@ void THttpClient::headerField(const QString& name, const QString& value) {
 }
 
 void THttpClient::headerEnded() {
-    if (m_answerVersion == QLatin1String("1.1") && m_statusCode == 100) {
-        // "100 Continue": the real answer follows.
+    if (m_answerVersion == QLatin1String("1.1") && m_statusCode >= 100 && m_statusCode < 200) {
+        // "100 Continue" and its kind: the real answer follows. A server
+        // sending them without end is not waited for.
+        if (++m_interimAnswers > MaxInterimAnswers)
+            throw EHttpException(QStringLiteral("Too many interim answers"), 404);
         m_receivedHeader.clear();
         m_firstHeaderLine = true;
         m_headerInProgress = false;
+        m_headerSize = 0;
+        m_headerLines = 0;
+        m_contentLength = -1;
+        m_chunked = false;
         return;
     }
     m_headerInProgress = false;
@@ -641,7 +772,15 @@ void THttpClient::headerEnded() {
             OnHeaderEnd(this);
         return relocationAtHeaderEnd();
     }
-    if (m_contentLength != 0 && m_kind != httpHEAD) {
+    if (m_chunked) {
+        // The chunks frame the document; a length beside them is not
+        // trusted, nor is the connection after such an answer.
+        if (m_contentLength >= 0)
+            m_serverKeepsOpen = false;
+        m_contentLength = -1;
+        m_chunks.reset();
+    }
+    if (answerHasBody() && (m_chunked || m_contentLength != 0)) {
         adjustDocName();
         changeState(httpWaitingBody);
         if (OnHeaderEnd)
@@ -658,6 +797,12 @@ void THttpClient::headerEnded() {
     setReady();
 }
 
+// HEAD, interim, "204 No Content" and "304 Not Modified" answers end with
+// their header, whatever they announce.
+bool THttpClient::answerHasBody() const {
+    return m_kind != httpHEAD && m_statusCode >= 200 && m_statusCode != 204 && m_statusCode != 304;
+}
+
 // A page saved under the name of a program or without extension is an .htm.
 void THttpClient::adjustDocName() {
     if (m_contentType != QLatin1String("text/html"))
@@ -669,6 +814,43 @@ void THttpClient::adjustDocName() {
 }
 
 // ---------------------------------------------------------------- body
+
+// A piece of what follows the header; returns how much of it belongs to
+// the document's framing.
+qint64 THttpClient::bodyReceived(const char* data, qint64 length) {
+    if (m_chunked)
+        return chunkedBodyReceived(data, length);
+    bodyData(data, length);
+    if (m_receivedCount == m_contentLength && m_state == httpWaitingBody)
+        bodyEnded();
+    return length;
+}
+
+qint64 THttpClient::chunkedBodyReceived(const char* data, qint64 length) {
+    const quint64 generation = m_generation;
+    qint64 used = 0;
+    const auto result = m_chunks.decode(data, length, used, [&](const char* piece, qint64 size) {
+        // A handler may have ended the request meanwhile.
+        if (generation == m_generation && m_state == httpWaitingBody)
+            bodyData(piece, size);
+    });
+    if (generation != m_generation || m_state != httpWaitingBody)
+        return used;
+    switch (result) {
+    case http::ChunkedDecoder::Result::More:
+        break;
+    case http::ChunkedDecoder::Result::Finished:
+        if (used < length)
+            m_serverKeepsOpen = false; // nothing is expected after the last chunk
+        bodyEnded();
+        break;
+    case http::ChunkedDecoder::Result::Malformed:
+        throw EHttpException(QStringLiteral("Malformed chunked document"), 404);
+    case http::ChunkedDecoder::Result::TrailerTooLong:
+        throw EHttpException(QStringLiteral("The answer's header is too long"), 404);
+    }
+    return used;
+}
 
 void THttpClient::bodyData(const char* data, qint64 length) {
     if (!m_docBegun) {
@@ -684,8 +866,9 @@ void THttpClient::bodyData(const char* data, qint64 length) {
         if (OnDocData)
             OnDocData(this, data, length);
     }
-    if (m_receivedCount != m_contentLength || m_state != httpWaitingBody)
-        return;
+}
+
+void THttpClient::bodyEnded() {
     changeState(httpBodyReceived);
     documentEnded();
     m_answerComplete = true;
@@ -712,7 +895,7 @@ void THttpClient::documentEnded() {
 // ---------------------------------------------------------------- relocation
 
 QString THttpClient::hostAndPort() const {
-    if (m_target.port == QLatin1String("80"))
+    if (m_target.port == defaultPort(m_target.protocol))
         return m_target.host;
     return m_target.host + QLatin1Char(':') + m_target.port;
 }
@@ -720,12 +903,21 @@ QString THttpClient::hostAndPort() const {
 // The new address is remembered at once; it is followed at the end of the
 // header. The server's port stays with relative addresses.
 void THttpClient::relocate(const QString& value) {
+    // Nothing the server names is requested unless it is an address we
+    // speak, and nothing of it may break the next request line.
+    if (hasControlCharacter(value))
+        throw EHttpException(QStringLiteral("Invalid relocation address"), 404);
+    const QString scheme = schemeOf(value).toLower();
+    if (!scheme.isEmpty() && !isSupportedProtocol(scheme))
+        throw EHttpException(QStringLiteral("Unsupported protocol"), 404);
+    if (m_target.protocol == QLatin1String("https") && scheme == QLatin1String("http"))
+        throw EHttpException(QStringLiteral("Refused a relocation from https to http"), 404);
     m_locationSeen = true;
     const QString protocol =
         m_target.protocol.isEmpty() ? QStringLiteral("http") : m_target.protocol;
     if (value.startsWith(QLatin1Char('/'))) {
         m_target.path = value;
-    } else if (!value.startsWith(QLatin1String("http://"))) {
+    } else if (scheme.isEmpty()) {
         QString base = m_target.path.left(m_target.path.indexOf(QLatin1Char('?')));
         const int cut =
             std::max(base.lastIndexOf(QLatin1Char('/')), base.lastIndexOf(QLatin1Char(':')));
@@ -799,7 +991,8 @@ THttpClient::Target THttpClient::parseUrl(const QString& address) {
     }
     const int separator = address.indexOf(QLatin1String("://"));
     if (separator > 0 && isProtocolText(address.left(separator))) {
-        target.protocol = address.left(separator);
+        target.protocol = address.left(separator).toLower();
+        target.port = defaultPort(target.protocol);
         rest = address.mid(separator + 3);
     }
     int hostEnd = rest.size();
@@ -823,6 +1016,19 @@ THttpClient::Target THttpClient::parseUrl(const QString& address) {
     }
     target.host = hostPart;
     return target;
+}
+
+THttpClient::Credentials THttpClient::credentialsFor(const Target& target, const QString& user,
+                                                     const QString& password) {
+    return {user, password, target.protocol, target.host, target.port};
+}
+
+// Credentials go to the server they were given for, never to one a
+// relocation names.
+bool THttpClient::credentialsApply() const {
+    return !m_credentials.user.isEmpty() && m_credentials.protocol == m_target.protocol &&
+           m_credentials.host.compare(m_target.host, Qt::CaseInsensitive) == 0 &&
+           m_credentials.port == m_target.port;
 }
 
 QString THttpClient::documentName(const QString& path) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "http/AsyncSocket.h"
+#include "http/ChunkedDecoder.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <stdexcept>
 #include <vector>
@@ -95,6 +98,11 @@ public:
     void setRequestVer(const QString& version);
     // Every body byte is written here when set (not owned).
     QIODevice* ReceiveStream = nullptr;
+    // Seconds a request may go without ProgressBytes arriving, from the name
+    // lookup on, before it fails: a silent server and one that trickles
+    // alike. 0: no limit.
+    static constexpr int DefaultTimeout = 30;
+    int Timeout = DefaultTimeout;
 
     THttpNotifyEvent OnStateChange;
     THttpNotifyEvent OnSessionConnected;
@@ -139,6 +147,16 @@ public:
     static constexpr int MaxRelocations = 20;
     // The longest header line, its CR LF included.
     static constexpr int ReceiveBufferSize = 8192;
+    // An answer's header, from the status line to the empty line that ends
+    // it, CR LF included; and its lines, the status line included. The same
+    // holds for the trailer of a chunked document.
+    static constexpr int MaxHeaderSize = 64 * 1024;
+    static constexpr int MaxHeaderLines = 100;
+    static constexpr int MaxAuthChallenges = 20;
+    // Interim answers ("100 Continue") taken before the real one.
+    static constexpr int MaxInterimAnswers = 5;
+    // What the server must send within Timeout for the request to go on.
+    static constexpr int ProgressBytes = 1024;
 
 private:
     struct Target {
@@ -149,7 +167,18 @@ private:
         QString port;
         QString path;
     };
+    // Who the request's credentials were given for; sent nowhere else.
+    struct Credentials {
+        QString user;
+        QString password;
+        QString protocol;
+        QString host;
+        QString port;
+    };
     static Target parseUrl(const QString& address);
+    static Credentials credentialsFor(const Target& target, const QString& user,
+                                      const QString& password);
+    bool credentialsApply() const;
     static QString documentName(const QString& path);
 
     void startRequest(THttpRequest kind);
@@ -162,6 +191,12 @@ private:
     void post(void (THttpClient::*message)());
     void readyMessage();
     void fail(const QString& reason);
+    void refuseRequest(const QString& reason);
+    void stopRequest(const QString& reason, int error);
+
+    void startProgressClock();
+    void noteReceived(int count);
+    void progressTimerFired();
 
     void socketDnsLookupDone(int error);
     void socketSessionConnected(int error);
@@ -179,12 +214,17 @@ private:
     void readBody();
     void cutLines();
     void passBufferedBody();
-    void headerLine(const QByteArray& line);
+    void headerLine(const QByteArray& line, int rawLength);
+    void countHeaderLine(int rawLength, bool empty);
     void headerField(const QString& name, const QString& value);
     void statusLine(const QString& line);
     void headerEnded();
+    bool answerHasBody() const;
     void adjustDocName();
+    qint64 bodyReceived(const char* data, qint64 length);
+    qint64 chunkedBodyReceived(const char* data, qint64 length);
     void bodyData(const char* data, qint64 length);
+    void bodyEnded();
     void documentEnded();
 
     void relocate(const QString& value);
@@ -208,7 +248,8 @@ private:
     qint64 m_receivedCount = 0;
     int m_requestDoneError = 0;
 
-    Target m_target;          // what the current request asks for
+    Target m_target; // what the current request asks for
+    Credentials m_credentials;
     QString m_connectionHost; // where the open connection goes
     QString m_connectionPort;
     QString m_connectionProtocol;
@@ -226,6 +267,14 @@ private:
     bool m_droppingConnection = false;
     bool m_waitingOnReusedConnection = false; // nothing has come back on it yet
     int m_relocations = 0;
+    int m_interimAnswers = 0;
+    int m_headerSize = 0; // of the answer's header so far
+    int m_headerLines = 0;
+    bool m_chunked = false;
+    http::ChunkedDecoder m_chunks{MaxHeaderSize, MaxHeaderLines};
+    QTimer m_progressTimer;
+    QElapsedTimer m_sinceProgress;
+    int m_bytesSinceProgress = 0;
     QString m_failureReason;
     QEventLoop* m_waitLoop = nullptr;
 

@@ -1,6 +1,7 @@
 #include "ScriptedHttpServer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -66,20 +67,42 @@ void ScriptedHttpServer::serve(int fd, int connection) {
             m_requests.append(request);
         }
         const Reply reply = m_script(request, connection);
-        qsizetype sent = 0;
-        while (sent < reply.bytes.size()) {
-            const ssize_t n = ::send(fd, reply.bytes.constData() + sent,
-                                     size_t(reply.bytes.size() - sent), MSG_NOSIGNAL);
-            if (n <= 0)
-                break;
-            sent += n;
+        bool sending = sendAll(fd, reply.bytes);
+        while (sending && reply.more) {
+            const QByteArray next = reply.more();
+            sending = !next.isEmpty() && sendAll(fd, next);
         }
         if (reply.after == Hold)
             waitForClient(fd);
+        if (reply.after == Reset) {
+            const linger hard{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        }
         if (reply.after != KeepOpen)
             break;
     }
     ::close(fd);
+}
+
+// False when the client has gone or the server is ending.
+bool ScriptedHttpServer::sendAll(int fd, const QByteArray& bytes) {
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        pollfd entry{fd, POLLOUT, 0};
+        if (::poll(&entry, 1, 20) <= 0) {
+            if (m_stop)
+                return false;
+            continue;
+        }
+        const ssize_t n = ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
 }
 
 bool ScriptedHttpServer::readRequest(int fd, QByteArray& pending, QByteArray& request) {

@@ -19,11 +19,15 @@ public:
     enum After {
         Close,    // orderly close after the reply
         KeepOpen, // wait for the next request on the same connection
-        Hold      // send nothing more; wait until the client goes
+        Hold,     // send nothing more; wait until the client goes
+        Reset     // close with a reset instead of an orderly end
     };
     struct Reply {
         QByteArray bytes;
         After after = Close;
+        // Called for more bytes to send after `bytes`, until it returns
+        // none or the client goes: endless or slow answers.
+        std::function<QByteArray()> more = nullptr;
     };
     // request: the head with its CR LF; connection: 1 for the first one.
     using Script = std::function<Reply(const QByteArray& request, int connection)>;
@@ -41,6 +45,7 @@ private:
     void acceptLoop();
     void serve(int fd, int connection);
     bool readRequest(int fd, QByteArray& pending, QByteArray& request);
+    bool sendAll(int fd, const QByteArray& bytes);
     void waitForClient(int fd);
     bool readable(int fd);
 

@@ -4,9 +4,12 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <chrono>
 #include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace testsupport;
 using Reply = ScriptedHttpServer::Reply;
@@ -149,18 +152,32 @@ TEST(HttpClient, LooksUpNamesAndSendsTheHostWithoutThePort) {
     EXPECT_EQ(client.http.ContentLength(), -1);
 }
 
-TEST(HttpClient, SkipsContinueAnswers) {
-    ScriptedHttpServer server(always("HTTP/1.1 100 Continue\r\n\r\n"
-                                     "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok"));
+TEST(HttpClient, SkipsUpToFiveInterimAnswersAndNoMore) {
+    const QByteArray interim = "HTTP/1.1 100 Continue\r\nContent-Length: 7\r\n\r\n";
+    const QByteArray final = "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok";
+    for (const int count : {5, 6}) {
+        ScriptedHttpServer server(always(interim.repeated(count) + final));
+        Client client;
+
+        const auto failure = client.get(address(server, "/"));
+
+        if (count == 5) {
+            EXPECT_EQ(failure, std::nullopt);
+            EXPECT_EQ(client.http.ReasonPhrase(), "Fine");
+            EXPECT_EQ(client.http.ReceivedHeader(),
+                      QStringList({"HTTP/1.1 200 Fine", "Content-Length: 2"}));
+            EXPECT_EQ(client.body.data(), "ok");
+        } else {
+            EXPECT_EQ(failure, failed("Too many interim answers", 404));
+        }
+    }
+
+    // An endless stream of them does not hold the request either.
+    ScriptedHttpServer endless([interim](const QByteArray&, int) {
+        return Reply{interim, ScriptedHttpServer::Close, [interim] { return interim; }};
+    });
     Client client;
-
-    EXPECT_EQ(client.get(address(server, "/")), std::nullopt);
-
-    EXPECT_EQ(client.http.StatusCode(), 200);
-    EXPECT_EQ(client.http.ReasonPhrase(), "Fine");
-    EXPECT_EQ(client.http.ReceivedHeader(),
-              QStringList({"HTTP/1.1 200 Fine", "Content-Length: 2"}));
-    EXPECT_EQ(client.body.data(), "ok");
+    EXPECT_EQ(client.get(address(endless, "/")), failed("Too many interim answers", 404));
 }
 
 TEST(HttpClient, ErrorAnswerRaisesItsReason) {
@@ -227,6 +244,10 @@ TEST(HttpClient, BrokenAnswersFail) {
         {"HELLO THERE\r\n\r\n", "Invalid HTTP status line"},
         {"HTTP/1.0 2x0 OK\r\n\r\n", "Invalid HTTP status line"},
         {"HTTP/1.0 200 OK\r\nContent-Length: 12a\r\n\r\n", "'12a' is not a valid integer value"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nabc",
+         "Conflicting Content-Length lines"},
+        {"HTTP/1.0 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n",
+         "Unsupported transfer encoding"},
         {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + QByteArray(40, 'x'),
          "Connection closed before the end of the document"},
     };
@@ -433,4 +454,317 @@ TEST(HttpClient, DocumentThatCannotBeWrittenFails) {
         << failure->first.toStdString();
     EXPECT_EQ(failure->second, 404);
     EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
+}
+
+TEST(HttpClient, ResetBeforeTheCloseFailsADocumentOfUnknownLength) {
+    ScriptedHttpServer server(
+        always("HTTP/1.0 200 OK\r\n\r\nthe first part", ScriptedHttpServer::Reset));
+    Client client;
+
+    EXPECT_EQ(client.get(address(server, "/")),
+              failed("Connection lost before the end of the document: Connection reset by peer "
+                     "(Error #10054)",
+                     404));
+    EXPECT_EQ(client.http.RequestDoneError(), 10054);
+}
+
+namespace {
+
+// A chunked body of the document, in chunks of the sizes given, written the
+// way servers do: hexadecimal in either case, an extension here and there.
+QByteArray chunked(const QByteArray& document, const QList<int>& sizes, const QByteArray& trailer) {
+    QByteArray body;
+    qsizetype at = 0;
+    for (int i = 0; at < document.size(); ++i) {
+        const int size = int(std::min<qsizetype>(sizes[i % sizes.size()], document.size() - at));
+        const QByteArray hex = QByteArray::number(size, 16);
+        body += i % 2 ? hex.toUpper() + ";name=value" : hex;
+        body += "\r\n" + document.mid(at, size) + "\r\n";
+        at += size;
+    }
+    return body + "0\r\n" + trailer + "\r\n";
+}
+
+QByteArray trailerLines(int count) {
+    QByteArray lines;
+    for (int i = 0; i < count; ++i)
+        lines += "X-Trailer-" + QByteArray::number(i) + ": t\r\n";
+    return lines;
+}
+
+} // namespace
+
+TEST(HttpClient, ChunkedDocumentIsDecodedAndEndsWithItsLastChunk) {
+    QByteArray document;
+    for (int i = 0; i < 300000; ++i)
+        document += char('a' + (i * 7 + i / 1000) % 26);
+    const QByteArray body = chunked(document, {1, 70000, 5, 4096, 100003}, trailerLines(100));
+    // Kept open: only the last chunk can end each document.
+    ScriptedHttpServer server(always("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body,
+                                     ScriptedHttpServer::KeepOpen));
+    Client client;
+    client.http.setRequestVer("1.1");
+
+    EXPECT_EQ(client.get(address(server, "/one")), std::nullopt);
+    EXPECT_EQ(client.get(address(server, "/two")), std::nullopt);
+
+    EXPECT_TRUE(client.body.data() == document + document);
+    EXPECT_EQ(client.http.ReceivedCount(), document.size());
+    EXPECT_EQ(client.http.ContentLength(), -1);
+    EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(HttpClient, MalformedChunkedDocumentsFail) {
+    // A size line may take 1024 bytes with its CR LF.
+    const QByteArray longest = "5;" + QByteArray(1024 - 4, 'x') + "\r\n";
+    ASSERT_EQ(longest.size(), 1024);
+    const std::pair<QByteArray, const char*> cases[] = {
+        {longest + "hello\r\n0\r\n\r\n", nullptr},
+        {"5;x" + longest.mid(2) + "hello\r\n0\r\n\r\n", "Malformed chunked document"},
+        {"5\r\nhello\r\n0\r\n" + trailerLines(101) + "\r\n", "The answer's header is too long"},
+        {"zz\r\nhello\r\n0\r\n\r\n", "Malformed chunked document"},
+        {"5 x\r\nhello\r\n0\r\n\r\n", "Malformed chunked document"},
+        {"8000000000000000\r\nhello\r\n", "Malformed chunked document"},
+        {"5\r\nhelloX\r\n0\r\n\r\n", "Malformed chunked document"},
+        {"5\r\nhello\r\n", "Connection closed before the end of the document"},
+    };
+    for (const auto& [body, reason] : cases) {
+        ScriptedHttpServer server(
+            always("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body));
+        Client client;
+        const auto failure = client.get(address(server, "/"));
+        if (!reason) {
+            EXPECT_EQ(failure, std::nullopt);
+            EXPECT_EQ(client.body.data(), "hello");
+        } else {
+            EXPECT_EQ(failure, failed(reason, 404)) << body.left(40).constData();
+        }
+    }
+}
+
+TEST(HttpClient, AnswerHeaderLimitsHoldExactlyAtTheBoundary) {
+    // Lines, the status line included: 100 are read, 101 are not.
+    for (const int lines : {100, 101}) {
+        QByteArray header = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n";
+        for (int i = 2; i < lines; ++i)
+            header += "X-Line: " + QByteArray::number(i) + "\r\n";
+        ScriptedHttpServer server(always(header + "\r\nok"));
+        Client client;
+        const auto failure = client.get(address(server, "/"));
+        if (lines == 100) {
+            EXPECT_EQ(failure, std::nullopt);
+            EXPECT_EQ(client.http.ReceivedHeader().size(), 100);
+        } else {
+            EXPECT_EQ(failure, failed("The answer's header is too long", 404));
+        }
+    }
+    // Bytes, from the status line to the empty line: 64 KiB are read, one more is not.
+    for (const int size : {65536, 65537}) {
+        const QByteArray start = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n";
+        const int padding = size - int(start.size()) - 2;
+        QByteArray header = start;
+        for (int i = 0; i < 11; ++i) {
+            const int line = padding / 11 + (i < padding % 11 ? 1 : 0);
+            header += "X-Pad: " + QByteArray(line - 9, 'p') + "\r\n";
+        }
+        header += "\r\n";
+        ASSERT_EQ(header.size(), size);
+        ScriptedHttpServer server(always(header + "ok"));
+        Client client;
+        const auto failure = client.get(address(server, "/"));
+        if (size == 65536)
+            EXPECT_EQ(failure, std::nullopt);
+        else
+            EXPECT_EQ(failure, failed("The answer's header is too long", 404));
+    }
+    // Challenges: the first 20 are kept, the answer is still read.
+    QByteArray challenges;
+    QStringList first20;
+    for (int i = 0; i < 21; ++i) {
+        challenges += "WWW-Authenticate: Basic realm=\"r" + QByteArray::number(i) + "\"\r\n";
+        if (i < 20)
+            first20 << QStringLiteral("Basic realm=\"r%1\"").arg(i);
+    }
+    ScriptedHttpServer server(
+        always("HTTP/1.0 401 Who\r\n" + challenges + "Content-Length: 0\r\n\r\n"));
+    Client client;
+    EXPECT_EQ(client.get(address(server, "/")), failed("Who", 401));
+    EXPECT_EQ(client.http.AuthChallenges(), first20);
+}
+
+TEST(HttpClient, SilentAndTricklingServersFailAfterTheTimeLimit) {
+    // A byte every 50 ms: far less than the progress asked for within a second.
+    const auto trickle = [](const QByteArray& start) {
+        return [start](const QByteArray&, int) {
+            return Reply{start, ScriptedHttpServer::Close, [] {
+                             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                             return QByteArray("x");
+                         }};
+        };
+    };
+    const ScriptedHttpServer::Script servers[] = {
+        always("", ScriptedHttpServer::Hold),
+        trickle("HTTP/1.0 200 OK\r\nX-Slow: "),
+        trickle("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n"),
+    };
+    for (const auto& script : servers) {
+        const bool silent = &script == &servers[0];
+        ScriptedHttpServer server(script);
+        Client client;
+        client.http.Timeout = 1;
+        // Should the time limit fail, the test still ends.
+        QTimer::singleShot(8000, &client.http, [&] { client.http.Abort(); });
+        QElapsedTimer clock;
+        clock.start();
+
+        EXPECT_EQ(client.get(address(server, "/")), failed("The server stopped answering", 404));
+
+        EXPECT_GE(clock.elapsed(), 1000);
+        EXPECT_LT(clock.elapsed(), 4000);
+        if (silent) {
+            EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
+        }
+    }
+}
+
+TEST(HttpClient, AnswersWithoutBodyEndAtOnceOnAKeptConnection) {
+    ScriptedHttpServer server([](const QByteArray& request, int) {
+        const QByteArray line = requestLine(request);
+        if (line.startsWith("GET /none "))
+            return Reply{"HTTP/1.1 204 No Content\r\n\r\n", ScriptedHttpServer::KeepOpen};
+        if (line.startsWith("GET /same "))
+            return Reply{"HTTP/1.1 304 Not Modified\r\n\r\n", ScriptedHttpServer::KeepOpen};
+        return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nz", ScriptedHttpServer::KeepOpen};
+    });
+    Client client;
+    client.http.setRequestVer("1.1");
+    client.http.Timeout = 5;
+    QElapsedTimer clock;
+    clock.start();
+
+    for (const char* path : {"/none", "/same", "/last"})
+        EXPECT_EQ(client.get(address(server, path)), std::nullopt) << path;
+
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(client.body.data(), "z");
+    EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(HttpClient, FollowsLocationOnlyOnRelocationAnswersWhateverTheSchemesCase) {
+    for (const int status : {200, 201, 300, 301, 302, 303, 304, 307, 308}) {
+        auto port = std::make_shared<std::atomic<int>>(0);
+        ScriptedHttpServer server([status, port](const QByteArray& request, int) {
+            if (requestLine(request).startsWith("GET /moved "))
+                return Reply{"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nmoved"};
+            return Reply{"HTTP/1.0 " + QByteArray::number(status) +
+                         " Somewhere\r\nLocation: HTTP://127.0.0.1:" + QByteArray::number(*port) +
+                         "/moved\r\nContent-Length: 0\r\n\r\n"};
+        });
+        *port = server.port();
+        Client client;
+
+        EXPECT_EQ(client.get(address(server, "/start")), std::nullopt) << status;
+
+        const bool relocation = QList<int>({301, 302, 303, 307, 308}).contains(status);
+        QList<QByteArray> lines;
+        for (const QByteArray& request : server.requests())
+            lines << requestLine(request);
+        if (relocation)
+            EXPECT_EQ(lines, QList<QByteArray>({"GET /start HTTP/1.0", "GET /moved HTTP/1.0"}))
+                << status;
+        else
+            EXPECT_EQ(lines, QList<QByteArray>({"GET /start HTTP/1.0"})) << status;
+        EXPECT_EQ(client.body.data(), relocation ? "moved" : "") << status;
+    }
+}
+
+TEST(HttpClient, RefusesOtherProtocolsAndAddressesThatWouldBreakTheRequest) {
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"ftp://127.0.0.1/file", "Unsupported protocol"},
+        {"FILE:///etc/passwd", "Unsupported protocol"},
+        {"javascript:alert(1)", "Unsupported protocol"},
+        {"/next\rX-Injected: yes", "Invalid relocation address"},
+        {QByteArray("/next\0X-Injected: yes", 21), "Invalid relocation address"},
+    };
+    for (const auto& [location, reason] : cases) {
+        ScriptedHttpServer server([location](const QByteArray& request, int) {
+            if (requestLine(request).startsWith("GET /barrier "))
+                return Reply{"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"};
+            return Reply{"HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"};
+        });
+        Client client;
+
+        EXPECT_EQ(client.get(address(server, "/start")), failed(reason, 404));
+        // Requests arrive in order: nothing came between the first and this one.
+        EXPECT_EQ(client.get(address(server, "/barrier")), std::nullopt);
+
+        ASSERT_EQ(server.requests().size(), 2) << location.constData();
+        EXPECT_EQ(requestLine(server.requests()[1]), "GET /barrier HTTP/1.0");
+        EXPECT_FALSE(server.requests()[0].contains("X-Injected"));
+    }
+
+    // The address given at the start is held to the same rule.
+    ScriptedHttpServer server(always("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"));
+    Client client;
+    EXPECT_EQ(client.get(QStringLiteral("ftp://127.0.0.1:%1/").arg(server.port())),
+              failed("Unsupported protocol", 404));
+    EXPECT_EQ(client.get(address(server, "/barrier")), std::nullopt);
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+// No TLS here: "https" is only a name, and the server answers in plain text.
+TEST(HttpClient, RefusesARelocationFromHttpsToHttp) {
+    auto port = std::make_shared<std::atomic<int>>(0);
+    ScriptedHttpServer server([port](const QByteArray&, int) {
+        return Reply{"HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" +
+                     QByteArray::number(*port) + "/plain\r\n\r\n"};
+    });
+    *port = server.port();
+    Client client;
+
+    EXPECT_EQ(client.get(QStringLiteral("https://127.0.0.1:%1/secure").arg(server.port())),
+              failed("Refused a relocation from https to http", 404));
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+TEST(HttpClient, CredentialsStayWithTheServerTheyWereGivenFor) {
+    ScriptedHttpServer other(always("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nDATA"));
+    const QByteArray elsewhere = address(other, "/final").toLatin1();
+    auto port = std::make_shared<std::atomic<int>>(0);
+    ScriptedHttpServer server([port, elsewhere](const QByteArray& request, int) {
+        const QByteArray line = requestLine(request);
+        QByteArray location = elsewhere;
+        if (line.startsWith("GET /here "))
+            location = "/there";
+        else if (line.startsWith("GET /there "))
+            location = "http://localhost:" + QByteArray::number(*port) + "/by-name";
+        return Reply{"HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"};
+    });
+    *port = server.port();
+    const QByteArray authorization = "\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\n";
+
+    // From the address, and from the properties.
+    for (const bool inAddress : {true, false}) {
+        Client client;
+        QString url = address(server, "/here");
+        if (inAddress) {
+            url.replace("http://", "http://user:secret@");
+        } else {
+            client.http.Username = QStringLiteral("user");
+            client.http.Password = QStringLiteral("secret");
+        }
+        const int before = int(server.requests().size());
+
+        EXPECT_EQ(client.get(url), std::nullopt);
+
+        const QList<QByteArray> requests = server.requests().mid(before);
+        ASSERT_EQ(requests.size(), 3);
+        EXPECT_TRUE(requests[0].contains(authorization));
+        EXPECT_TRUE(requests[1].contains(authorization)); // the same server
+        EXPECT_FALSE(requests[2].contains("Authorization")) << "another host name";
+        EXPECT_EQ(client.body.data(), "DATA");
+    }
+    ASSERT_EQ(other.requests().size(), 2);
+    for (const QByteArray& request : other.requests())
+        EXPECT_FALSE(request.contains("Authorization")) << "another port";
 }
