@@ -815,18 +815,17 @@ void THttpClient::adjustDocName() {
 
 // ---------------------------------------------------------------- body
 
-// A piece of what follows the header; returns how much of it belongs to
-// the document's framing.
-qint64 THttpClient::bodyReceived(const char* data, qint64 length) {
+// A piece of what follows the header.
+void THttpClient::bodyReceived(const char* data, qint64 length) {
     if (m_chunked)
         return chunkedBodyReceived(data, length);
     bodyData(data, length);
     if (m_receivedCount == m_contentLength && m_state == httpWaitingBody)
         bodyEnded();
-    return length;
 }
 
-qint64 THttpClient::chunkedBodyReceived(const char* data, qint64 length) {
+// Whatever follows the last chunk is not read: the connection then ends.
+void THttpClient::chunkedBodyReceived(const char* data, qint64 length) {
     const quint64 generation = m_generation;
     qint64 used = 0;
     const auto result = m_chunks.decode(data, length, used, [&](const char* piece, qint64 size) {
@@ -835,13 +834,13 @@ qint64 THttpClient::chunkedBodyReceived(const char* data, qint64 length) {
             bodyData(piece, size);
     });
     if (generation != m_generation || m_state != httpWaitingBody)
-        return used;
+        return;
     switch (result) {
     case http::ChunkedDecoder::Result::More:
         break;
     case http::ChunkedDecoder::Result::Finished:
         if (used < length)
-            m_serverKeepsOpen = false; // nothing is expected after the last chunk
+            m_serverKeepsOpen = false;
         bodyEnded();
         break;
     case http::ChunkedDecoder::Result::Malformed:
@@ -849,7 +848,6 @@ qint64 THttpClient::chunkedBodyReceived(const char* data, qint64 length) {
     case http::ChunkedDecoder::Result::TrailerTooLong:
         throw EHttpException(QStringLiteral("The answer's header is too long"), 404);
     }
-    return used;
 }
 
 void THttpClient::bodyData(const char* data, qint64 length) {

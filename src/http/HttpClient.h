@@ -221,8 +221,8 @@ private:
     void headerEnded();
     bool answerHasBody() const;
     void adjustDocName();
-    qint64 bodyReceived(const char* data, qint64 length);
-    qint64 chunkedBodyReceived(const char* data, qint64 length);
+    void bodyReceived(const char* data, qint64 length);
+    void chunkedBodyReceived(const char* data, qint64 length);
     void bodyData(const char* data, qint64 length);
     void bodyEnded();
     void documentEnded();
