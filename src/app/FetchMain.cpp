@@ -14,17 +14,21 @@
 
 namespace {
 
-const char* const Usage = "usage: dunvex-fetch URL [-o FILE]\n"
+const char* const Usage = "usage: dunvex-fetch URL [-o FILE] [--cacert FILE]\n"
                           "\n"
                           "Fetches URL with an HTTP GET (relocations followed) and writes the\n"
                           "document to FILE, or to standard output without -o. Progress goes to\n"
                           "standard error. Exit status 0 when the whole document arrived with a\n"
                           "2xx answer, 1 on any failure (no FILE is left behind then), 2 for bad\n"
-                          "arguments.\n";
+                          "arguments.\n"
+                          "\n"
+                          "An https server's certificate must be trusted by the system or by the\n"
+                          "CA certificates in the --cacert FILE (default: $DUNVEX_CA_FILE).\n";
 
 struct Arguments {
     QString url;
     QString output; // empty: standard output
+    QString caFile; // empty: the client's default
 };
 
 // Empty url when the arguments are not usable.
@@ -36,6 +40,8 @@ Arguments parseArguments(const QStringList& words, bool& help) {
             help = true;
         } else if (word == QLatin1String("-o") && i + 1 < words.size()) {
             arguments.output = words[++i];
+        } else if (word == QLatin1String("--cacert") && i + 1 < words.size()) {
+            arguments.caFile = words[++i];
         } else if (word.startsWith(QLatin1Char('-')) || !arguments.url.isEmpty()) {
             return {};
         } else {
@@ -109,6 +115,8 @@ int fetch(const Arguments& arguments) {
     THttpClient http;
     Progress progress;
     http.URL = arguments.url;
+    if (!arguments.caFile.isEmpty())
+        http.CaFile = arguments.caFile;
     http.ReceiveStream = output.get();
     http.OnLocationChange = [&](THttpClient* sender) {
         progress.endLine();

@@ -95,6 +95,8 @@ public:
     void setRequestVer(const QString& version);
     // Every body byte is written here when set (not owned).
     QIODevice* ReceiveStream = nullptr;
+    // For https: a file of CA certificates trusted besides the system's.
+    QString CaFile = qEnvironmentVariable("DUNVEX_CA_FILE");
 
     THttpNotifyEvent OnStateChange;
     THttpNotifyEvent OnSessionConnected;
