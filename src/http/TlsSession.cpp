@@ -256,7 +256,9 @@ TlsSession::Result TlsSession::failedCall(int result) {
 }
 
 QString TlsSession::reasonOfLastError(int sslError, int systemError) {
-    if (const unsigned long code = ERR_peek_last_error(); code != 0) {
+    if (const unsigned long code = ERR_peek_error(); code != 0) {
+        if (ERR_GET_LIB(code) == ERR_LIB_SYS)
+            return QString::fromLocal8Bit(std::strerror(ERR_GET_REASON(code)));
         if (const char* reason = ERR_reason_error_string(code))
             return QString::fromLatin1(reason);
         char text[256] = {};
