@@ -273,3 +273,47 @@ TEST(Https, HostilePeersEndTheRequestAndAbortFreesAStalledHandshake) {
     EXPECT_EQ(stalled.socketState, asClosed);
     EXPECT_TRUE(clientLeft);
 }
+
+TEST(Https, TheSocketHandsSmallReadsWhatTheSessionHoldsWithoutNewSocketData) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << certificates.errors().toStdString();
+    // Three records, then silence: the rest of the last one waits inside the
+    // session, and the socket has nothing more to announce.
+    const QByteArray reply = pattern(40000);
+    ScriptedHttpServer server(
+        [&](const QByteArray&, int) {
+            return Reply{reply, ScriptedHttpServer::Hold};
+        },
+        certificates.localhost().certificate, certificates.localhost().key);
+    TAsyncSocket socket;
+    socket.Tls = true;
+    socket.TlsServerName = QStringLiteral("localhost");
+    socket.TlsCaFile = certificates.caFile();
+    socket.Addr = QStringLiteral("127.0.0.1");
+    socket.Port = QString::number(server.port());
+    QStringList events;
+    QByteArray received;
+    socket.OnSessionConnected = [&](TAsyncSocket* sender, int error) {
+        events << QStringLiteral("connected %1").arg(error);
+        sender->Send("GET / HTTP/1.0\r\n\r\n", 18);
+    };
+    socket.OnDataAvailable = [&](TAsyncSocket* sender, int) {
+        char buffer[100];
+        const int count = sender->Receive(buffer, sizeof buffer);
+        if (count > 0)
+            received.append(buffer, count);
+        if (received.size() == reply.size())
+            sender->Close();
+    };
+    socket.OnSessionClosed = [&](TAsyncSocket*, int error) {
+        events << QStringLiteral("closed %1").arg(error);
+    };
+    socket.Connect();
+
+    ASSERT_TRUE(waitFor([&] { return events.size() == 2; }, 10000))
+        << received.size() << " bytes received";
+    EXPECT_EQ(events, QStringList({"connected 0", "closed 0"}));
+    EXPECT_TRUE(received == reply);
+    EXPECT_EQ(socket.TlsFailure(), QString());
+    EXPECT_TRUE(waitFor([&] { return server.closedByClient() == 1; }));
+}
