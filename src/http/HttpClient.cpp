@@ -329,7 +329,7 @@ void THttpClient::socketSessionConnected(int error) {
     if (error != 0) {
         m_requestDoneError = error;
         if (!m_socket.TlsFailure().isEmpty())
-            fail(m_socket.TlsFailure());
+            fail(m_socket.TlsFailure()); // named first, so it is the one reported
         fail(
             QStringLiteral("%1 (Error #%2)").arg(TAsyncSocket::errorDescription(error)).arg(error));
         return sessionClosed(0);

@@ -272,6 +272,36 @@ TEST(Https, HostilePeersEndTheRequestAndAbortFreesAStalledHandshake) {
     EXPECT_EQ(stalled.reason, "Connection aborted on request");
     EXPECT_EQ(stalled.socketState, asClosed);
     EXPECT_TRUE(clientLeft);
+
+    // The socket's own Abort in the middle of the handshake, as its failure
+    // handling calls it: closed once, never connected, and free to connect again.
+    helloArrived = false;
+    clientLeft = false;
+    std::thread another([&] {
+        HostilePeer peer(listener.fd());
+        helloArrived = peer.receive(5);
+        clientLeft = peer.clientClosed();
+    });
+    TAsyncSocket socket;
+    QStringList events;
+    socket.OnSessionConnected = [&](TAsyncSocket*, int error) {
+        events << QStringLiteral("connected %1").arg(error);
+    };
+    socket.OnSessionClosed = [&](TAsyncSocket*, int error) {
+        events << QStringLiteral("closed %1").arg(error);
+    };
+    socket.Tls = true;
+    socket.TlsServerName = QStringLiteral("127.0.0.1");
+    socket.Addr = QStringLiteral("127.0.0.1");
+    socket.Port = QString::number(listener.localPort());
+    socket.Connect();
+    EXPECT_TRUE(waitFor([&] { return bool(helloArrived); }, 10000));
+    EXPECT_EQ(socket.State(), asConnecting);
+    socket.Abort();
+    EXPECT_EQ(socket.State(), asClosed);
+    EXPECT_TRUE(waitFor([&] { return bool(clientLeft); }, 10000));
+    another.join();
+    EXPECT_EQ(events, QStringList{"closed 0"});
 }
 
 TEST(Https, TheSocketHandsSmallReadsWhatTheSessionHoldsWithoutNewSocketData) {
