@@ -3,11 +3,13 @@
 #include <QFile>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -93,6 +95,13 @@ void ScriptedHttpServer::acceptLoop() {
 }
 
 void ScriptedHttpServer::serve(int fd, int connection) {
+    // OpenSSL writes with write(): a client that has gone must give this
+    // thread EPIPE, not end the test program. Only this thread is spared,
+    // so the client under test still dies of a SIGPIPE it would raise.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     Link link{fd, nullptr};
     if (m_tlsContext && !handshake(link)) {
         ++m_failedHandshakes;
