@@ -728,15 +728,15 @@ void TAsyncSocket::flushTlsSendQueue() {
 // Plaintext OpenSSL has already taken off the socket is announced by no
 // readiness of the socket: a read event of our own delivers it.
 void TAsyncSocket::postPendingTlsRead() {
-    if (m_fd < 0 || m_tlsHandshaking || !m_readWanted || m_tlsReadPosted || m_tls->pending() == 0)
+    if (m_fd < 0 || m_tlsHandshaking || !m_readWanted || m_tls->pending() == 0)
         return;
-    m_tlsReadPosted = true;
+    // Without a flag of "one is on its way": a second event finds nothing
+    // and posts none, while a lost one would leave the data lying.
     const quint64 connection = m_connectionSerial;
     QMetaObject::invokeMethod(
         this,
         [this, connection] {
-            m_tlsReadPosted = false;
-            if (connection == m_connectionSerial && m_tls)
+            if (connection == m_connectionSerial && m_tls && m_tls->pending() > 0)
                 dispatch(&TAsyncSocket::readEvent);
         },
         Qt::QueuedConnection);

@@ -172,6 +172,5 @@ private:
     bool m_tlsHandshakeWantsRead = false;
     bool m_tlsReadWantsWrite = false; // a Receive waits for the socket to take data
     bool m_tlsWriteWantsRead = false; // the send queue waits for data to arrive
-    bool m_tlsReadPosted = false;
     QString m_tlsFailure;
 };
