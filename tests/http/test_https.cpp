@@ -30,6 +30,7 @@ struct Fetched {
     QString reason;
     QByteArray body;
     TSocketState socketState = asInvalidState;
+    QString port; // where the socket went
 };
 
 // One blocking GET; `tick` runs every few milliseconds while it waits.
@@ -59,6 +60,7 @@ Fetched get(const QString& url, const QString& caFile,
     result.reason = http.ReasonPhrase();
     result.body = body.data();
     result.socketState = http.Socket().State();
+    result.port = http.Socket().Port;
     return result;
 }
 
@@ -156,6 +158,9 @@ TEST(Https, CarriesTheBodyExactlyToANameAndToAnAddress) {
     // address never does.
     EXPECT_EQ(server.serverNames(), QList<QByteArray>({"localhost", ""}));
     EXPECT_TRUE(server.requests().value(0).contains("\r\nHost: localhost\r\n"));
+
+    // Without a port in the address, https goes to 443.
+    EXPECT_EQ(get(QStringLiteral("https://127.0.0.1/"), certificates.caFile()).port, "443");
 
     qputenv("DUNVEX_CA_FILE", certificates.caFile().toLocal8Bit());
     const THttpClient byDefault;
