@@ -17,19 +17,23 @@
 namespace {
 
 const char* const Usage =
-    "usage: dunvex-fetch URL [-o FILE] [--timeout S]\n"
+    "usage: dunvex-fetch URL [-o FILE] [--timeout S] [--cacert FILE]\n"
     "\n"
     "Fetches URL with an HTTP GET (relocations followed) and writes the\n"
     "document to FILE, or to standard output without -o. Progress goes to\n"
     "standard error. The fetch fails when the server sends less than 1 KiB\n"
     "in S seconds (default 30, 0 for no limit). Exit status 0 when the whole\n"
     "document arrived with a 2xx answer, 1 on any failure (no FILE is left\n"
-    "behind then), 2 for bad arguments.\n";
+    "behind then), 2 for bad arguments.\n"
+    "\n"
+    "An https server's certificate must be trusted by the system or by the\n"
+    "CA certificates in the --cacert FILE (default: $DUNVEX_CA_FILE).\n";
 
 struct Arguments {
     QString url;
     QString output; // empty: standard output
     int timeout = THttpClient::DefaultTimeout;
+    QString caFile; // empty: the client's default
 };
 
 // Seconds, 0 or more; -1 when the text is not such a number.
@@ -54,6 +58,8 @@ Arguments parseArguments(const QStringList& words, bool& help) {
             arguments.timeout = timeoutValue(words[++i]);
             if (arguments.timeout < 0)
                 return {};
+        } else if (word == QLatin1String("--cacert") && i + 1 < words.size()) {
+            arguments.caFile = words[++i];
         } else if (word.startsWith(QLatin1Char('-')) || !arguments.url.isEmpty()) {
             return {};
         } else {
@@ -128,6 +134,8 @@ int fetch(const Arguments& arguments) {
     Progress progress;
     http.URL = arguments.url;
     http.Timeout = arguments.timeout;
+    if (!arguments.caFile.isEmpty())
+        http.CaFile = arguments.caFile;
     http.ReceiveStream = output.get();
     http.OnLocationChange = [&](THttpClient* sender) {
         progress.endLine();

@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -114,9 +115,12 @@ TAsyncSocket::TAsyncSocket(QObject* owner)
     : QObject(owner) {
     m_readNotifier = new QSocketNotifier(QSocketNotifier::Read, this);
     m_writeNotifier = new QSocketNotifier(QSocketNotifier::Write, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this,
-            [this] { dispatch(&TAsyncSocket::readEvent); });
+    connect(m_readNotifier, &QSocketNotifier::activated, this, [this] {
+        dispatch(m_tlsHandshaking ? &TAsyncSocket::handshakeEvent : &TAsyncSocket::readEvent);
+    });
     connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
+        if (m_tlsHandshaking)
+            return dispatch(&TAsyncSocket::handshakeEvent);
         dispatch(m_state == asConnecting ? &TAsyncSocket::connectEvent : &TAsyncSocket::writeEvent);
     });
 }
@@ -273,6 +277,7 @@ void TAsyncSocket::startConnect(quint32 address, quint16 port) {
     m_peerClosed = false;
     m_peerError = 0;
     m_readWanted = true;
+    m_tlsFailure.clear();
     m_readNotifier->setSocket(m_fd);
     m_writeNotifier->setSocket(m_fd);
     changeState(asOpened);
@@ -347,6 +352,8 @@ int TAsyncSocket::Send(const void* data, int length) {
 }
 
 void TAsyncSocket::flushSendQueue() {
+    if (m_tls)
+        return flushTlsSendQueue();
     while (m_fd >= 0 && !m_sendQueue.isEmpty()) {
         iovec parts[64];
         msghdr message{};
@@ -374,6 +381,8 @@ int TAsyncSocket::Receive(void* buffer, int length) {
     }
     m_receiveCalled = true;
     m_readWanted = true;
+    if (m_tls)
+        return receiveTls(static_cast<char*>(buffer), length);
     const ssize_t received = ::recv(m_fd, buffer, size_t(std::max(length, 0)), MSG_DONTWAIT);
     if (received > 0) {
         m_readCount += received;
@@ -400,6 +409,8 @@ int TAsyncSocket::Receive(void* buffer, int length) {
 void TAsyncSocket::Close() {
     if (m_fd < 0)
         return;
+    if (m_tls && !m_tlsHandshaking)
+        m_tls->shutdown();
     ::shutdown(m_fd, SHUT_WR);
     sessionClosed(0);
 }
@@ -436,6 +447,11 @@ void TAsyncSocket::closeHandle() {
         ::close(m_fd);
         m_fd = -1;
     }
+    m_tls.reset();
+    m_tlsHandshaking = false;
+    m_tlsHandshakeWantsRead = false;
+    m_tlsReadWantsWrite = false;
+    m_tlsWriteWantsRead = false;
     m_sendQueue.clear();
     changeState(asClosed);
 }
@@ -453,9 +469,14 @@ void TAsyncSocket::sessionClosed(int error) {
 
 void TAsyncSocket::updateNotifiers() {
     const bool open = m_fd >= 0 && !m_inEvent;
-    const bool wantRead = open && m_state == asConnected && m_readWanted;
-    const bool wantWrite =
-        open && (m_state == asConnecting || (m_state == asConnected && !m_sendQueue.isEmpty()));
+    bool wantRead = open && m_state == asConnected && (m_readWanted || m_tlsWriteWantsRead);
+    bool wantWrite =
+        open && (m_state == asConnecting ||
+                 (m_state == asConnected && (!m_sendQueue.isEmpty() || m_tlsReadWantsWrite)));
+    if (m_tlsHandshaking) {
+        wantRead = open && m_tlsHandshakeWantsRead;
+        wantWrite = open && !m_tlsHandshakeWantsRead;
+    }
     if (m_readNotifier->isEnabled() != wantRead)
         m_readNotifier->setEnabled(wantRead);
     if (m_writeNotifier->isEnabled() != wantWrite)
@@ -480,6 +501,8 @@ void TAsyncSocket::dispatch(void (TAsyncSocket::*event)()) {
         return;
     m_inEvent = false;
     updateNotifiers();
+    if (m_tls)
+        postPendingTlsRead();
 }
 
 void TAsyncSocket::postEvent(void (TAsyncSocket::*event)()) {
@@ -526,12 +549,19 @@ void TAsyncSocket::connectEvent() {
             OnSessionConnected(this, m_lastError);
         return;
     }
+    if (Tls)
+        return startTls();
     changeState(asConnected);
     if (OnSessionConnected)
         OnSessionConnected(this, 0);
 }
 
 void TAsyncSocket::readEvent() {
+    if (m_tlsWriteWantsRead) {
+        flushSendQueue();
+        if (m_fd < 0)
+            return;
+    }
     QPointer<TAsyncSocket> alive(this);
     for (int turn = 0; turn < MaxReadTurns; ++turn) {
         const qint64 before = m_readCount;
@@ -553,10 +583,19 @@ void TAsyncSocket::readEvent() {
 // Nobody took the data: see whether the peer has gone, and otherwise wait
 // for the next Receive before reporting data again.
 void TAsyncSocket::peekForClose() {
+    if (m_tls && m_tls->pending() > 0) {
+        m_readWanted = false;
+        return;
+    }
     char byte = 0;
     const ssize_t peeked = ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked == 0)
+    if (peeked == 0) {
+        if (m_tls && !m_tls->closedByPeer()) {
+            m_tlsFailure = http::TlsSession::truncationFailure();
+            m_peerError = TlsError;
+        }
         return closeEvent();
+    }
     if (peeked < 0 && !wouldBlock(errno)) {
         m_peerError = net::winsockErrorCode(errno);
         return closeEvent();
@@ -571,9 +610,136 @@ void TAsyncSocket::closeEvent() {
 void TAsyncSocket::writeEvent() {
     if (m_fd < 0)
         return;
+    if (std::exchange(m_tlsReadWantsWrite, false)) {
+        QPointer<TAsyncSocket> alive(this);
+        readEvent();
+        if (!alive || m_fd < 0)
+            return;
+    }
     flushSendQueue();
     if (m_fd >= 0 && m_sendQueue.isEmpty() && OnDataSent)
         OnDataSent(this, 0);
+}
+
+// ---------------------------------------------------------------- TLS
+
+// The TLS handshake follows the TCP connect on the same notifiers; the
+// socket stays asConnecting until it is done, so nothing can be sent before.
+void TAsyncSocket::startTls() {
+    m_tls = std::make_unique<http::TlsSession>();
+    if (m_tls->start(m_fd, TlsServerName, TlsCaFile) != http::TlsSession::Done)
+        return tlsConnectFailed();
+    m_tlsHandshaking = true;
+    handshakeEvent();
+}
+
+void TAsyncSocket::handshakeEvent() {
+    if (!m_tlsHandshaking)
+        return;
+    switch (m_tls->handshake()) {
+    case http::TlsSession::Done:
+        m_tlsHandshaking = false;
+        changeState(asConnected);
+        if (OnSessionConnected)
+            OnSessionConnected(this, 0);
+        return;
+    case http::TlsSession::WantRead:
+        m_tlsHandshakeWantsRead = true;
+        return;
+    case http::TlsSession::WantWrite:
+        m_tlsHandshakeWantsRead = false;
+        return;
+    default:
+        return tlsConnectFailed();
+    }
+}
+
+void TAsyncSocket::tlsConnectFailed() {
+    m_tlsFailure = m_tls->failure();
+    m_lastError = TlsError;
+    closeHandle();
+    if (OnSessionConnected)
+        OnSessionConnected(this, TlsError);
+}
+
+int TAsyncSocket::receiveTls(char* buffer, int length) {
+    if (m_tlsHandshaking) {
+        m_lastError = 10035;
+        return -1;
+    }
+    qsizetype count = 0;
+    switch (m_tls->read(buffer, std::max(length, 0), count)) {
+    case http::TlsSession::Done:
+        m_readCount += count;
+        return int(count);
+    case http::TlsSession::WantWrite:
+        m_tlsReadWantsWrite = true;
+        [[fallthrough]];
+    case http::TlsSession::WantRead:
+        m_lastError = 10035;
+        return -1;
+    case http::TlsSession::Closed:
+        m_peerClosed = length > 0;
+        return 0;
+    case http::TlsSession::Failed:
+        break;
+    }
+    // A broken session, a TCP close without close_notify included: the
+    // peer is gone, with an error, so a body without a length never counts
+    // as complete.
+    m_tlsFailure = m_tls->failure();
+    m_lastError = TlsError;
+    m_peerClosed = true;
+    m_peerError = TlsError;
+    return -1;
+}
+
+void TAsyncSocket::flushTlsSendQueue() {
+    m_tlsWriteWantsRead = false;
+    while (m_fd >= 0 && !m_sendQueue.isEmpty()) {
+        // Up to one record at a time, gathered from the queue's buffers.
+        char record[16384];
+        iovec parts[16];
+        const int partCount = m_sendQueue.gather(parts, 16);
+        qsizetype length = 0;
+        for (int i = 0; i < partCount && length < qsizetype(sizeof record); ++i) {
+            const qsizetype take =
+                std::min(qsizetype(parts[i].iov_len), qsizetype(sizeof record) - length);
+            std::memcpy(record + length, parts[i].iov_base, size_t(take));
+            length += take;
+        }
+        qsizetype written = 0;
+        const auto result = m_tls->write(record, length, written);
+        if (result == http::TlsSession::Done) {
+            m_sendQueue.consume(written);
+            continue;
+        }
+        if (result == http::TlsSession::WantRead)
+            m_tlsWriteWantsRead = true;
+        if (result == http::TlsSession::WantRead || result == http::TlsSession::WantWrite)
+            break;
+        m_tlsFailure = m_tls->failure();
+        m_lastError = TlsError;
+        return sessionClosed(TlsError);
+    }
+    updateNotifiers();
+}
+
+// Plaintext OpenSSL has already taken off the socket is announced by no
+// readiness of the socket: a read event of our own delivers it.
+void TAsyncSocket::postPendingTlsRead() {
+    if (m_fd < 0 || m_tlsHandshaking || !m_readWanted || m_tls->pending() == 0)
+        return;
+    // Without a flag of "one is on its way": a second event finds nothing
+    // and posts none, while a lost one would leave the data lying.
+    const quint64 connection = m_connectionSerial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, connection] {
+            if (connection == m_connectionSerial && m_tls && m_tls->pending() > 0)
+                dispatch(&TAsyncSocket::readEvent);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- errors

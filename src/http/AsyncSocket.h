@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/SendBuffer.h"
+#include "http/TlsSession.h"
 
 #include <QObject>
 #include <QString>
@@ -70,6 +71,12 @@ public:
     bool TcpNoDelay = false; // asoTcpNoDelay
     TSocketLingerOnOff LingerOnOff = asLingerOn;
     int LingerTimeout = 0;
+    // TLS over the connection, chosen before Connect. OnSessionConnected then
+    // comes after the handshake, and the server's certificate must be for
+    // TlsServerName and trusted by the system's store or by TlsCaFile.
+    bool Tls = false;
+    QString TlsServerName;
+    QString TlsCaFile;
 
     TSocketChangeStateEvent OnChangeState;
     TSocketErrorEvent OnDnsLookupDone;
@@ -88,6 +95,11 @@ public:
     qint64 ReadCount() const { return m_readCount; }
     // Bytes queued and not taken by the network yet.
     qsizetype BufferedByteCount() const { return m_sendQueue.size(); }
+    // Why the last TLS connection failed (the handshake, or the session
+    // later, then reported with TlsError); empty when it did not.
+    QString TlsFailure() const { return m_tlsFailure; }
+    // The error a failed TLS session is reported with.
+    static constexpr int TlsError = 10053;
 
     void DnsLookup(const QString& host);
     void CancelDnsLookup();
@@ -131,6 +143,13 @@ private:
     void closeHandle();
     void sessionClosed(int error);
 
+    void startTls();
+    void handshakeEvent();
+    void tlsConnectFailed();
+    int receiveTls(char* buffer, int length);
+    void flushTlsSendQueue();
+    void postPendingTlsRead();
+
     TSocketState m_state = asInvalidState;
     int m_fd = -1;
     quint64 m_connectionSerial = 0;
@@ -147,4 +166,11 @@ private:
     int m_lastError = 0;
     qint64 m_readCount = 0;
     TSendBuffer m_sendQueue;
+
+    std::unique_ptr<http::TlsSession> m_tls;
+    bool m_tlsHandshaking = false;
+    bool m_tlsHandshakeWantsRead = false;
+    bool m_tlsReadWantsWrite = false; // a Receive waits for the socket to take data
+    bool m_tlsWriteWantsRead = false; // the send queue waits for data to arrive
+    QString m_tlsFailure;
 };

@@ -395,6 +395,9 @@ void THttpClient::socketDnsLookupDone(int error) {
     m_socket.LocalAddr = LocalAddr;
     m_socket.Port = m_target.port;
     m_socket.Proto = QStringLiteral("tcp");
+    m_socket.Tls = m_target.protocol == QLatin1String("https");
+    m_socket.TlsServerName = m_target.host;
+    m_socket.TlsCaFile = CaFile;
     m_connectionHost = m_target.host;
     m_connectionPort = m_target.port;
     m_connectionProtocol = m_target.protocol;
@@ -417,6 +420,8 @@ void THttpClient::socketDnsLookupDone(int error) {
 void THttpClient::socketSessionConnected(int error) {
     if (error != 0) {
         m_requestDoneError = error;
+        if (!m_socket.TlsFailure().isEmpty())
+            fail(m_socket.TlsFailure()); // named first, so it is the one reported
         fail(
             QStringLiteral("%1 (Error #%2)").arg(TAsyncSocket::errorDescription(error)).arg(error));
         return sessionClosed(0);
@@ -429,6 +434,10 @@ void THttpClient::socketSessionConnected(int error) {
 }
 
 void THttpClient::socketSessionClosed(int error) {
+    // A secure session cut short is a failed request, even when the answer
+    // had no length and a close would otherwise end it.
+    if (error != 0 && m_failureReason.isEmpty())
+        m_failureReason = m_socket.TlsFailure();
     if (!m_droppingConnection)
         sessionClosed(error);
 }
@@ -992,6 +1001,8 @@ THttpClient::Target THttpClient::parseUrl(const QString& address) {
         target.protocol = address.left(separator).toLower();
         target.port = defaultPort(target.protocol);
         rest = address.mid(separator + 3);
+        if (target.protocol == QLatin1String("https"))
+            target.port = QStringLiteral("443");
     }
     int hostEnd = rest.size();
     for (const QChar stop : {QLatin1Char('/'), QLatin1Char('?')})

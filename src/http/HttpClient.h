@@ -103,6 +103,8 @@ public:
     // alike. 0: no limit.
     static constexpr int DefaultTimeout = 30;
     int Timeout = DefaultTimeout;
+    // For https: a file of CA certificates trusted besides the system's.
+    QString CaFile = qEnvironmentVariable("DUNVEX_CA_FILE");
 
     THttpNotifyEvent OnStateChange;
     THttpNotifyEvent OnSessionConnected;

@@ -1,6 +1,7 @@
 // The real dunvex-fetch program, run as a child process against a server of
 // the test's own.
 #include "ScriptedHttpServer.h"
+#include "TestCertificates.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -22,9 +23,16 @@ struct FetchRun {
     QByteArray output;
 };
 
-// started: told the child's process id once it runs.
-FetchRun fetch(const QStringList& arguments, const std::function<void(qint64)>& started = nullptr) {
+// started: told the child's process id once it runs; caFileVariable: the
+// child's DUNVEX_CA_FILE (none when empty).
+FetchRun fetch(const QStringList& arguments, const std::function<void(qint64)>& started = nullptr,
+               const QString& caFileVariable = QString()) {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DUNVEX_CA_FILE"));
+    if (!caFileVariable.isEmpty())
+        environment.insert(QStringLiteral("DUNVEX_CA_FILE"), caFileVariable);
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex-fetch"), arguments);
     if (started)
         started(process.waitForStarted() ? process.processId() : 0);
@@ -98,7 +106,8 @@ TEST(DunvexFetch, WritesToStandardOutputAndExplainsItself) {
 
     const FetchRun help = fetch({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.startsWith("usage: dunvex-fetch URL [-o FILE] [--timeout S]"));
+    EXPECT_TRUE(
+        help.output.startsWith("usage: dunvex-fetch URL [-o FILE] [--timeout S] [--cacert FILE]"));
     EXPECT_EQ(fetch({}).exitCode, 2);
     EXPECT_EQ(fetch({"http://127.0.0.1/", "--timeout", "-1"}).exitCode, 2);
     EXPECT_EQ(fetch({"http://127.0.0.1/", "--timeout", "1s"}).exitCode, 2);
@@ -159,4 +168,32 @@ TEST(DunvexFetch, EndlessHeaderFailsWithinBoundedMemory) {
     EXPECT_TRUE(run.errors.contains("The answer's header is too long")) << run.errors.toStdString();
     EXPECT_GT(atRequest, 0);
     EXPECT_LT(peak - atRequest, Limit);
+}
+
+TEST(DunvexFetch, FetchesOverHttpsWithTheCaFileGiven) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << certificates.errors().toStdString();
+    ScriptedHttpServer server(byPath(), certificates.localhost().certificate,
+                              certificates.localhost().key);
+    QTemporaryDir folder;
+    const QString url = QStringLiteral("https://localhost:%1/whole").arg(server.port());
+    const QString target = folder.filePath(QStringLiteral("out.bin"));
+
+    const FetchRun given = fetch({url, "--cacert", certificates.caFile(), "-o", target});
+    EXPECT_EQ(given.exitCode, 0) << given.errors.toStdString();
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == QByteArray(300000, 'w'));
+    file.close();
+
+    const FetchRun fromEnvironment = fetch({url}, nullptr, certificates.caFile());
+    EXPECT_EQ(fromEnvironment.exitCode, 0) << fromEnvironment.errors.toStdString();
+    EXPECT_EQ(fromEnvironment.output.size(), 300000);
+
+    const FetchRun untrusted = fetch({url});
+    EXPECT_EQ(untrusted.exitCode, 1);
+    EXPECT_TRUE(untrusted.errors.contains(
+        "dunvex-fetch: failed: The server's certificate is not trusted\n"))
+        << untrusted.errors.toStdString();
+    EXPECT_TRUE(untrusted.output.isEmpty());
 }

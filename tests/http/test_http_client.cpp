@@ -713,20 +713,6 @@ TEST(HttpClient, RefusesOtherProtocolsAndAddressesThatWouldBreakTheRequest) {
 }
 
 // No TLS here: "https" is only a name, and the server answers in plain text.
-TEST(HttpClient, RefusesARelocationFromHttpsToHttp) {
-    auto port = std::make_shared<std::atomic<int>>(0);
-    ScriptedHttpServer server([port](const QByteArray&, int) {
-        return Reply{"HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" +
-                     QByteArray::number(*port) + "/plain\r\n\r\n"};
-    });
-    *port = server.port();
-    Client client;
-
-    EXPECT_EQ(client.get(QStringLiteral("https://127.0.0.1:%1/secure").arg(server.port())),
-              failed("Refused a relocation from https to http", 404));
-    EXPECT_EQ(server.requests().size(), 1);
-}
-
 TEST(HttpClient, CredentialsStayWithTheServerTheyWereGivenFor) {
     ScriptedHttpServer other(always("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nDATA"));
     const QByteArray elsewhere = address(other, "/final").toLatin1();
