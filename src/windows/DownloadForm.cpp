@@ -312,36 +312,54 @@ void Tdownload::getbuttonClick() {
     const std::shared_ptr<THttpClient> client = HttpClient1;
     const QPointer<Tdownload> alive(this);
     const QString url = client->URL;
+    const QString failure = fetchInstaller(client, url);
+    if (!alive)
+        return;
+    if (m_abortPressed)
+        return endAborted();
+    if (!failure.isEmpty())
+        return m_installerBegun ? endUnverified(failure) : endFailed(failure);
+    const QString doubt = verifyDownload(client, url);
+    if (!alive)
+        return;
+    if (m_abortPressed)
+        return endAborted();
+    if (!doubt.isEmpty())
+        return endUnverified(doubt);
+    setDownloading(false);
+    install();
+}
+
+// The installer's GET into its file: why it cannot be taken, or empty.
+QString Tdownload::fetchInstaller(const std::shared_ptr<THttpClient>& client, const QString& url) {
+    const QPointer<Tdownload> alive(this);
     m_fetching = Fetching::Installer;
     QString failure = fetch(*client, url, m_file.get());
     if (!alive)
-        return;
+        return failure;
     m_fetching = Fetching::Nothing;
-    if (m_abortPressed)
-        return endAborted();
     const qint64 size = m_file->flush() ? m_file->size() : -1;
     m_file->close();
     if (failure.isEmpty())
         failure = incompleteReason(size);
-    if (!failure.isEmpty())
-        return m_installerBegun ? endUnverified(failure) : endFailed(failure);
-    infolabel->setText(QStringLiteral("Received %1 bytes").arg(size));
+    if (failure.isEmpty())
+        infolabel->setText(QStringLiteral("Received %1 bytes").arg(size));
+    return failure;
+}
 
+// The installer takes its own name only once its signature has verified:
+// why it may not run, or empty.
+QString Tdownload::verifyDownload(const std::shared_ptr<THttpClient>& client, const QString& url) {
+    const QPointer<Tdownload> alive(this);
     QByteArray signature;
-    failure = fetchSignature(client, url, signature);
-    if (!alive)
-        return;
-    if (m_abortPressed)
-        return endAborted();
-    if (failure.isEmpty() &&
-        !platform::verifySignature(m_file->fileName(), signature, platform::lobbyPublicKey()))
-        failure = QStringLiteral("The signature does not match the download");
-    if (failure.isEmpty() && !m_file->rename(m_installerPath))
-        failure = QStringLiteral("Cannot rename the download: ") + m_file->errorString();
-    if (!failure.isEmpty())
-        return endUnverified(failure);
-    setDownloading(false);
-    install();
+    const QString failure = fetchSignature(client, url, signature);
+    if (!alive || !failure.isEmpty())
+        return failure;
+    if (!platform::verifySignature(m_file->fileName(), signature, platform::lobbyPublicKey()))
+        return QStringLiteral("The signature does not match the download");
+    if (!m_file->rename(m_installerPath))
+        return QStringLiteral("Cannot rename the download: ") + m_file->errorString();
+    return {};
 }
 
 QString Tdownload::fetch(THttpClient& client, const QString& url, QIODevice* stream) {

@@ -77,9 +77,10 @@ private:
     enum class Fetching { Nothing, Installer, Signature };
     // A GET of the address into the stream; the failure's reason, or empty.
     static QString fetch(THttpClient& client, const QString& url, QIODevice* stream);
+    QString fetchInstaller(const std::shared_ptr<THttpClient>& client, const QString& url);
     QString fetchSignature(const std::shared_ptr<THttpClient>& client, const QString& url,
                            QByteArray& signature);
-    QString verifyDownload(const QString& url);
+    QString verifyDownload(const std::shared_ptr<THttpClient>& client, const QString& url);
 
     bool openDownloadFile();
     void setDownloading(bool downloading);
