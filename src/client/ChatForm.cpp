@@ -13,6 +13,7 @@
 #include "windows/DownloadForm.h"
 #include "windows/GameStartForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QMenuBar>
@@ -155,8 +156,7 @@ void Tchat::processparams() {
     logintext.clear();
     if (m_parameters.isEmpty()) {
         addlinetochat(QStringLiteral("Loading Solo Game..Please wait."), clBlue);
-        if (m_forms.download)
-            client::showCentredOn(*m_forms.download, *this);
+        showdownload();
         hostaddress = LoopbackAddress;
         playername = QStringLiteral("You");
         qCInfo(lcLaunch) << "launch mode: solo";
@@ -178,6 +178,41 @@ void Tchat::processparams() {
         joinpress();
     }
     openPresenceConnection();
+}
+
+namespace {
+
+// A message box on screen, modal or not; the game's own notices are not modal.
+QDialog* openMessageBox() {
+    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        return modal;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The lobby's offer never covers a message box open at start (a damaged
+// tally's notice, say): it opens once the last one has closed. It belongs to
+// the player window, above that one alone.
+void Tchat::showdownload() {
+    if (!m_forms.download || m_downloadOffered)
+        return;
+    if (QDialog* box = openMessageBox()) {
+        const auto retry = [this] { QTimer::singleShot(0, this, [this] { showdownload(); }); };
+        connect(box, &QDialog::finished, this, retry, Qt::SingleShotConnection);
+        connect(box, &QObject::destroyed, this, retry, Qt::SingleShotConnection);
+        return;
+    }
+    m_downloadOffered = true;
+    QWidget& download = *m_forms.download;
+    download.winId();
+    if (QWindow* window = download.windowHandle())
+        window->setTransientParent(windowHandle());
+    client::showCentredOn(download, *this);
 }
 
 void Tchat::openPresenceConnection() {

@@ -330,6 +330,7 @@ private:
     bool mychatKeyPress(int key);
     std::optional<std::pair<QTextBlock, client::ChatLink>> linkAt(const QPoint& position) const;
     void openPresenceConnection();
+    void showdownload();
     void writeSettings(const QRect& bounds);
     void dispatch(const net::WireLine& line);
     void wakePump();
@@ -347,6 +348,7 @@ private:
     bool m_doublePress = false; // the press under way is the second of a double click
     bool m_chatAtEnd = true;    // the display shows its newest line
     bool m_shownOnce = false;
+    bool m_downloadOffered = false; // the lobby's offer is made once
     bool m_closing = false;
     bool m_hostGone = false;
     bool m_hintWanted = false;      // asked for while the tables were being worked out

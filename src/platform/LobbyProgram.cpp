@@ -1,5 +1,7 @@
 #include "platform/LobbyProgram.h"
 
+#include "platform/LobbyMakerKey.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -27,7 +29,23 @@ QString lobbyDownloadUrl() {
     const QString configured = qEnvironmentVariable("DUNVEX_LOBBY_URL");
     if (!configured.isEmpty())
         return configured;
-    return QStringLiteral("http://www.kelvor.example/download/KelvorLobbySetup.run");
+    return QStringLiteral("https://www.kelvor.example/download/KelvorLobbySetup.run");
+}
+
+QByteArray lobbyPublicKey() {
+    const QString configured = qEnvironmentVariable("DUNVEX_LOBBY_KEY");
+    if (configured.isEmpty())
+        return QByteArray(LobbyMakerKey);
+    // A key file too big for a PEM public key is not one.
+    constexpr qint64 MaxKeyFileSize = 4096;
+    QFile file(configured);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxKeyFileSize)
+        return {};
+    return file.read(MaxKeyFileSize);
+}
+
+QString lobbySignatureUrl(const QString& installerUrl) {
+    return installerUrl + QStringLiteral(".sig");
 }
 
 QString installedLobbyProgram() {

@@ -12,6 +12,14 @@ namespace platform {
 // The installer's download address: DUNVEX_LOBBY_URL, or the lobby maker's own.
 QString lobbyDownloadUrl();
 
+// The lobby maker's Ed25519 public key in PEM form, which an installer's
+// signature must verify against: the PEM file that DUNVEX_LOBBY_KEY names, or
+// the key built into the program. Empty when DUNVEX_LOBBY_KEY names a file
+// that cannot be read, so nothing verifies then.
+QByteArray lobbyPublicKey();
+// The address of an installer's detached signature.
+QString lobbySignatureUrl(const QString& installerUrl);
+
 // The installed lobby program, or empty when it is not installed. Windows:
 // its fixed install path; elsewhere `kelvor-lobby` on the PATH, else
 // /opt/kelvor/KelvorLobby.

@@ -7,8 +7,10 @@
 #include "controls/TiledBackground.h"
 #include "http/HttpClient.h"
 #include "platform/LobbyProgram.h"
+#include "platform/Signature.h"
 #include "windows/JpegPicture.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QMessageBox>
@@ -90,10 +92,31 @@ void switchButton(TSelButton* button, bool enabled, const ButtonLook& look) {
     button->setCursor(enabled ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
+// A memory buffer that refuses to grow past its limit: a server cannot make
+// the window hold more than a signature's worth.
+class BoundedBuffer : public QBuffer {
+public:
+    explicit BoundedBuffer(qint64 limit)
+        : m_limit(limit) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        if (buffer().size() + length > m_limit) {
+            setErrorString(QStringLiteral("more than %1 bytes").arg(m_limit));
+            return -1;
+        }
+        return QBuffer::writeData(data, length);
+    }
+
+private:
+    qint64 m_limit;
+};
+
 } // namespace
 
 Tdownload::Tdownload(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+    // Not kept on top: it must never hide a message box, the player's or the game's.
+    : QWidget(parent, Qt::Tool)
     , HttpClient1(std::make_shared<THttpClient>()) {
     setObjectName(QStringLiteral("download"));
     setWindowTitle(QStringLiteral("Download The Kelvor Lobby"));
@@ -169,6 +192,8 @@ void Tdownload::createDownloadPanel() {
     abortbutton = skinButton(QStringLiteral("abortbutton"), QStringLiteral("Stop Download"), Panel1,
                              {140, 438, 160, 28}, StopLook);
     abortbutton->OnClick = [this] { abortbuttonClick(); };
+    // Nothing to stop until a download runs.
+    switchButton(abortbutton, false, StopLook);
 }
 
 void Tdownload::createSoloPanel() {
@@ -226,19 +251,28 @@ void Tdownload::connectHttpClient() {
     HttpClient1->OnDocData = [this](THttpClient*, const char*, qint64) { HttpClient1DocData(); };
 }
 
+// The progress shown is the installer's; its signature comes without a word.
 void Tdownload::HttpClient1HeaderData() {
+    if (m_fetching != Fetching::Installer)
+        return;
     // The server decides how many header lines come: the dots stop early.
     if (infolabel->text().size() < int(qstrlen("Loading")) + MaxLoadingDots)
         infolabel->setText(infolabel->text() + QLatin1Char('.'));
 }
 
 void Tdownload::HttpClient1DocBegin() {
+    if (m_fetching != Fetching::Installer)
+        return;
+    const int status = HttpClient1->StatusCode();
+    m_installerBegun = status >= 200 && status <= 299;
     infolabel3->setText(QStringLiteral("Downloading: ") + infolabel2->text());
     progressbar->setValue(0);
     progressbar->setVisible(HttpClient1->ContentLength() > 0);
 }
 
 void Tdownload::HttpClient1DocData() {
+    if (m_fetching != Fetching::Installer)
+        return;
     const qint64 received = HttpClient1->ReceivedCount();
     infolabel->setText(QStringLiteral("%1 bytes").arg(received));
     const qint64 length = HttpClient1->ContentLength();
@@ -255,37 +289,122 @@ QString Tdownload::localFileName(const QString& url) {
     return name;
 }
 
+QString Tdownload::partialFileName(const QString& fileName) {
+    return fileName + QStringLiteral(".part");
+}
+
 void Tdownload::getbuttonClick() {
     if (m_downloading)
         return;
     infolabelTag = 1;
     m_abortPressed = false;
+    m_installerBegun = false;
     infolabel2->setText(localFileName(HttpClient1->URL));
     if (!openDownloadFile())
         return;
-    HttpClient1->ReceiveStream = m_file.get();
     setDownloading(true);
-    infolabel->setText(QStringLiteral("Loading"));
+    showOutcome(QStringLiteral("Loading"), QString());
+    progressbar->setValue(0);
     progressbar->hide();
 
-    // The GET runs the event loop until it ends: the window paints, "Stop
+    // Each GET runs the event loop until it ends: the window paints, "Stop
     // Download" works, and the window may even be destroyed meanwhile.
     const std::shared_ptr<THttpClient> client = HttpClient1;
     const QPointer<Tdownload> alive(this);
-    bool failed = false;
-    QString reason;
-    try {
-        client->Get();
-    } catch (const std::exception& failure) {
-        failed = true;
-        reason = QString::fromStdString(failure.what());
-    }
+    const QString url = client->URL;
+    const QString failure = fetchInstaller(client, url);
     if (!alive)
         return;
-    endDownload(failed, reason);
+    if (m_abortPressed)
+        return endAborted();
+    if (!failure.isEmpty())
+        return m_installerBegun ? endUnverified(failure) : endFailed(failure);
+    const QString doubt = verifyDownload(client, url);
+    if (!alive)
+        return;
+    if (m_abortPressed)
+        return endAborted();
+    if (!doubt.isEmpty())
+        return endUnverified(doubt);
+    setDownloading(false);
+    install();
 }
 
-// A private folder of its own, so nobody else can swap the file before it runs.
+// The installer's GET into its file: why it cannot be taken, or empty.
+QString Tdownload::fetchInstaller(const std::shared_ptr<THttpClient>& client, const QString& url) {
+    const QPointer<Tdownload> alive(this);
+    m_fetching = Fetching::Installer;
+    QString failure = fetch(*client, url, m_file.get());
+    if (!alive)
+        return failure;
+    m_fetching = Fetching::Nothing;
+    const qint64 size = m_file->flush() ? m_file->size() : -1;
+    m_file->close();
+    if (failure.isEmpty())
+        failure = incompleteReason(size);
+    if (failure.isEmpty())
+        infolabel->setText(QStringLiteral("Received %1 bytes").arg(size));
+    return failure;
+}
+
+// The installer takes its own name only once its signature has verified:
+// why it may not run, or empty.
+QString Tdownload::verifyDownload(const std::shared_ptr<THttpClient>& client, const QString& url) {
+    const QPointer<Tdownload> alive(this);
+    QByteArray signature;
+    const QString failure = fetchSignature(client, url, signature);
+    if (!alive || !failure.isEmpty())
+        return failure;
+    if (!platform::verifySignature(m_file->fileName(), signature, platform::lobbyPublicKey()))
+        return QStringLiteral("The signature does not match the download");
+    if (!m_file->rename(m_installerPath))
+        return QStringLiteral("Cannot rename the download: ") + m_file->errorString();
+    return {};
+}
+
+QString Tdownload::fetch(THttpClient& client, const QString& url, QIODevice* stream) {
+    client.URL = url;
+    client.ReceiveStream = stream;
+    QString failure;
+    try {
+        client.Get();
+    } catch (const std::exception& error) {
+        failure = QString::fromStdString(error.what());
+        if (failure.isEmpty())
+            failure = QStringLiteral("Download failed");
+    }
+    client.ReceiveStream = nullptr;
+    // A relocation may have changed the address; the window keeps the one it was given.
+    client.URL = url;
+    return failure;
+}
+
+// The signature is fetched from beside the installer, through the same
+// client and the same relocations, into a small buffer of bounded size.
+QString Tdownload::fetchSignature(const std::shared_ptr<THttpClient>& client, const QString& url,
+                                  QByteArray& signature) {
+    BoundedBuffer buffer(MaxSignatureFileSize);
+    buffer.open(QIODevice::WriteOnly);
+    const QPointer<Tdownload> alive(this);
+    m_fetching = Fetching::Signature;
+    const QString failure = fetch(*client, platform::lobbySignatureUrl(url), &buffer);
+    if (alive)
+        m_fetching = Fetching::Nothing;
+    if (!failure.isEmpty())
+        return QStringLiteral("No signature: ") + failure;
+    const int status = client->StatusCode();
+    if (status < 200 || status > 299)
+        return QStringLiteral("No signature: %1 %2").arg(status).arg(client->ReasonPhrase());
+    signature = buffer.data();
+    if (signature.size() != platform::SignatureSize)
+        return QStringLiteral("The signature has %1 bytes, not %2")
+            .arg(signature.size())
+            .arg(platform::SignatureSize);
+    return {};
+}
+
+// A private folder of its own, so nobody else can swap the file before it
+// runs; the file keeps a name of its own until its signature has verified.
 bool Tdownload::openDownloadFile() {
     m_file.reset();
     m_folder = std::make_unique<QTemporaryDir>();
@@ -295,7 +414,8 @@ bool Tdownload::openDownloadFile() {
         m_folder.reset();
         return false;
     }
-    m_file = std::make_unique<QFile>(m_folder->filePath(infolabel2->text()));
+    m_installerPath = m_folder->filePath(infolabel2->text());
+    m_file = std::make_unique<QFile>(m_folder->filePath(partialFileName(infolabel2->text())));
     if (!m_file->open(QIODevice::WriteOnly)) {
         showMessage(
             QStringLiteral("Cannot create %1: %2").arg(m_file->fileName(), m_file->errorString()));
@@ -309,26 +429,6 @@ void Tdownload::setDownloading(bool downloading) {
     m_downloading = downloading;
     switchButton(getbutton, !downloading, DownloadLook);
     switchButton(abortbutton, downloading, StopLook);
-}
-
-void Tdownload::endDownload(bool failed, const QString& reason) {
-    const qint64 size = m_file->flush() ? m_file->size() : -1;
-    const QString incomplete = failed ? reason : incompleteReason(size);
-    if (incomplete.isEmpty()) {
-        infolabel->setText(QStringLiteral("Received %1 bytes").arg(size));
-    } else {
-        infolabel->setText(QStringLiteral("Download Aborted"));
-        infolabelTag = 2;
-        if (!m_abortPressed)
-            infolabel3->setText(incomplete.left(MaxReasonLength));
-    }
-    setDownloading(false);
-    HttpClient1->ReceiveStream = nullptr;
-    m_file->close();
-    if (infolabelTag != 2)
-        install();
-    else
-        discardDownload();
 }
 
 // Only a whole installer is run: one that ended well but fell short of its
@@ -346,9 +446,37 @@ QString Tdownload::incompleteReason(qint64 size) const {
     return {};
 }
 
+void Tdownload::showOutcome(const QString& line, const QString& reason, bool alarming) {
+    infolabel->setText(line);
+    QPalette palette = infolabel->palette();
+    palette.setColor(QPalette::WindowText, alarming ? QColor(Qt::red) : QColor(SkinArt::Ink));
+    infolabel->setPalette(palette);
+    infolabel3->setText(reason.left(MaxReasonLength));
+}
+
+// A download that did not end well leaves nothing behind, not even a part of the bar.
+void Tdownload::endAborted() {
+    endFailed(QString());
+}
+
+void Tdownload::endFailed(const QString& reason) {
+    infolabelTag = 2;
+    showOutcome(QStringLiteral("Download Aborted"), reason);
+    progressbar->setValue(0);
+    progressbar->hide();
+    setDownloading(false);
+    discardDownload();
+}
+
+void Tdownload::endUnverified(const QString& reason) {
+    endFailed(reason);
+    showOutcome(QStringLiteral("The download could not be verified, so it was not run."), reason,
+                true);
+}
+
 void Tdownload::install() {
     infolabel3->setText(QStringLiteral("Installing"));
-    if (!platform::runLobbyInstaller(m_file->fileName())) {
+    if (!platform::runLobbyInstaller(m_installerPath)) {
         discardDownload();
         showMessage(QStringLiteral("An Error has Occurred."));
         return;
@@ -357,8 +485,23 @@ void Tdownload::install() {
     m_folder->setAutoRemove(false);
     m_file.reset();
     m_folder.reset();
-    if (onExitGame)
-        onExitGame();
+    announceClosing();
+}
+
+// The game does not vanish under the player: it closes once they have read why.
+void Tdownload::announceClosing() {
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(),
+                                QStringLiteral("The Kelvor Lobby installer has started; the game "
+                                               "will now close."),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("closingbox"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this] {
+        if (onExitGame)
+            onExitGame();
+    });
+    box->open();
 }
 
 void Tdownload::discardDownload() {
@@ -366,15 +509,16 @@ void Tdownload::discardDownload() {
     m_folder.reset();
 }
 
+// Only a running download can be stopped; the end of its GET tells the outcome.
 void Tdownload::abortbuttonClick() {
+    if (!m_downloading)
+        return;
     m_abortPressed = true;
+    infolabelTag = 2;
     try {
         HttpClient1->Abort();
     } catch (const std::exception&) {
     }
-    infolabel->setText(QStringLiteral("Download has been aborted."));
-    infolabelTag = 2;
-    infolabel3->setText(QStringLiteral("Download Aborted"));
 }
 
 // ---------------------------------------------------------------- the other ways on

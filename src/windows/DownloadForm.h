@@ -5,6 +5,7 @@
 #include <memory>
 
 class QFile;
+class QIODevice;
 class QLabel;
 class QProgressBar;
 class QTemporaryDir;
@@ -53,6 +54,10 @@ public:
     static QString localFileName(const QString& url);
     // Dots after "Loading", one per header line, up to this many.
     static constexpr int MaxLoadingDots = 40;
+    // The largest signature file taken in; a real one has 64 bytes.
+    static constexpr int MaxSignatureFileSize = 1024;
+    // The name a download is written under until its signature has verified.
+    static QString partialFileName(const QString& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,16 +74,33 @@ private:
     void HttpClient1DocBegin();
     void HttpClient1DocData();
 
+    enum class Fetching { Nothing, Installer, Signature };
+    // A GET of the address into the stream; the failure's reason, or empty.
+    static QString fetch(THttpClient& client, const QString& url, QIODevice* stream);
+    QString fetchInstaller(const std::shared_ptr<THttpClient>& client, const QString& url);
+    QString fetchSignature(const std::shared_ptr<THttpClient>& client, const QString& url,
+                           QByteArray& signature);
+    QString verifyDownload(const std::shared_ptr<THttpClient>& client, const QString& url);
+
     bool openDownloadFile();
     void setDownloading(bool downloading);
-    void endDownload(bool failed, const QString& reason);
     QString incompleteReason(qint64 size) const;
+    void showOutcome(const QString& line, const QString& reason, bool alarming = false);
+    void endAborted();
+    void endFailed(const QString& reason);
+    void endUnverified(const QString& reason);
     void install();
+    void announceClosing();
     void discardDownload();
     void showMessage(const QString& text);
 
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QFile> m_file;
+    QString m_installerPath; // where the verified installer runs from
     bool m_downloading = false;
     bool m_abortPressed = false;
+    // The installer's own document began: what goes wrong from then on is a
+    // file that cannot be trusted, not a failed request.
+    bool m_installerBegun = false;
+    Fetching m_fetching = Fetching::Nothing;
 };

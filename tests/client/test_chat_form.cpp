@@ -11,11 +11,14 @@
 #include "windows/HelpForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -69,6 +72,37 @@ TEST_F(ChatFormTest, SoloGameHostsAndConnectsItsOwnWindowAsYou) {
     // The launch opens it before the game's own connection is up.
     EXPECT_FALSE(lobby.accept(0).isValid()) << "a solo game opens no presence connection";
     EXPECT_TRUE(errors.isEmpty());
+}
+
+// A damaged tally is reported in a box as the game starts; the lobby's offer
+// waits for it and then opens, never kept above other windows.
+TEST_F(ChatFormTest, TheLobbyOfferOpensOnlyOnceTheMessageBoxOpenAtStartIsClosed) {
+    QFile garbage(home.filePath("dunvextally.tld"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("not a tally");
+    garbage.close();
+    QMessageBox* box = nullptr;
+    platform::setExceptionHandler([&](const std::exception& e) {
+        // As the program's own error box: not modal, parented to whatever is active.
+        box = new QMessageBox(QMessageBox::Critical, "Dunvex", QString::fromLocal8Bit(e.what()),
+                              QMessageBox::Ok, QApplication::activeWindow());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    auto game = launch({});
+    Tchat& chat = game->chat();
+    QWidget& download = *game->forms().download;
+    EXPECT_FALSE(download.windowFlags() & Qt::WindowStaysOnTopHint);
+    ASSERT_TRUE(box);
+    // The launch has passed the point where the offer would open.
+    ASSERT_TRUE(waitFor([&] { return chat.sock.Connected() && chat.hosting; }));
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(download.isVisible());
+
+    box->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(waitFor([&] { return download.isVisible(); }));
+    ASSERT_TRUE(download.windowHandle());
+    EXPECT_EQ(download.windowHandle()->transientParent(), chat.windowHandle());
 }
 
 TEST_F(ChatFormTest, ChatLinesAreBoldUpToTheFirstColonInTheirColour) {
