@@ -8,14 +8,19 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -191,8 +196,13 @@ protected:
         return restored;
     }
 
+    // The names in the folder, sorted: a failed call leaves nothing of its own.
+    QStringList folderEntries() const {
+        return QDir(m_folder.path()).entryList(QDir::Files | QDir::System, QDir::Name);
+    }
+
     // Decompresses a damaged container over an older output file; the
-    // failure's text, and the output must be gone.
+    // failure's text. The old output stays exactly as it was.
     std::string unpackFailure(const Bytes& packed) {
         write(path("packed"), packed);
         write(path("restored"), Bytes{'o', 'l', 'd'});
@@ -204,7 +214,8 @@ protected:
         } catch (const EFilePackerException& failure) {
             text = failure.what();
         }
-        EXPECT_FALSE(exists(path("restored"))) << text;
+        EXPECT_EQ(read(path("restored")), (Bytes{'o', 'l', 'd'})) << text;
+        EXPECT_EQ(QDir(m_folder.path()).entryList({"restored.*"}), QStringList()) << text;
         return text;
     }
 
@@ -421,16 +432,19 @@ TEST_F(FilePackerTest, FullDiskDeletesThePartialOutput) {
 
 TEST_F(FilePackerTest, InputWithoutATrueSizeFails) {
     // Files whose size says nothing of their content would give a container
-    // that never decompresses; /dev/zero would never end.
-    for (const char* device : {"/dev/zero", "/proc/self/status"}) {
+    // that never decompresses: a device is not even opened (/dev/zero would
+    // never end), a regular file that lies about its size fails the count.
+    const std::pair<const char*, const char*> inputs[] = {
+        {"/dev/zero", "Packer (de)compression : Failed to open input file : /dev/zero"},
+        {"/proc/self/status", "Packer : Error reading from input file : /proc/self/status (fast)"}};
+    for (const auto& [device, expected] : inputs) {
         m_packer.InputFile = device;
         m_packer.OutputFile = path("packed");
         try {
             m_packer.Compress();
             ADD_FAILURE() << device << " compressed";
         } catch (const EFilePackerException& failure) {
-            EXPECT_EQ(std::string(failure.what()), "Packer : Error reading from input file : " +
-                                                       std::string(device) + " (fast)");
+            EXPECT_EQ(std::string(failure.what()), expected);
         }
         EXPECT_FALSE(exists(path("packed")));
     }
@@ -452,15 +466,19 @@ TEST_F(FilePackerTest, SizeLimitOfTheContainer) {
     EXPECT_THROW(m_packer.Compress(), EFilePackerException);
     EXPECT_FALSE(exists(path("packed")));
 
-    // At the limit the header is written; reading 2 GiB is not needed to see it.
+    // At the limit the header is written (into the new file beside "packed");
+    // reading 2 GiB is not needed to see it.
     ASSERT_EQ(::truncate(big.c_str(), 2147483647LL), 0);
     Bytes header;
     m_packer.ProcessMessages = [&] {
-        header = read(path("packed"));
+        const QStringList beside = QDir(m_folder.path()).entryList({"packed.*"}, QDir::Files);
+        if (beside.size() == 1)
+            header = read(m_folder.filePath(beside.first()).toStdString());
         throw EFilePackerException("seen");
     };
     EXPECT_THROW(m_packer.Compress(), EFilePackerException);
     EXPECT_EQ(header, (FastHeader + Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(folderEntries(), QStringList({"big"}));
 }
 
 TEST_F(FilePackerTest, ModesThatAreNotBuiltAreRefused) {
@@ -523,7 +541,7 @@ TEST_F(PackProgramTest, PacksAndUnpacks) {
     EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
 }
 
-TEST_F(PackProgramTest, FailureSaysWhyAndLeavesNoOutput) {
+TEST_F(PackProgramTest, FailureSaysWhyAndLeavesOutAsItWas) {
     write(path("packed"), Bytes{'N', 'O', 'P', 'E', 0, 0, 0, 0});
     EXPECT_EQ(run({"unpack", file("packed"), file("restored")}), 1);
     EXPECT_EQ(m_errors.trimmed(), file("packed") + " : Packer decompression : this file has no "
@@ -532,5 +550,51 @@ TEST_F(PackProgramTest, FailureSaysWhyAndLeavesNoOutput) {
     EXPECT_EQ(run({"pack", file("missing"), file("out")}), 1);
     EXPECT_EQ(m_errors.trimmed(),
               "Packer compression : Failed to obtain the size of : " + file("missing"));
+    EXPECT_FALSE(exists(path("out")));
+
+    // An existing OUT survives byte for byte: a container cut inside its
+    // second block fails only after the first block was written out, and a
+    // pack fails on an input that shrinks under it.
+    const Bytes notes = mixedBytes(5000, 13);
+    write(path("notes.txt"), notes);
+    Bytes cut = pack(mixedBytes(70000, 14));
+    cut.resize(cut.size() - 10);
+    write(path("bad.tld"), cut);
+    EXPECT_EQ(run({"unpack", file("bad.tld"), file("notes.txt")}), 1);
+    EXPECT_EQ(m_errors.trimmed(), "Packer : Error reading from input file : " + file("bad.tld"));
+    EXPECT_EQ(read(path("notes.txt")), notes);
+    EXPECT_EQ(run({"pack", "/proc/self/status", file("notes.txt")}), 1);
+    EXPECT_EQ(read(path("notes.txt")), notes);
+    EXPECT_EQ(folderEntries(), QStringList({"bad.tld", "notes.txt", "packed", "plain"}));
+}
+
+// A FIFO as input is refused at once, not waited on. A thread that opens it
+// for writing after a while releases a blocked reader, so that a regression
+// fails here instead of hanging.
+TEST_F(PackProgramTest, FifoAsInputIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    std::atomic<bool> done = false;
+    std::atomic<bool> released = false;
+    std::thread watchdog([&] {
+        for (int tick = 0; tick < 50 && !done; ++tick)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!done) {
+            released = true;
+            const int fd = ::open(path("fifo").c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    const int unpacked = run({"unpack", file("fifo"), file("restored")});
+    const int packed = run({"pack", file("fifo"), file("out")});
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(released) << "dunvex-pack waited for a writer";
+    EXPECT_EQ(unpacked, 1);
+    EXPECT_EQ(packed, 1);
+    EXPECT_EQ(m_errors.trimmed(),
+              "Packer (de)compression : Failed to open input file : " + file("fifo"));
+    EXPECT_FALSE(exists(path("restored")));
     EXPECT_FALSE(exists(path("out")));
 }
