@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -152,6 +153,12 @@ public:
                 failToOpenOutput();
             return;
         }
+        // Through a symbolic link: the file it names is replaced, the link stays.
+        if (outputExists)
+            if (char* target = ::realpath(outputFile().c_str(), nullptr)) {
+                m_finalPath = target;
+                std::free(target);
+            }
         createBeside(outputExists ? &output : nullptr);
     }
 
@@ -189,7 +196,7 @@ public:
         // On disk before the rename, or a crash could leave an empty file in its place.
         if (::fsync(m_output->fd()) != 0 || !m_output->close())
             failToWrite();
-        if (::rename(m_newPath.c_str(), outputFile().c_str()) != 0)
+        if (::rename(m_newPath.c_str(), finalPath().c_str()) != 0)
             failToWrite();
         m_keepOutput = true;
         syncFolder();
@@ -216,7 +223,7 @@ private:
     void createBeside(const struct stat* old) {
         std::random_device random;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = siblingName(outputFile(), random());
+            const std::string name = siblingName(finalPath(), random());
             const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0 && errno == EEXIST)
                 continue;
@@ -232,11 +239,15 @@ private:
     }
 
     void syncFolder() const {
-        const int fd = ::open(folderOf(outputFile()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::open(folderOf(finalPath()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return;
         ::fsync(fd);
         ::close(fd);
+    }
+
+    const std::string& finalPath() const {
+        return m_finalPath.empty() ? outputFile() : m_finalPath;
     }
 
     void processMessages() const {
@@ -256,7 +267,8 @@ private:
     const TFilePacker& m_packer;
     std::unique_ptr<FileHandle> m_input;
     std::unique_ptr<FileHandle> m_output;
-    std::string m_newPath; // empty when OutputFile is written directly
+    std::string m_newPath;   // empty when OutputFile is written directly
+    std::string m_finalPath; // where the new file goes when not OutputFile itself
     bool m_keepOutput = false;
     std::int64_t m_bytesIn = 0;
     std::int64_t m_bytesOut = 0;

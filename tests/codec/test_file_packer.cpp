@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
@@ -536,6 +537,12 @@ TEST_F(PackProgramTest, PacksAndUnpacks) {
     write(path("plain"), data);
     ASSERT_EQ(run({"pack", file("plain"), file("packed")}), 0) << m_errors.toStdString();
     ASSERT_EQ(run({"unpack", file("packed"), file("restored")}), 0) << m_errors.toStdString();
+    EXPECT_EQ(read(path("restored")), data);
+    // Through a symbolic link the file it names is replaced; the link stays.
+    ASSERT_EQ(::symlink(path("restored").c_str(), path("link").c_str()), 0);
+    write(path("restored"), Bytes{'o', 'l', 'd'});
+    ASSERT_EQ(run({"unpack", file("packed"), file("link")}), 0) << m_errors.toStdString();
+    EXPECT_TRUE(QFileInfo(file("link")).isSymLink());
     EXPECT_EQ(read(path("restored")), data);
     EXPECT_EQ(run({"--help"}), 0);
     EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
