@@ -1,15 +1,10 @@
 // The shared settings file: real files in a temporary folder.
 #include "platform/IniFile.h"
+#include "support/FifoWatchdog.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <atomic>
-#include <chrono>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 using platform::IniFile;
 
@@ -98,27 +93,12 @@ void keepWarning(QtMsgType, const QMessageLogContext&, const QString& message) {
 } // namespace
 
 // A FIFO in place of the file is not read (reading would wait for a writer):
-// defaults at once, a warning, and the next save puts a file in its place. A
-// thread opens the FIFO for writing now and then, which releases a blocked
-// reader: a regression fails here instead of hanging.
+// defaults at once, a warning, and the next save puts a file in its place.
 TEST(IniFile, FifoInPlaceOfTheFileReadsAsDefaultsAtOnce) {
     QTemporaryDir folder;
     const QString path = folder.filePath("kelvlobby.ini");
-    const QByteArray fifo = QFile::encodeName(path);
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    std::atomic<bool> done = false;
-    std::atomic<bool> released = false;
-    std::thread watchdog([&] {
-        for (int tick = 0; tick < 50 && !done; ++tick)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        while (!done) {
-            released = true;
-            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
+    testsupport::FifoWatchdog fifo(QFile::encodeName(path));
+    ASSERT_TRUE(fifo.made());
     warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
     IniFile ini(path);
@@ -126,9 +106,7 @@ TEST(IniFile, FifoInPlaceOfTheFileReadsAsDefaultsAtOnce) {
     EXPECT_EQ(ini.readInteger("Dunvex", "Top", 3), 3);
     ini.writeInteger("Dunvex", "Top", 4);
     EXPECT_TRUE(ini.save());
-    done = true;
-    watchdog.join();
-    EXPECT_FALSE(released) << "the settings waited for a writer";
+    EXPECT_FALSE(fifo.released()) << "the settings waited for a writer";
     EXPECT_EQ(warnings, QStringList({"the settings file " + path +
                                      " could not be read (not a regular file); the defaults "
                                      "are used"}));

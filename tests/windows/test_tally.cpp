@@ -3,6 +3,7 @@
 #include "codec/FilePacker.h"
 #include "controls/SelButton.h"
 #include "platform/ExceptionHandler.h"
+#include "support/FifoWatchdog.h"
 #include "support/GameWindowTest.h"
 #include "windows/TallyBook.h"
 #include "windows/TallyListForm.h"
@@ -14,13 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUuid>
-#include <atomic>
-#include <chrono>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace testsupport;
 using windows::TallyBook;
@@ -362,25 +357,10 @@ TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndKeptAside) {
 }
 
 // A FIFO where the tally file belongs is reported at start like a damaged
-// file, moved aside at the end, and a whole tally saved in its place. A
-// thread opens it for writing now and then, which releases a blocked reader:
-// a regression fails here instead of hanging.
+// file, moved aside at the end, and a whole tally saved in its place.
 TEST_F(TallyFormTest, FifoAsTallyFileIsReportedAtOnce) {
-    const QByteArray fifo = QFile::encodeName(tallyPath());
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    std::atomic<bool> done = false;
-    std::atomic<bool> released = false;
-    std::thread watchdog([&] {
-        for (int tick = 0; tick < 50 && !done; ++tick)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        while (!done) {
-            released = true;
-            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
+    FifoWatchdog fifo(QFile::encodeName(tallyPath()));
+    ASSERT_TRUE(fifo.made());
     {
         Ttallylist form;
         EXPECT_EQ(reports.size(), 1);
@@ -388,9 +368,7 @@ TEST_F(TallyFormTest, FifoAsTallyFileIsReportedAtOnce) {
             << reports.value(0).toStdString();
         form.addtomine(TallyBook::FiveKinds);
     }
-    done = true;
-    watchdog.join();
-    EXPECT_FALSE(released) << "the tally waited for a writer";
+    EXPECT_FALSE(fifo.released()) << "the tally waited for a writer";
     EXPECT_TRUE(QFileInfo(tallyPath() + ".damaged").exists());
     EXPECT_FALSE(QFileInfo(tallyPath() + ".damaged").isFile());
     TallyBook saved;
