@@ -146,8 +146,9 @@ void TServer::Sock1Accept(TGameSocket* sender) {
 void TServer::backOffAccepting(int error) {
     m_acceptBackoffMs = std::clamp(m_acceptBackoffMs * 2, MinAcceptBackoffMs, MaxAcceptBackoffMs);
     const QString reason = QString::fromLocal8Bit(std::strerror(error));
-    qCWarning(lcHost).noquote() << "cannot accept a connection:" << reason << "- trying again in"
-                                << m_acceptBackoffMs << "ms";
+    // No QDebug stream: nothing here may need a descriptor.
+    qCWarning(lcHost, "cannot accept a connection: %s - trying again in %d ms", qPrintable(reason),
+              m_acceptBackoffMs);
     emit acceptPaused(reason, m_acceptBackoffMs);
     m_acceptRetry.start(m_acceptBackoffMs);
 }

@@ -479,6 +479,14 @@ TEST(DunvexServer, WithoutDescriptorsItBacksOffAndServesItsPlayers) {
     ASSERT_EQ(bob.waitForGreeting(), 2);
     bob.login(2, "Bob");
     ASSERT_TRUE(ann.waitFor("CMD_newplayerinfo+2+Bob"));
+    {
+        // A visitor comes and goes first. (Under the sanitizers this also
+        // readies their type checks, which need a descriptor of their own.)
+        ProtocolClient visitor;
+        ASSERT_TRUE(visitor.connectTo(port));
+        ASSERT_EQ(visitor.waitForGreeting(), 3);
+    }
+    ASSERT_TRUE(server.waitForOut("slot 3: departed"));
     // No descriptor number from the highest held on: accepts fill any gap
     // below it, then one finds none.
     // The hard limit too, so raising the soft one cannot help.
