@@ -11,7 +11,7 @@ const char* const Usage = "Usage: dunvex-pack pack IN OUT\n"
                           "       dunvex-pack unpack IN OUT\n"
                           "Packs IN into OUT in the format of the win tally file "
                           "(dunvextally.tld), or unpacks it.\n"
-                          "On failure it prints why, exits with 1 and leaves no OUT.\n"
+                          "On failure it prints why, exits with 1 and leaves OUT as it was.\n"
                           "\n"
                           "  --help  show this text\n";
 

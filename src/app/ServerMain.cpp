@@ -4,16 +4,18 @@
 #include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "platform/Environment.h"
+#include "platform/Logging.h"
 #include "platform/StrToInt.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QTextStream>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -47,21 +49,45 @@ const char* const Usage =
 
 bool quietLog = false;
 
-// One log line: UTC time, level, then what happened.
+// Every line dunvex-server logs, on either stream and at every level, is
+// written here: UTC time, level, then the message as printableLogText shows
+// it, so that peer text (names, the bad fields of abandoned messages) can
+// neither start a line of its own nor fill a screen.
+void writeLogLine(std::FILE* stream, const char* level, const QString& text) {
+    const QByteArray line = (QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + ' ' +
+                             QLatin1String(level) + ' ' + platform::printableLogText(text) + '\n')
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), stream);
+    std::fflush(stream);
+}
+
+// What happened in the game, on standard output.
 void log(bool warning, const QString& text) {
     if (quietLog && !warning)
         return;
-    static QTextStream stream(stdout);
-    stream << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
-           << (warning ? " warning " : " info ") << text << Qt::endl;
+    writeLogLine(stdout, warning ? "warning" : "info", text);
 }
 
-// Names come from strangers: nothing in them may start a line of its own.
-QString printable(QString text) {
-    for (QChar& c : text)
-        if (!c.isPrint())
-            c = QLatin1Char('?');
-    return text;
+// The host's and the socket's own traces, on standard error.
+void logQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const char* const level = type == QtDebugMsg      ? "debug"
+                              : type == QtInfoMsg     ? "info"
+                              : type == QtWarningMsg  ? "warning"
+                              : type == QtCriticalMsg ? "critical"
+                                                      : "fatal";
+    const bool named = context.category && std::strcmp(context.category, "default") != 0;
+    writeLogLine(stderr, level,
+                 named ? QLatin1String(context.category) + QLatin1String(": ") + message : message);
+}
+
+// Each connection takes a descriptor: a soft limit below the hard one would
+// turn players away for nothing.
+void raiseDescriptorLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 int wholeNumber(const QString& value, int lowest, int highest = 1000000) {
@@ -142,11 +168,10 @@ void logRoster(TServer& server) {
                          log(false, who(slot) + "arrived");
                      });
     QObject::connect(&server, &TServer::loggedIn, [who](int slot, const QString& name) {
-        log(false, who(slot) + "login as " + printable(name));
+        log(false, who(slot) + "login as " + name);
     });
     QObject::connect(&server, &TServer::slotFreed, [who](int slot, const QString& name) {
-        log(false,
-            who(slot) + "departed" + (name.isEmpty() ? QString() : " (" + printable(name) + ")"));
+        log(false, who(slot) + "departed" + (name.isEmpty() ? QString() : " (" + name + ")"));
     });
     QObject::connect(&server, &TServer::connectionDropped, [who](int slot, const QString& reason) {
         log(true, who(slot) + "dropped: " + reason);
@@ -155,11 +180,17 @@ void logRoster(TServer& server) {
                      [](const QString& address, const QString& reason) {
                          log(true, address + ": refused: " + reason);
                      });
+    QObject::connect(&server, &TServer::acceptPaused, [](const QString& reason, int milliseconds) {
+        log(true, "cannot accept a connection (" + reason + "); trying again in " +
+                      QString::number(milliseconds) + " ms");
+    });
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    raiseDescriptorLimit();
+    qInstallMessageHandler(logQtMessage);
     QCoreApplication application(argc, argv);
     Options options;
     if (const auto exitCode = parse(QCoreApplication::arguments(), options))

@@ -24,6 +24,17 @@ QString spyEntry(int slot, const QString& name) {
     return QString::number(slot) + ": " + name;
 }
 
+// A name from the host is one line of text: a control character in it (a
+// hostile host may send CR or LF) becomes a space before it is shown,
+// tallied or saved, so it stays one cell of the tally file.
+QString namesAsText(QString arguments) {
+    for (QChar& c : arguments)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    return arguments;
+}
+
 // The window's commands in the order they are tested.
 struct WindowCommand {
     const char* name;
@@ -35,21 +46,22 @@ const WindowCommand WindowCommands[] = {
     {"CMD_sendlogininfo", [](Tchat& w, const QString& a) { w.sendloginfo(a); }},
     {"CMD_chat", [](Tchat& w, const QString& a) { w.chatrecieved(a); }},
     {"CMD_action", [](Tchat& w, const QString& a) { w.chatrecieved(a); }},
-    {"CMD_newplayerinfo", [](Tchat& w, const QString& a) { w.newplayerinfo(a); }},
+    {"CMD_newplayerinfo", [](Tchat& w, const QString& a) { w.newplayerinfo(namesAsText(a)); }},
     {"CMD_havewrongversion",
      [](Tchat& w, const QString& a) {
-         w.addlinetochat(a + " has a different version of the game then you.", clBlue);
+         w.addlinetochat(namesAsText(a) + " has a different version of the game then you.", clBlue);
      }},
     {"CMD_wrongversion",
      [](Tchat& w, const QString&) {
          w.addlinetochat(QStringLiteral("You have a differnt version of the game then the host."),
                          clBlue);
      }},
-    {"CMD_existingplayers", [](Tchat& w, const QString& a) { w.newplayerinfo(a); }},
-    {"CMD_playerdisconnected", [](Tchat& w, const QString& a) { w.playerdisconnected(a); }},
+    {"CMD_existingplayers", [](Tchat& w, const QString& a) { w.newplayerinfo(namesAsText(a)); }},
+    {"CMD_playerdisconnected",
+     [](Tchat& w, const QString& a) { w.playerdisconnected(namesAsText(a)); }},
     {"CMD_startgame", [](Tchat& w, const QString& a) { w.startthegame(a); }},
     {"CMD_nextplayer", [](Tchat& w, const QString& a) { w.getnextplayer(a); }},
-    {"CMD_winner", [](Tchat& w, const QString& a) { w.winner(a); }},
+    {"CMD_winner", [](Tchat& w, const QString& a) { w.winner(namesAsText(a)); }},
     {"CMD_full", [](Tchat& w, const QString&) { w.gamefull(); }},
     {"CMD_justwatching", [](Tchat& w, const QString& a) { w.justwatching(a); }},
     {"CMD_thedice", [](Tchat& w, const QString& a) { w.thedice(a); }},

@@ -1,14 +1,17 @@
 #include "codec/FilePacker.h"
 
 #include "codec/FastCoder.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,8 +103,27 @@ std::uint32_t littleEndian32(const std::uint8_t* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+// A name beside path that nothing has yet: path, a dot and six hex digits.
+std::string siblingName(const std::string& path, unsigned number) {
+    static const char Digits[] = "0123456789abcdef";
+    std::string name = path + ".";
+    for (int shift = 20; shift >= 0; shift -= 4)
+        name += Digits[(number >> shift) & 0xF];
+    return name;
+}
+
+// The folder a path lies in, for syncing the rename that replaced it.
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // One Compress or Decompress call: its two files, the counters and the texts
-// of its failures. Unless finish() succeeds, the output file is deleted.
+// of its failures. The output is written to a new file beside OutputFile and
+// renamed over it only when finish() succeeds, so a failed call leaves
+// OutputFile exactly as it was, or absent when it was absent.
 class PackerJob {
 public:
     explicit PackerJob(const TFilePacker& packer)
@@ -109,24 +131,35 @@ public:
     ~PackerJob() { discardOutput(); }
 
     void openInput() {
-        m_input = std::make_unique<FileHandle>(::open(inputFile().c_str(), O_RDONLY | O_CLOEXEC));
+        // Only a regular file: a FIFO would wait for a writer, a device never end.
+        m_input = std::make_unique<FileHandle>(platform::openRegularFile(inputFile().c_str()));
         if (m_input->fd() < 0)
             fail("Packer (de)compression : Failed to open input file : " + inputFile());
     }
 
     void createOutput() {
-        // Replacing the input by its own output would destroy it before it is read.
         struct stat input {};
         struct stat output {};
-        if (::fstat(m_input->fd(), &input) == 0 && ::stat(outputFile().c_str(), &output) == 0 &&
-            sameFile(input, output))
+        const bool outputExists = ::stat(outputFile().c_str(), &output) == 0;
+        // Replacing the input by its own output is refused: the old way of
+        // writing would have destroyed it before it was read.
+        if (outputExists && ::fstat(m_input->fd(), &input) == 0 && sameFile(input, output))
             failToOpenOutput();
-        m_output = std::make_unique<FileHandle>(
-            ::open(outputFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (m_output->fd() < 0)
-            failToOpenOutput();
-        struct stat created {};
-        m_outputIsRegular = ::fstat(m_output->fd(), &created) == 0 && S_ISREG(created.st_mode);
+        // A device or a pipe named as output (/dev/stdout) is written as it is.
+        if (outputExists && !S_ISREG(output.st_mode)) {
+            m_output = std::make_unique<FileHandle>(
+                ::open(outputFile().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+            if (m_output->fd() < 0)
+                failToOpenOutput();
+            return;
+        }
+        // Through a symbolic link: the file it names is replaced, the link stays.
+        if (outputExists)
+            if (char* target = ::realpath(outputFile().c_str(), nullptr)) {
+                m_finalPath = target;
+                std::free(target);
+            }
+        createBeside(outputExists ? &output : nullptr);
     }
 
     // Reads up to count bytes; fewer only at the end of the file.
@@ -151,12 +184,22 @@ public:
         processMessages();
     }
 
-    // Closes both files; the output now stays.
+    // Closes both files and puts the new output in the old one's place.
     void finish() {
         m_input->close();
-        if (!m_output->close())
+        if (m_newPath.empty()) {
+            if (!m_output->close())
+                failToWrite();
+            m_keepOutput = true;
+            return;
+        }
+        // On disk before the rename, or a crash could leave an empty file in its place.
+        if (::fsync(m_output->fd()) != 0 || !m_output->close())
+            failToWrite();
+        if (::rename(m_newPath.c_str(), finalPath().c_str()) != 0)
             failToWrite();
         m_keepOutput = true;
+        syncFolder();
     }
 
     std::int64_t bytesIn() const { return m_bytesIn; }
@@ -174,25 +217,58 @@ private:
         fail("Packer : Error writing to output file : " + outputFile());
     }
 
+    // The new file beside the old one, on the same disk, so the rename
+    // replaces it in one step. A new file gets the usual 0666 less the umask;
+    // one that replaces an old file keeps the old one's permissions.
+    void createBeside(const struct stat* old) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = siblingName(finalPath(), random());
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno == EEXIST)
+                continue;
+            if (fd < 0)
+                failToOpenOutput();
+            m_output = std::make_unique<FileHandle>(fd);
+            m_newPath = name;
+            if (old)
+                ::fchmod(fd, old->st_mode & 07777);
+            return;
+        }
+        failToOpenOutput();
+    }
+
+    void syncFolder() const {
+        const int fd = ::open(folderOf(finalPath()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        ::fsync(fd);
+        ::close(fd);
+    }
+
+    const std::string& finalPath() const {
+        return m_finalPath.empty() ? outputFile() : m_finalPath;
+    }
+
     void processMessages() const {
         if (m_packer.ProcessMessages)
             m_packer.ProcessMessages();
     }
 
-    // Only a file this call created or emptied is removed; a device or a pipe
-    // named as output is left where it is.
+    // Only the new file is removed; OutputFile itself is never touched.
     void discardOutput() {
         if (m_keepOutput || !m_output)
             return;
         m_output->close();
-        if (m_outputIsRegular)
-            ::unlink(outputFile().c_str());
+        if (!m_newPath.empty())
+            ::unlink(m_newPath.c_str());
     }
 
     const TFilePacker& m_packer;
     std::unique_ptr<FileHandle> m_input;
     std::unique_ptr<FileHandle> m_output;
-    bool m_outputIsRegular = false;
+    std::string m_newPath;   // empty when OutputFile is written directly
+    std::string m_finalPath; // where the new file goes when not OutputFile itself
     bool m_keepOutput = false;
     std::int64_t m_bytesIn = 0;
     std::int64_t m_bytesOut = 0;

@@ -24,9 +24,11 @@ enum class TCompressMode { Good = 0, Fast = 1, Auto = 2 };
 // advises Fast, stream mode is refused, and Decompress rejects a file with the
 // Good signature as having no valid header.
 //
-// Whenever a call fails after both files are open, the output file is deleted
-// before EFilePackerException goes on to the caller: a failed call never
-// leaves a partial output behind.
+// The input must be a regular file; anything else is refused at once as a
+// file that cannot be opened. The output is written beside OutputFile and
+// renamed over it at the end, so a failed call leaves OutputFile exactly as it
+// was (or absent) and never a partial output behind. Only an output that is
+// not a regular file (a device, a pipe) is written in place.
 class TFilePacker {
 public:
     TFilePacker();

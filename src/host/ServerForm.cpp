@@ -1,8 +1,12 @@
 #include "host/ServerForm.h"
 
+#include "net/SocketCalls.h"
 #include "platform/Environment.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
+
+#include <algorithm>
+#include <cstring>
 
 using net::FieldReader;
 using net::WireMessage;
@@ -73,6 +77,8 @@ void TServer::FormCreate() {
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &TServer::Timer1Timer);
     timer_pauser.setInterval(500);
+    m_acceptRetry.setSingleShot(true);
+    connect(&m_acceptRetry, &QTimer::timeout, this, &TServer::acceptRetryTimer);
     m_clock.start();
     connect(&timer_pauser, &QTimer::timeout, this, &TServer::timer_pauserTimer);
 }
@@ -103,8 +109,12 @@ int TServer::chooseSlot() {
 
 void TServer::Sock1Accept(TGameSocket* sender) {
     TGameSocket* connection = nullptr;
-    if (!sender->Accept(connection))
+    if (!sender->Accept(connection)) {
+        if (net::lacksResources(sender->AcceptError()))
+            backOffAccepting(sender->AcceptError());
         return;
+    }
+    m_acceptBackoffMs = 0;
     if (addressIsFull(connection->HostName()))
         return refuseConnection(connection, QStringLiteral("too many connections from there"));
     const int slot = chooseSlot();
@@ -126,6 +136,28 @@ void TServer::Sock1Accept(TGameSocket* sender) {
     emit slotTaken(slot, connection->HostName());
     sendTo(slot, WireMessage("CMD_sendlogininfo").field(slot).bytes());
     armLoginTimeout(slot);
+}
+
+// Out of descriptors, the connection waits in the backlog and the listener
+// is not watched (the socket keeps quiet after such a failure): the players
+// already here are served meanwhile, and no CPU goes into accepts that
+// cannot succeed. The wait doubles from 100 ms up to a second, and starts
+// again at 100 ms after the next connection is taken.
+void TServer::backOffAccepting(int error) {
+    m_acceptBackoffMs = std::clamp(m_acceptBackoffMs * 2, MinAcceptBackoffMs, MaxAcceptBackoffMs);
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    // No QDebug stream: nothing here may need a descriptor.
+    qCWarning(lcHost, "cannot accept a connection: %s - trying again in %d ms", qPrintable(reason),
+              m_acceptBackoffMs);
+    emit acceptPaused(reason, m_acceptBackoffMs);
+    m_acceptRetry.start(m_acceptBackoffMs);
+}
+
+// Accepting again watches the listener again, whether a connection still
+// waits (it is taken, or the back-off goes on) or not.
+void TServer::acceptRetryTimer() {
+    if (Sock1.Listen())
+        Sock1Accept(&Sock1);
 }
 
 // A tenth connection, or one too many from one address, is told and dropped;

@@ -151,6 +151,8 @@ signals:
     void slotFreed(int slot, const QString& name);
     void connectionDropped(int slot, const QString& reason);
     void connectionRefused(const QString& address, const QString& reason);
+    // Accepting failed for lack of descriptors; the next try is in `milliseconds`.
+    void acceptPaused(const QString& reason, int milliseconds);
 
 private:
     // Bookkeeping of the connection in a slot, apart from the game's record.
@@ -172,6 +174,8 @@ private:
     void FormCreate();
     int chooseSlot();
     void refuseConnection(TGameSocket* connection, const QString& reason);
+    void backOffAccepting(int error);
+    void acceptRetryTimer();
     bool addressIsFull(const QString& address) const;
     void armLoginTimeout(int slot);
     bool takeToken(int slot);
@@ -193,4 +197,8 @@ private:
     bool m_posted = false; // set by a posting, cleared by the next turn
     THostPolicy m_policy;
     QElapsedTimer m_clock;
+    static constexpr int MinAcceptBackoffMs = 100;
+    static constexpr int MaxAcceptBackoffMs = 1000;
+    QTimer m_acceptRetry;      // one-shot: accept again after a failure for lack of descriptors
+    int m_acceptBackoffMs = 0; // the current wait; 0 after a connection was taken
 };

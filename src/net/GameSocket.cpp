@@ -282,6 +282,13 @@ bool TGameSocket::Accept(TGameSocket*& newSock) {
     updateNotifiers();
     newSock = acceptOne();
     if (!newSock) {
+        // Without a descriptor to take it, the connection stays in the
+        // backlog: the listener keeps quiet about it until the next Accept
+        // rather than announce it again at once, over and over.
+        if (net::lacksResources(m_acceptError)) {
+            m_acceptDue = true;
+            updateNotifiers();
+        }
         info(siAccept, QStringLiteral("Could Not Accept Connection"));
         return false;
     }
@@ -295,6 +302,7 @@ TGameSocket* TGameSocket::acceptOne() {
     socklen_t length = sizeof m_peerAddress;
     const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr*>(&m_peerAddress), &length,
                              SOCK_CLOEXEC | SOCK_NONBLOCK);
+    m_acceptError = fd < 0 ? errno : 0;
     if (fd < 0)
         return nullptr;
     auto* newSock = new TGameSocket(this, fd);

@@ -94,7 +94,11 @@ public:
     // sender's dotted address. Both are empty when none came.
     QByteArray ReceiveDatagram(QString& host);
     // Accepts one pending connection. The new socket belongs to this listener.
+    // When the system lacks descriptors for it (see AcceptError), the
+    // listener announces no connection until Accept is called again.
     bool Accept(TGameSocket*& newSock);
+    // The errno of the last accept that got no connection; 0 after one that did.
+    int AcceptError() const { return m_acceptError; }
 
     // Both results are in network byte order.
     std::uint32_t LookupHost(const QString& name);
@@ -159,6 +163,7 @@ private:
     bool m_acceptDue = false;      // a connection was announced and not accepted yet
     bool m_datagramDue = false;    // a datagram was announced and not received yet
     int m_pendingConnectError = 0; // a connect that failed before any notification
+    int m_acceptError = 0;         // errno of the last accept that failed
     QByteArray m_receiveBuffer;
     QByteArray m_sendQueue;
     sockaddr_in m_remoteAddress{};

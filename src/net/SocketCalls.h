@@ -9,6 +9,10 @@ namespace net {
 // The call would have to wait, or a signal broke it: try again later.
 bool wouldBlock(int error);
 
+// The system has no descriptor or memory left for a new connection
+// (EMFILE, ENFILE, ENOBUFS, ENOMEM): accepting again at once fails again.
+bool lacksResources(int error);
+
 // "a.b.c.d".
 QString dottedAddress(const sockaddr_in& address);
 

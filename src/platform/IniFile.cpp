@@ -1,8 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "platform/RegularFile.h"
 #include "platform/StrToInt.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <SimpleIni.h>
 #include <string>
@@ -18,6 +20,9 @@ struct IniFile::Document : CSimpleIniA {
 
 namespace {
 
+// Far more than the lobby and the game ever write.
+constexpr std::size_t MaxBytes = 16 * 1024 * 1024;
+
 // The file is the lobby's too and holds single-byte text; keep bytes as they are.
 std::string bytesOf(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -28,12 +33,18 @@ std::string bytesOf(const QString& text) {
 IniFile::IniFile(QString path)
     : m_path(std::move(path))
     , m_ini(std::make_unique<Document>()) {
-    QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray content = file.readAll();
-        if (m_ini->LoadData(content.constData(), size_t(content.size())) < 0)
-            m_ini->Reset();
+    if (!QFileInfo::exists(m_path))
+        return;
+    // Only a regular file is read: a FIFO in its place would hold the game up.
+    std::string content;
+    std::string problem;
+    if (!readRegularFile(QFile::encodeName(m_path).constData(), MaxBytes, content, problem)) {
+        qWarning("the settings file %s could not be read (%s); the defaults are used",
+                 qPrintable(m_path), problem.c_str());
+        return;
     }
+    if (m_ini->LoadData(content.data(), content.size()) < 0)
+        m_ini->Reset();
 }
 
 IniFile::~IniFile() = default;

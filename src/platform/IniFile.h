@@ -8,7 +8,8 @@ namespace platform {
 // A private-profile (ini) file: read whole on open, written whole on save.
 // Sections and keys match without regard to case; sections and keys this
 // program does not touch are written back as they were (the lobby shares the
-// file). A missing or unreadable file reads as empty.
+// file). A missing or unreadable file reads as empty; anything but a regular
+// file in its place is not read at all (and a warning says so).
 class IniFile {
 public:
     explicit IniFile(QString path);

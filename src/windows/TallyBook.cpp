@@ -138,7 +138,10 @@ void TallyBook::startSession() {
 
 QByteArray TallyBook::toText() const {
     QByteArray text;
-    const auto line = [&text](const QString& value) { text += value.toLatin1() + "\r\n"; };
+    // A line break inside a cell would shift every cell after it.
+    const auto line = [&text](const QString& value) {
+        text += value.toLatin1().replace('\r', ' ').replace('\n', ' ') + "\r\n";
+    };
     line(QString::number(ColumnCount));
     line(QString::number(rowCount()));
     for (int column = 0; column < ColumnCount; ++column)
@@ -155,6 +158,14 @@ QString TallyBook::readText(const QByteArray& text) {
     const int rows = numberOr0(QString::fromLatin1(lines.value(1)));
     if (rows < 1 || rows > MaxRows)
         return QStringLiteral("its row count is not a number from 1 to %1").arg(MaxRows);
+    // Cells are mapped by their position alone: with a count that does not
+    // fit them, every cell would land in the wrong place.
+    const qsizetype cells = lines.size() - 2;
+    if (cells != qsizetype(rows) * ColumnCount)
+        return QStringLiteral("it holds %1 cells where %2 rows need %3")
+            .arg(cells)
+            .arg(rows)
+            .arg(qsizetype(rows) * ColumnCount);
     m_rows.resize(rows, emptyRow(QString()));
     m_rows[0][Name] = QStringLiteral("0");
     const QString problem = readCells(lines.mid(2));
@@ -165,18 +176,13 @@ QString TallyBook::readText(const QByteArray& text) {
     return problem;
 }
 
-// The cells column by column; a count that is not one stays "0", and the
-// first such cell is the problem reported.
+// The cells column by column, as many as the table has; a count that is not
+// one stays "0", and the first such cell is the problem reported.
 QString TallyBook::readCells(const QList<QByteArray>& cells) {
     QString problem;
     qsizetype next = 0;
     for (int column = 0; column < ColumnCount; ++column) {
         for (int row = 0; row < rowCount(); ++row, ++next) {
-            if (next >= cells.size())
-                return problem.isEmpty() ? QStringLiteral("it ends after %1 of its %2 cells")
-                                               .arg(next)
-                                               .arg(qsizetype(rowCount()) * ColumnCount)
-                                         : problem;
             const QString value = QString::fromLatin1(cells[next]);
             if (column == Name) {
                 if (row > 0)

@@ -49,8 +49,9 @@ public:
 
     // The table as the tally file's text: "9", the row count, the cells column by column.
     QByteArray toText() const;
-    // Replaces the table with one read from such a text, keeping whatever could
-    // be read; returns what was wrong with the text, empty when nothing was.
+    // Replaces the table with one read from such a text; returns what was wrong
+    // with the text, empty when nothing was. A cell that is not a count reads
+    // as "0"; counts that do not fit the cells present leave the empty table.
     QString readText(const QByteArray& text);
 
     // The tally file, packed. Load keeps what could be read, starts a new

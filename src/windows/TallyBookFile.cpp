@@ -1,16 +1,19 @@
 // The tally file: the table's text packed by the file packer. The text passes
-// through a private temporary folder; a new file is written beside the old one
-// and renamed over it, so the file on disk is always one whole tally.
+// through a private temporary folder; the packer writes the new file beside
+// the old one and renames it over it, so the file on disk is always one whole
+// tally.
 #include "codec/FilePacker.h"
+#include "platform/RegularFile.h"
 #include "windows/TallyBook.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace windows {
@@ -43,30 +46,28 @@ QString pack(bool compress, const QString& input, const QString& output) {
 }
 
 // The container's header states the text's size: refuse a file that claims
-// more than a tally can hold before unpacking anything.
+// more than a tally can hold before unpacking anything. Only a regular file is
+// read at all: a FIFO in its place would hold the game up for ever.
 QString checkSize(const QString& path) {
-    QFile file(path);
-    if (file.size() > MaxFileBytes)
-        return QStringLiteral("the file is %1 bytes long").arg(file.size());
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    const QByteArray header = file.read(8);
-    if (header.size() < 8 || !header.startsWith("WRZL"))
+    const int fd = platform::openRegularFile(QFile::encodeName(path).constData());
+    if (fd < 0)
+        return QString::fromLocal8Bit(platform::openProblem(errno).c_str());
+    struct stat status {};
+    char header[8] = {};
+    const bool known = ::fstat(fd, &status) == 0;
+    const ssize_t got = known && status.st_size <= MaxFileBytes ? ::read(fd, header, 8) : 0;
+    ::close(fd);
+    if (!known)
+        return QStringLiteral("its size is unknown");
+    if (status.st_size > MaxFileBytes)
+        return QStringLiteral("the file is %1 bytes long").arg(qint64(status.st_size));
+    if (got < 8 || std::memcmp(header, "WRZL", 4) != 0)
         return {}; // the packer says what is wrong with it
     const qint32 size = qint32(quint32(quint8(header[4])) | quint32(quint8(header[5])) << 8 |
                                quint32(quint8(header[6])) << 16 | quint32(quint8(header[7])) << 24);
     if (size < 0 || size > MaxTextBytes)
         return QStringLiteral("it claims %1 bytes of text").arg(size);
     return {};
-}
-
-bool syncPath(const QString& path, int flags) {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 } // namespace
@@ -102,25 +103,16 @@ QString TallyBook::save(const QString& path) const {
         return text.errorString();
     text.close();
 
-    // Beside the old file, on the same disk, so that the rename replaces it in one step.
-    QTemporaryFile packed(path + QStringLiteral(".XXXXXX"));
-    if (!packed.open())
-        return packed.errorString();
-    packed.close();
-    if (QString problem = pack(true, textPath, packed.fileName()); !problem.isEmpty())
-        return problem;
-    if (!syncPath(packed.fileName(), O_RDONLY))
-        return QStringLiteral("the new tally could not be flushed to disk");
-    if (std::rename(QFile::encodeName(packed.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0)
-        return QStringLiteral("the new tally could not replace the old one");
-    packed.setAutoRemove(false);
-    syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
-    return {};
+    // The packer writes beside the old file and renames over it.
+    return pack(true, textPath, path);
 }
 
 bool TallyBook::keepCopy(const QString& path, const QString& copyPath) {
     QFile::remove(copyPath);
+    // Something that is not a file (a FIFO) is moved aside: reading it to copy could wait for ever.
+    if (!QFileInfo(path).isFile())
+        return std::rename(QFile::encodeName(path).constData(),
+                           QFile::encodeName(copyPath).constData()) == 0;
     return QFile::copy(path, copyPath);
 }
 

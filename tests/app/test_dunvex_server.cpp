@@ -3,13 +3,20 @@
 #include "support/ProtocolClient.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -23,14 +30,35 @@ QByteArray message(const QByteArray& text) {
     return text + char(0xFF);
 }
 
+// Descriptor limits for a child, set between fork and exec.
+struct DescriptorLimit {
+    rlim_t soft = 0; // 0: the limits are inherited
+    rlim_t hard = 0;
+};
+
 // dunvex-server with its standard output and error kept apart.
 class Server {
 public:
-    explicit Server(const QStringList& arguments) {
+    explicit Server(const QStringList& arguments, DescriptorLimit limit = {},
+                    const QString& loggingRules = QString()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         // Without --port it must not fall back to the real game's port.
         environment.insert(QStringLiteral("DUNVEX_PORT"), QString::number(freeTcpPort()));
+        if (!loggingRules.isEmpty())
+            environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
         m_process.setProcessEnvironment(environment);
+        if (limit.soft != 0)
+            m_process.setChildProcessModifier([limit] {
+                // Only the server's own descriptors count: none the test
+                // (or whatever started it) would pass on.
+                for (int fd = 3; fd < 1024; ++fd) {
+                    const int flags = ::fcntl(fd, F_GETFD);
+                    if (flags >= 0 && !(flags & FD_CLOEXEC))
+                        ::close(fd);
+                }
+                const struct rlimit value { limit.soft, limit.hard };
+                ::setrlimit(RLIMIT_NOFILE, &value);
+            });
         m_process.start(serverProgram(), arguments);
         m_process.waitForStarted();
     }
@@ -391,4 +419,188 @@ TEST(DunvexServer, AFlooderIsDroppedWhileOthersChatPromptlyAndInOrder) {
         << annSeen << " of " << annSentAt.size();
     EXPECT_LT(worstDelay, 1000) << "the flood held Ann's chat up";
     EXPECT_TRUE(server.out().contains("slot 2: dropped: more messages than the rate limit"));
+}
+
+// ---------------------------------------------------------------- descriptors
+
+namespace {
+
+// The descriptor numbers a process holds.
+std::set<int> openDescriptors(qint64 pid) {
+    std::set<int> numbers;
+    for (const QString& entry :
+         QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::System))
+        if (entry != "." && entry != "..")
+            numbers.insert(entry.toInt());
+    return numbers;
+}
+
+// The CPU time a process has used, user and system, in clock ticks.
+long cpuTicks(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // After the command's closing parenthesis: field 3 (state) onwards.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLong() + fields.value(12).toLong(); // utime, stime
+}
+
+// "Max open files" soft and hard, as the process has them.
+QString descriptorLimits(qint64 pid) {
+    QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
+    if (!limits.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : limits.readAll().split('\n'))
+        if (line.startsWith("Max open files"))
+            return QString::fromLatin1(line.mid(26).simplified());
+    return {};
+}
+
+} // namespace
+
+// dunvex-server raises its soft descriptor limit to the hard one. With no
+// descriptor left to accept with, a waiting connection stays in the backlog:
+// the host stops watching the listener for a back-off (100 ms up to 1 s),
+// idles meanwhile, keeps serving its players, and takes the newcomer as soon
+// as a descriptor is free again.
+TEST(DunvexServer, WithoutDescriptorsItBacksOffAndServesItsPlayers) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port)}, {64, 1024});
+    ASSERT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
+    EXPECT_EQ(descriptorLimits(server.pid()), "1024 1024 files") << "soft raised to hard";
+
+    ProtocolClient ann;
+    ASSERT_TRUE(ann.connectTo(port));
+    ASSERT_EQ(ann.waitForGreeting(), 1);
+    ann.login(1, "Ann");
+    ProtocolClient bob;
+    ASSERT_TRUE(bob.connectTo(port));
+    ASSERT_EQ(bob.waitForGreeting(), 2);
+    bob.login(2, "Bob");
+    ASSERT_TRUE(ann.waitFor("CMD_newplayerinfo+2+Bob"));
+    {
+        // A visitor comes and goes first. (Under the sanitizers this also
+        // readies their type checks, which need a descriptor of their own.)
+        ProtocolClient visitor;
+        ASSERT_TRUE(visitor.connectTo(port));
+        ASSERT_EQ(visitor.waitForGreeting(), 3);
+    }
+    ASSERT_TRUE(server.waitForOut("slot 3: departed"));
+    // No descriptor number from the highest held on: accepts fill any gap
+    // below it, then one finds none.
+    // The hard limit too, so raising the soft one cannot help.
+    const int highest = *openDescriptors(server.pid()).rbegin();
+    const struct rlimit limit { rlim_t(highest + 1), rlim_t(highest + 1) };
+    ASSERT_EQ(::prlimit(pid_t(server.pid()), RLIMIT_NOFILE, &limit, nullptr), 0);
+    std::vector<std::unique_ptr<ProtocolClient>> fillers;
+    auto cid = std::make_unique<ProtocolClient>();
+    for (;;) {
+        ASSERT_TRUE(cid->socket().connectTo("127.0.0.1", port));
+        ASSERT_TRUE(waitFor([&] {
+            return !cid->messages().isEmpty() || server.out().contains("cannot accept");
+        })) << server.out().toStdString();
+        if (server.out().contains("cannot accept"))
+            break; // cid waits in the backlog
+        ASSERT_LT(fillers.size(), 6u) << "the server kept accepting";
+        fillers.push_back(std::exchange(cid, std::make_unique<ProtocolClient>()));
+    }
+
+    // Over the window Ann chats four times a second and Bob hears every line.
+    constexpr int Window = 4000;
+    const long before = cpuTicks(server.pid());
+    QElapsedTimer clock;
+    clock.start();
+    int sent = 0;
+    waitFor(
+        [&] {
+            if (clock.elapsed() >= sent * 250)
+                ann.send("CMD_chat+1+a" + QByteArray::number(sent++) + "|clBlack");
+            return clock.elapsed() >= Window;
+        },
+        Window + 5000);
+    const long used = cpuTicks(server.pid()) - before;
+    const double share = 100.0 * used / ::sysconf(_SC_CLK_TCK) / (clock.elapsed() / 1000.0);
+    std::printf(
+        "[ INFO     ] CPU while unable to accept: %ld ticks in %lld ms (%.2f %% of a core)\n", used,
+        clock.elapsed(), share);
+    EXPECT_LT(share, 5.0);
+    ASSERT_TRUE(bob.waitFor("CMD_chat+Ann chats: a" + QByteArray::number(sent - 1) + "|clBlack"));
+    EXPECT_EQ(bob.count("CMD_chat+Ann chats: a"), sent) << "every line, while the newcomer waited";
+    EXPECT_TRUE(cid->messages().isEmpty());
+    const int backoffs = int(server.out().count("cannot accept a connection"));
+    EXPECT_GE(backoffs, Window / 1000);
+    EXPECT_LE(backoffs, Window / 1000 + 5) << "one line per back-off";
+    EXPECT_TRUE(server.out().contains(
+        "warning cannot accept a connection (Too many open files); trying again in 100 ms\n"));
+    EXPECT_TRUE(server.out().contains("trying again in 1000 ms\n"));
+
+    // Bob leaves; his descriptor goes to the newcomer, in his slot.
+    bob.socket().close();
+    ASSERT_TRUE(ann.waitFor("CMD_playerdisconnected+2+Bob"));
+    EXPECT_EQ(cid->waitForGreeting(3000), 2);
+    cid->login(2, "Cid");
+    EXPECT_TRUE(ann.waitFor("CMD_newplayerinfo+2+Cid"));
+}
+
+// ---------------------------------------------------------------- log lines
+
+// Peer text reaches both streams, at every level, only escaped and cut: an
+// ESC, CR or LF never reaches the terminal or starts a line of its own, and a
+// 20,000-character name does not make a 20 KB line.
+TEST(DunvexServer, LogLinesShowPeerTextEscapedAndCut) {
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port)}, {}, "dunvex.*.info=true");
+    ASSERT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
+
+    ProtocolClient evil;
+    ASSERT_TRUE(evil.connectTo(port));
+    ASSERT_EQ(evil.waitForGreeting(), 1);
+    evil.login(1, "Ev\x1b[2Jil\r\n2026-01-01T00:00:00.000Z info 127.0.0.1 slot 9: login as \\x");
+    const QString shown =
+        "Ev\\x1b[2Jil\\r\\n2026-01-01T00:00:00.000Z info 127.0.0.1 slot 9: login as \\\\x";
+    EXPECT_TRUE(server.waitForOut("127.0.0.1 slot 1: login as " + shown + "\n"))
+        << server.out().toStdString();
+    ASSERT_TRUE(evil.send("CMD_rolldice+\x1b]0;owned\x07\r\n"));
+    EXPECT_TRUE(waitFor([&] {
+        return server.err().contains("warning dunvex.host: message from slot 1 abandoned: "
+                                     "'\\x1b]0;owned\\x07\\r\\n' is not a valid integer value\n");
+    })) << server.err().toStdString();
+    EXPECT_TRUE(server.err().contains("info dunvex.host: slot 1 logged in as " + shown + "\n"))
+        << server.err().toStdString();
+
+    // At the limit of 200 characters a message is whole; one more and it is cut.
+    const QString prefix = QStringLiteral("127.0.0.1 slot 2: login as ");
+    ProtocolClient fits;
+    ASSERT_TRUE(fits.connectTo(port));
+    ASSERT_EQ(fits.waitForGreeting(), 2);
+    const QString fitting(200 - prefix.size(), QLatin1Char('F'));
+    fits.login(2, fitting);
+    EXPECT_TRUE(server.waitForOut(prefix + fitting + "\n")) << server.out().toStdString();
+    fits.socket().close();
+    const QString departed = QStringLiteral("127.0.0.1 slot 2: departed (");
+    EXPECT_TRUE(server.waitForOut(departed + fitting.left(200 - departed.size()) + "\u2026\n"))
+        << server.out().toStdString();
+
+    ProtocolClient longName;
+    ASSERT_TRUE(longName.connectTo(port));
+    ASSERT_EQ(longName.waitForGreeting(), 2);
+    longName.login(2, QString(20000, QLatin1Char('N')));
+    const QString cut = prefix + QString(200 - prefix.size(), QLatin1Char('N')) + "\u2026\n";
+    EXPECT_TRUE(server.waitForOut(cut)) << server.out().left(2000).toStdString();
+    ASSERT_TRUE(longName.send("CMD_rolldice+" + QByteArray(20000, '7')));
+    EXPECT_TRUE(waitFor([&] { return server.err().contains("message from slot 2 abandoned"); }));
+
+    // A barrier: the departure of the first player is the last line.
+    evil.socket().close();
+    ASSERT_TRUE(server.waitForOut("slot 1: departed")) << server.out().toStdString();
+    const QRegularExpression line(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z (info|warning) "
+                       "([^\\x00-\\x1f\\x7f]{0,200}\u2026?)$"));
+    for (const QString& stream : {server.out(), server.err()}) {
+        const QStringList lines = stream.split('\n', Qt::SkipEmptyParts);
+        EXPECT_GE(lines.size(), 4);
+        for (const QString& text : lines)
+            EXPECT_TRUE(line.match(text).hasMatch()) << text.left(300).toStdString();
+    }
 }

@@ -3,9 +3,11 @@
 // and no partial output left behind.
 #include "codec/FastCoder.h"
 #include "codec/FilePacker.h"
+#include "support/FifoWatchdog.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -18,6 +20,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
+
+using testsupport::FifoWatchdog;
 
 namespace {
 
@@ -191,8 +195,13 @@ protected:
         return restored;
     }
 
+    // The names in the folder, sorted: a failed call leaves nothing of its own.
+    QStringList folderEntries() const {
+        return QDir(m_folder.path()).entryList(QDir::Files | QDir::System, QDir::Name);
+    }
+
     // Decompresses a damaged container over an older output file; the
-    // failure's text, and the output must be gone.
+    // failure's text. The old output stays exactly as it was.
     std::string unpackFailure(const Bytes& packed) {
         write(path("packed"), packed);
         write(path("restored"), Bytes{'o', 'l', 'd'});
@@ -204,7 +213,8 @@ protected:
         } catch (const EFilePackerException& failure) {
             text = failure.what();
         }
-        EXPECT_FALSE(exists(path("restored"))) << text;
+        EXPECT_EQ(read(path("restored")), (Bytes{'o', 'l', 'd'})) << text;
+        EXPECT_EQ(QDir(m_folder.path()).entryList({"restored.*"}), QStringList()) << text;
         return text;
     }
 
@@ -421,16 +431,19 @@ TEST_F(FilePackerTest, FullDiskDeletesThePartialOutput) {
 
 TEST_F(FilePackerTest, InputWithoutATrueSizeFails) {
     // Files whose size says nothing of their content would give a container
-    // that never decompresses; /dev/zero would never end.
-    for (const char* device : {"/dev/zero", "/proc/self/status"}) {
+    // that never decompresses: a device is not even opened (/dev/zero would
+    // never end), a regular file that lies about its size fails the count.
+    const std::pair<const char*, const char*> inputs[] = {
+        {"/dev/zero", "Packer (de)compression : Failed to open input file : /dev/zero"},
+        {"/proc/self/status", "Packer : Error reading from input file : /proc/self/status (fast)"}};
+    for (const auto& [device, expected] : inputs) {
         m_packer.InputFile = device;
         m_packer.OutputFile = path("packed");
         try {
             m_packer.Compress();
             ADD_FAILURE() << device << " compressed";
         } catch (const EFilePackerException& failure) {
-            EXPECT_EQ(std::string(failure.what()), "Packer : Error reading from input file : " +
-                                                       std::string(device) + " (fast)");
+            EXPECT_EQ(std::string(failure.what()), expected);
         }
         EXPECT_FALSE(exists(path("packed")));
     }
@@ -452,15 +465,19 @@ TEST_F(FilePackerTest, SizeLimitOfTheContainer) {
     EXPECT_THROW(m_packer.Compress(), EFilePackerException);
     EXPECT_FALSE(exists(path("packed")));
 
-    // At the limit the header is written; reading 2 GiB is not needed to see it.
+    // At the limit the header is written (into the new file beside "packed");
+    // reading 2 GiB is not needed to see it.
     ASSERT_EQ(::truncate(big.c_str(), 2147483647LL), 0);
     Bytes header;
     m_packer.ProcessMessages = [&] {
-        header = read(path("packed"));
+        const QStringList beside = QDir(m_folder.path()).entryList({"packed.*"}, QDir::Files);
+        if (beside.size() == 1)
+            header = read(m_folder.filePath(beside.first()).toStdString());
         throw EFilePackerException("seen");
     };
     EXPECT_THROW(m_packer.Compress(), EFilePackerException);
     EXPECT_EQ(header, (FastHeader + Bytes{0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(folderEntries(), QStringList({"big"}));
 }
 
 TEST_F(FilePackerTest, ModesThatAreNotBuiltAreRefused) {
@@ -519,11 +536,17 @@ TEST_F(PackProgramTest, PacksAndUnpacks) {
     ASSERT_EQ(run({"pack", file("plain"), file("packed")}), 0) << m_errors.toStdString();
     ASSERT_EQ(run({"unpack", file("packed"), file("restored")}), 0) << m_errors.toStdString();
     EXPECT_EQ(read(path("restored")), data);
+    // Through a symbolic link the file it names is replaced; the link stays.
+    ASSERT_EQ(::symlink(path("restored").c_str(), path("link").c_str()), 0);
+    write(path("restored"), Bytes{'o', 'l', 'd'});
+    ASSERT_EQ(run({"unpack", file("packed"), file("link")}), 0) << m_errors.toStdString();
+    EXPECT_TRUE(QFileInfo(file("link")).isSymLink());
+    EXPECT_EQ(read(path("restored")), data);
     EXPECT_EQ(run({"--help"}), 0);
     EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
 }
 
-TEST_F(PackProgramTest, FailureSaysWhyAndLeavesNoOutput) {
+TEST_F(PackProgramTest, FailureSaysWhyAndLeavesOutAsItWas) {
     write(path("packed"), Bytes{'N', 'O', 'P', 'E', 0, 0, 0, 0});
     EXPECT_EQ(run({"unpack", file("packed"), file("restored")}), 1);
     EXPECT_EQ(m_errors.trimmed(), file("packed") + " : Packer decompression : this file has no "
@@ -532,5 +555,35 @@ TEST_F(PackProgramTest, FailureSaysWhyAndLeavesNoOutput) {
     EXPECT_EQ(run({"pack", file("missing"), file("out")}), 1);
     EXPECT_EQ(m_errors.trimmed(),
               "Packer compression : Failed to obtain the size of : " + file("missing"));
+    EXPECT_FALSE(exists(path("out")));
+
+    // An existing OUT survives byte for byte: a container cut inside its
+    // second block fails only after the first block was written out, and a
+    // pack fails on an input that shrinks under it.
+    const Bytes notes = mixedBytes(5000, 13);
+    write(path("notes.txt"), notes);
+    Bytes cut = pack(mixedBytes(70000, 14));
+    cut.resize(cut.size() - 10);
+    write(path("bad.tld"), cut);
+    EXPECT_EQ(run({"unpack", file("bad.tld"), file("notes.txt")}), 1);
+    EXPECT_EQ(m_errors.trimmed(), "Packer : Error reading from input file : " + file("bad.tld"));
+    EXPECT_EQ(read(path("notes.txt")), notes);
+    EXPECT_EQ(run({"pack", "/proc/self/status", file("notes.txt")}), 1);
+    EXPECT_EQ(read(path("notes.txt")), notes);
+    EXPECT_EQ(folderEntries(), QStringList({"bad.tld", "notes.txt", "packed", "plain"}));
+}
+
+// A FIFO as input is refused at once, not waited on.
+TEST_F(PackProgramTest, FifoAsInputIsRefusedAtOnce) {
+    FifoWatchdog fifo(QByteArray::fromStdString(path("fifo")));
+    ASSERT_TRUE(fifo.made());
+    const int unpacked = run({"unpack", file("fifo"), file("restored")});
+    const int packed = run({"pack", file("fifo"), file("out")});
+    EXPECT_FALSE(fifo.released()) << "dunvex-pack waited for a writer";
+    EXPECT_EQ(unpacked, 1);
+    EXPECT_EQ(packed, 1);
+    EXPECT_EQ(m_errors.trimmed(),
+              "Packer (de)compression : Failed to open input file : " + file("fifo"));
+    EXPECT_FALSE(exists(path("restored")));
     EXPECT_FALSE(exists(path("out")));
 }

@@ -1,5 +1,6 @@
 // The shared settings file: real files in a temporary folder.
 #include "platform/IniFile.h"
+#include "support/FifoWatchdog.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -79,4 +80,35 @@ TEST(IniFile, UnwritableFileReportsFailure) {
     IniFile ini(folder.filePath("no-such-folder/kelvlobby.ini"));
     ini.writeInteger("Dunvex", "Top", 4);
     EXPECT_FALSE(ini.save());
+}
+
+namespace {
+
+QStringList warnings;
+
+void keepWarning(QtMsgType, const QMessageLogContext&, const QString& message) {
+    warnings << message;
+}
+
+} // namespace
+
+// A FIFO in place of the file is not read (reading would wait for a writer):
+// defaults at once, a warning, and the next save puts a file in its place.
+TEST(IniFile, FifoInPlaceOfTheFileReadsAsDefaultsAtOnce) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("kelvlobby.ini");
+    testsupport::FifoWatchdog fifo(QFile::encodeName(path));
+    ASSERT_TRUE(fifo.made());
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarning);
+    IniFile ini(path);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(ini.readInteger("Dunvex", "Top", 3), 3);
+    ini.writeInteger("Dunvex", "Top", 4);
+    EXPECT_TRUE(ini.save());
+    EXPECT_FALSE(fifo.released()) << "the settings waited for a writer";
+    EXPECT_EQ(warnings, QStringList({"the settings file " + path +
+                                     " could not be read (not a regular file); the defaults "
+                                     "are used"}));
+    EXPECT_EQ(readFile(path), "[Dunvex]\nTop=4\n");
 }

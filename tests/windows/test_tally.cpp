@@ -3,6 +3,7 @@
 #include "codec/FilePacker.h"
 #include "controls/SelButton.h"
 #include "platform/ExceptionHandler.h"
+#include "support/FifoWatchdog.h"
 #include "support/GameWindowTest.h"
 #include "windows/TallyBook.h"
 #include "windows/TallyListForm.h"
@@ -90,7 +91,7 @@ TEST(TallyBook, NamesAreOneEntryWhateverTheirCaseAndTheLastCanGo) {
     EXPECT_EQ(book.toText(), "9\r\n1\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
 }
 
-TEST(TallyBook, TextReadsBackAndDamageKeepsWhatWasRead) {
+TEST(TallyBook, TextReadsBackAndCountsMustFitTheCells) {
     TallyBook book;
     book.startTallying("Ann");
     book.addgame("Ann", {"Ann"});
@@ -100,27 +101,46 @@ TEST(TallyBook, TextReadsBackAndDamageKeepsWhatWasRead) {
     EXPECT_EQ(read.readText(text), "");
     EXPECT_EQ(read.toText(), text);
 
-    // Cut after column 2: its six cells stay, the rest read as 0.
-    EXPECT_EQ(read.readText(text.left(text.indexOf("0\r\n0\r\n150"))),
-              "it ends after 6 of its 18 cells");
-    EXPECT_EQ(rowText(read, "Ann"), "Ann 1 1 0 0 / 0 0 0 0");
-    EXPECT_EQ(ownText(read), "1 0 0 0");
-
+    // A count that is not one reads as 0; nothing else moves.
     QByteArray bad = text;
     bad.replace("150", "1x0");
     EXPECT_EQ(read.readText(bad), "line 11 should be a count but reads \"1x0\"");
     EXPECT_EQ(ownText(read), "1 0 0 0");
     EXPECT_EQ(rowText(read, "Ann"), "Ann 1 1 0 0 / 1 1 0 0");
 
-    EXPECT_NE(read.readText("8\r\n1\r\n"), "");
-    EXPECT_NE(read.readText("9\r\n100001\r\n"), "");
-    EXPECT_EQ(read.rowCount(), 1);
+    // Counts that do not fit the cells present: every cell would be read into
+    // the wrong place, so none is.
+    const auto whole = [&](const QByteArray& damaged, const QString& problem) {
+        SCOPED_TRACE(damaged.left(40).toStdString());
+        read.startTallying("Old");
+        EXPECT_EQ(read.readText(damaged), problem);
+        EXPECT_EQ(read.rowCount(), 1);
+        EXPECT_EQ(ownText(read), "0 0 0 0");
+    };
+    whole(text.left(text.indexOf("0\r\n0\r\n150")), "it holds 6 cells where 2 rows need 18");
+    whole(text + "0\r\n", "it holds 19 cells where 2 rows need 18");
+    QByteArray tooMany = text;
+    tooMany.replace(3, 1, "100000"); // the row count 2
+    whole(tooMany, "it holds 18 cells where 100000 rows need 900000");
+    whole("8\r\n1\r\n", "it does not start with the column count 9");
+    whole("9\r\n100001\r\n", "its row count is not a number from 1 to 100000");
+
+    // The most rows a tally holds, and one cell fewer.
     QByteArray most = "9\r\n100000\r\n0\r\n";
     for (int row = 1; row < 100000; ++row)
         most += "P" + QByteArray::number(row) + "\r\n";
     most += QByteArray("0\r\n").repeated(8 * 100000);
     EXPECT_EQ(read.readText(most), "");
     EXPECT_EQ(read.rowCount(), 100000);
+    most.chop(3);
+    EXPECT_EQ(read.readText(most), "it holds 899999 cells where 100000 rows need 900000");
+    EXPECT_EQ(read.rowCount(), 1);
+
+    // A line break inside a name never reaches the file as one.
+    TallyBook broken;
+    broken.startTallying("Evil\r\n99999");
+    EXPECT_EQ(read.readText(broken.toText()), "");
+    EXPECT_EQ(read.opponents(), QStringList({"Evil  99999"}));
 }
 
 namespace {
@@ -292,11 +312,12 @@ TEST_F(TallyFormTest, OneRunsTallyIsTheNextRunsWithANewSession) {
     EXPECT_EQ(rowText(next.book(), "Bob"), "Bob 1 0 1 0 / 0 0 0 0");
 }
 
-TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndWhatWasReadIsKept) {
+TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndKeptAside) {
     {
         QFile text(home.filePath("cut.txt"));
         ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-        text.write("9\r\n2\r\n0\r\nAnn\r\n4\r\n3\r\n"); // ends inside column 2
+        // A row count far above the cells present: no cell may land anywhere.
+        text.write("9\r\n100000\r\n0\r\nAnn\r\n12\r\n5\r\n4\r\n3\r\n");
     }
     pack(true, home.filePath("cut.txt"), tallyPath());
     QFile::remove(home.filePath("cut.txt"));
@@ -304,18 +325,23 @@ TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndWhatWasReadIsKept) {
     {
         Ttallylist form;
         ASSERT_EQ(reports.size(), 1);
-        EXPECT_TRUE(reports[0].contains("it ends after 4 of its 18 cells"))
+        EXPECT_TRUE(reports[0].contains("it holds 6 cells where 100000 rows need 900000"))
             << reports[0].toStdString();
         EXPECT_TRUE(reports[0].contains(tallyPath() + ".damaged"));
-        EXPECT_EQ(form.mylabel[1]->text(), "4");
-        EXPECT_EQ(rowText(form.book(), "Ann"), "Ann 3 0 0 0 / 0 0 0 0");
+        EXPECT_EQ(form.mylabel[1]->text(), "0");
+        EXPECT_EQ(form.book().rowCount(), 1);
+        EXPECT_EQ(form.listbox_tally->count(), 0);
         EXPECT_EQ(fileBytes(tallyPath()), damaged) << "untouched until the game closes";
+        seat(form, {"Bob"});
+        form.checklist->item(0)->setCheckState(Qt::Checked);
+        form.addgame(TallyBook::Mine);
     }
     EXPECT_EQ(reports.size(), 1);
     EXPECT_EQ(fileBytes(tallyPath() + ".damaged"), damaged);
     TallyBook saved;
     EXPECT_EQ(saved.load(tallyPath()), "");
-    EXPECT_EQ(rowText(saved, "Ann"), "Ann 3 0 0 0 / 0 0 0 0");
+    EXPECT_EQ(ownText(saved), "1 1 0 0");
+    EXPECT_EQ(saved.opponents(), QStringList({"Bob"}));
 
     // Bytes that are no container at all: the packer's own complaint, an empty tally.
     QFile garbage(tallyPath());
@@ -328,6 +354,58 @@ TEST_F(TallyFormTest, DamagedFileIsReportedOnceAndWhatWasReadIsKept) {
                                                   "valid header !"))
         << reports[1].toStdString();
     EXPECT_EQ(form.book().rowCount(), 1);
+}
+
+// A FIFO where the tally file belongs is reported at start like a damaged
+// file, moved aside at the end, and a whole tally saved in its place.
+TEST_F(TallyFormTest, FifoAsTallyFileIsReportedAtOnce) {
+    FifoWatchdog fifo(QFile::encodeName(tallyPath()));
+    ASSERT_TRUE(fifo.made());
+    {
+        Ttallylist form;
+        EXPECT_EQ(reports.size(), 1);
+        EXPECT_TRUE(reports.value(0).contains("(not a regular file)"))
+            << reports.value(0).toStdString();
+        form.addtomine(TallyBook::FiveKinds);
+    }
+    EXPECT_FALSE(fifo.released()) << "the tally waited for a writer";
+    EXPECT_TRUE(QFileInfo(tallyPath() + ".damaged").exists());
+    EXPECT_FALSE(QFileInfo(tallyPath() + ".damaged").isFile());
+    TallyBook saved;
+    EXPECT_EQ(saved.load(tallyPath()), "");
+    EXPECT_EQ(ownText(saved), "0 0 1 0");
+}
+
+// A hostile host's name with a line break in it: one opponent whose break
+// became spaces, tallied, saved and read back by the next run with every own
+// total in its place.
+TEST_F(TallyFormTest, NameWithALineBreakStaysOneCell) {
+    const QString evil = QStringLiteral("Evil  99999");
+    {
+        RawSocket link;
+        auto game = joinFakeHost(link);
+        Tchat& chat = game->chat();
+        Ttallylist& tally = *game->forms().tallylist;
+        ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+1+Evil\r\n99999" +
+                                 T + "CMD_newplayerinfo+2+Ann" + T));
+        ASSERT_TRUE(waitForLine(chat, "Evil  99999 is Connected."));
+        EXPECT_EQ(chat.label_playername[1]->text(), evil);
+        chat.ViewTally1->trigger();
+        ASSERT_EQ(tally.checklist->count(), 1);
+        EXPECT_EQ(tally.checklist->item(0)->text(), evil);
+        tally.checklist->item(0)->setCheckState(Qt::Checked);
+        ASSERT_TRUE(link.sendAll("CMD_pscore+2+50+11+1000+1000+1000+1000+1000+1000+1000+1000+"
+                                 "1000+1000+50+1000+0+0+50" +
+                                 T + "CMD_winner+Evil\r\n99999+120+" + T));
+        ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+        EXPECT_EQ(ownText(tally.book()), "1 0 1 50");
+        EXPECT_EQ(rowText(tally.book(), evil), "Evil  99999 1 1 0 0 / 1 1 0 0");
+    }
+    Ttallylist next;
+    EXPECT_TRUE(reports.isEmpty()) << reports.value(0).toStdString();
+    EXPECT_EQ(ownText(next.book()), "1 0 1 50");
+    EXPECT_EQ(next.book().opponents(), QStringList({evil}));
+    EXPECT_EQ(rowText(next.book(), evil), "Evil  99999 1 1 0 0 / 0 0 0 0");
 }
 
 // The player window feeds the tally; a watcher's records nothing.
