@@ -1,7 +1,6 @@
 #include "net/SocketCalls.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -26,12 +25,6 @@ int pollTimeout(bool unlimited, Clock::time_point deadline) {
 
 bool wouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
-}
-
-QString dottedAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return QString::fromLatin1(text);
 }
 
 bool waitForSocket(int fd, short events, int seconds) {

@@ -9,9 +9,6 @@ namespace net {
 // The call would have to wait, or a signal broke it: try again later.
 bool wouldBlock(int error);
 
-// "a.b.c.d".
-QString dottedAddress(const sockaddr_in& address);
-
 // Waits until the socket is ready for the poll() events asked for, for at most
 // the given whole seconds: a negative value waits without limit, 0 only looks.
 // True when the socket is ready, or has an error or hang-up to report, which
