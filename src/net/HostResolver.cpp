@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -72,6 +73,11 @@ void deliver(const std::shared_ptr<HostLookup::Token>& token, const Resolution& 
 } // namespace
 
 Resolution systemResolve(const QString& name) {
+    // The C library would take "1.2.3" or "127.1" as shorthand for an address
+    // instead of looking it up; no host is named like that.
+    in_addr shorthand{};
+    if (::inet_aton(name.toLatin1().constData(), &shorthand) != 0)
+        return Resolution{{}, 11001};
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

@@ -213,6 +213,21 @@ TEST(GameSocketHostLookup, NamesThatBeginWithADigitAreLookedUp) {
     EXPECT_EQ(resolver.asked().size(), 3);
 }
 
+TEST(GameSocketHostLookup, TheSystemResolverTakesNoShorthandForAnAddress) {
+    for (const char* shorthand : {"1.2.3", "127.1", "0x7f.0.0.1"}) {
+        const net::Resolution answer = net::systemResolve(QString::fromLatin1(shorthand));
+        EXPECT_TRUE(answer.addresses.empty()) << shorthand;
+        EXPECT_EQ(answer.error, 11001) << shorthand;
+    }
+    const net::Resolution local = net::systemResolve(QStringLiteral("localhost"));
+    ASSERT_FALSE(local.addresses.empty());
+    QStringList texts;
+    for (const net::Endpoint& address : local.addresses)
+        texts.append(net::addressText(address.address()));
+    EXPECT_TRUE(texts.contains("127.0.0.1") || texts.contains("::1"))
+        << texts.join(' ').toStdString();
+}
+
 TEST(GameSocketHostLookup, AnUnknownNameReachesTheErrorBox) {
     ScriptedResolver resolver;
     QStringList errors;
