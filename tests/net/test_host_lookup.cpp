@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <thread>
 
 using namespace testsupport;
 using testing::ElementsAre;
@@ -129,6 +130,20 @@ bool joins(TGameSocket& client, const QString& host, std::uint16_t port) {
     client.setPortName(QString::number(port));
     client.Open();
     return waitFor([&] { return client.Connected(); });
+}
+
+// Once the event loop has run, a connection made now is the first the host
+// accepts: proof that nothing connected before it.
+void expectNoConnectionBeforeANewOne(GameListener& host) {
+    QCoreApplication::processEvents();
+    TGameSocket barrier;
+    ASSERT_TRUE(joins(barrier, QStringLiteral("127.0.0.1"), host.port()));
+    barrier.Send("b");
+    ASSERT_TRUE(waitFor([&] {
+        return std::any_of(host.accepted.begin(), host.accepted.end(),
+                           [](TGameSocket* s) { return s->receiveBufferLength() > 0; });
+    }));
+    EXPECT_EQ(host.accepted.size(), 1u);
 }
 
 } // namespace
@@ -329,16 +344,31 @@ TEST(GameSocketHostLookup, ASlowLookupLeavesTheLoopRunningAndCloseCancelsIt) {
     // Both lookups end and deliver nothing: the first connection the host
     // sees is one made afterwards.
     ASSERT_TRUE(waitFor([] { return net::HostLookup::running() == 0; }));
-    QCoreApplication::processEvents();
-    TGameSocket barrier;
-    ASSERT_TRUE(joins(barrier, QStringLiteral("127.0.0.1"), host.port()));
-    barrier.Send("b");
-    ASSERT_TRUE(waitFor([&] {
-        return std::any_of(host.accepted.begin(), host.accepted.end(),
-                           [](TGameSocket* s) { return s->receiveBufferLength() > 0; });
-    }));
-    EXPECT_EQ(host.accepted.size(), 1u);
+    expectNoConnectionBeforeANewOne(host);
     EXPECT_THAT(log.events, ElementsAre(portLookup(host.port()), "0:Lookup Of Host slow.example",
                                         "2:Socket Closed"));
     EXPECT_FALSE(closed.isOpen());
+}
+
+TEST(GameSocketHostLookup, ACloseAfterTheAnswerWasPostedStillCancelsIt) {
+    ScriptedResolver resolver;
+    resolver.add(QStringLiteral("late.example"), {QStringLiteral("127.0.0.1")});
+    GameListener host;
+    EventLog log;
+    TGameSocket late;
+    log.attach(late);
+    late.setHostName(QStringLiteral("late.example"));
+    late.setPortName(QString::number(host.port()));
+    late.Open();
+    // The lookup's thread ends only after it has posted the answer; the event
+    // loop does not run meanwhile, so the answer waits in its queue.
+    QElapsedTimer clock;
+    clock.start();
+    while (net::HostLookup::running() > 0 && clock.elapsed() < 5000)
+        std::this_thread::yield();
+    ASSERT_EQ(net::HostLookup::running(), 0);
+    late.Close();
+    expectNoConnectionBeforeANewOne(host);
+    EXPECT_THAT(log.events, ElementsAre(portLookup(host.port()), "0:Lookup Of Host late.example",
+                                        "2:Socket Closed"));
 }
