@@ -29,6 +29,12 @@ void setNonBlocking(int fd, bool nonBlocking) {
     ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
 }
 
+std::vector<net::Endpoint> firstAddresses(std::vector<net::Endpoint> addresses) {
+    if (addresses.size() > TGameSocket::MaxHostAddresses)
+        addresses.resize(TGameSocket::MaxHostAddresses);
+    return addresses;
+}
+
 } // namespace
 
 TGameSocket::TGameSocket(QObject* owner)
@@ -198,8 +204,8 @@ void TGameSocket::lookupAnswered(const net::Resolution& answer) {
     platform::runGuarded([&] {
         if (answer.addresses.empty())
             throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
-        net::HostCache::add(m_lookupName, answer.addresses);
-        m_candidates = answer.addresses;
+        m_candidates = firstAddresses(answer.addresses);
+        net::HostCache::add(m_lookupName, m_candidates);
         connectNext();
     });
 }
@@ -412,8 +418,9 @@ std::vector<net::Endpoint> TGameSocket::resolveNow(const QString& name) {
     const net::Resolution answer = net::currentResolver()(name);
     if (answer.addresses.empty())
         throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
-    net::HostCache::add(name, answer.addresses);
-    return answer.addresses;
+    const std::vector<net::Endpoint> addresses = firstAddresses(answer.addresses);
+    net::HostCache::add(name, addresses);
+    return addresses;
 }
 
 std::uint16_t TGameSocket::LookupPort(const QString& name) {

@@ -121,6 +121,10 @@ public:
 
     // The largest amount one read takes from the network.
     static constexpr int ReceiveAreaSize = 32768;
+    // The most of a host's addresses that Open tries, in the resolver's order:
+    // a name with hundreds of unreachable addresses must not keep it trying
+    // for hours.
+    static constexpr std::size_t MaxHostAddresses = 16;
 
 private:
     friend class TGameSocketStream;

@@ -292,6 +292,36 @@ TEST(GameSocketHostLookup, TheHostsAddressesAreTriedInOrderUntilOneConnects) {
                             "7:Error #10061 (WSAECONNREFUSED)"));
 }
 
+TEST(GameSocketHostLookup, AtMostSixteenOfAHostsAddressesAreTried) {
+    ScriptedResolver resolver;
+    RawSocket host;
+    ASSERT_TRUE(host.listenOn("127.0.0.1", 0));
+    // 127.0.0.2 and up refuse; 127.0.0.1 comes 16th in one answer, 17th in the other.
+    std::vector<QString> sixteenth;
+    for (int last = 2; last <= 16; ++last)
+        sixteenth.push_back(QStringLiteral("127.0.0.%1").arg(last));
+    std::vector<QString> seventeenth = sixteenth;
+    seventeenth.push_back(QStringLiteral("127.0.0.17"));
+    sixteenth.push_back(QStringLiteral("127.0.0.1"));
+    seventeenth.push_back(QStringLiteral("127.0.0.1"));
+    resolver.add(QStringLiteral("sixteen.example"), sixteenth);
+    resolver.add(QStringLiteral("seventeen.example"), seventeenth);
+
+    TGameSocket reached;
+    EXPECT_TRUE(joins(reached, QStringLiteral("sixteen.example"), host.localPort()));
+    EXPECT_TRUE(host.accept().isValid());
+
+    EventLog log;
+    TGameSocket missed;
+    log.attach(missed);
+    missed.setHostName(QStringLiteral("seventeen.example"));
+    missed.setPortName(QString::number(host.localPort()));
+    missed.Open();
+    ASSERT_TRUE(waitFor([&] { return log.events.size() >= 3; }));
+    EXPECT_EQ(log.events.back(), "7:Error #10061 (WSAECONNREFUSED)");
+    EXPECT_FALSE(missed.Connected());
+}
+
 TEST(GameSocketIpv6, JoinsIpv6AddressesAndNamesAndTheListenerTakesBothFamilies) {
     SKIP_WITHOUT_IPV6();
     ScriptedResolver resolver;
