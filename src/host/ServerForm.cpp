@@ -1,5 +1,6 @@
 #include "host/ServerForm.h"
 
+#include "net/HostAddress.h"
 #include "net/SocketCalls.h"
 #include "platform/Environment.h"
 #include "platform/Logging.h"
@@ -170,13 +171,16 @@ void TServer::refuseConnection(TGameSocket* connection, const QString& reason) {
     delete connection;
 }
 
+// One IPv6 /64 counts as one address: a host there has a whole network of
+// addresses to come from.
 bool TServer::addressIsFull(const QString& address) const {
     if (m_policy.maxPerAddress <= 0)
         return false;
+    const QString key = net::addressKey(address);
     int held = 0;
     for (int slot = 1; slot <= MaxSlots; ++slot)
         if (players[slot].inuse && players[slot].connection &&
-            players[slot].connection->HostName() == address)
+            net::addressKey(players[slot].connection->HostName()) == key)
             ++held;
     return held >= m_policy.maxPerAddress;
 }

@@ -2,6 +2,7 @@
 
 #include "net/GameSocketStream.h"
 #include "net/HostCache.h"
+#include "net/HostResolver.h"
 #include "net/SocketCalls.h"
 #include "net/SocketErrors.h"
 #include "platform/ExceptionHandler.h"
@@ -28,6 +29,12 @@ void setNonBlocking(int fd, bool nonBlocking) {
     ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
 }
 
+std::vector<net::Endpoint> firstAddresses(std::vector<net::Endpoint> addresses) {
+    if (addresses.size() > TGameSocket::MaxHostAddresses)
+        addresses.resize(TGameSocket::MaxHostAddresses);
+    return addresses;
+}
+
 } // namespace
 
 TGameSocket::TGameSocket(QObject* owner)
@@ -52,6 +59,7 @@ TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
 }
 
 TGameSocket::~TGameSocket() {
+    cancelLookup();
     waitForWorkers();
     if (m_listen || m_connected) {
         Close();
@@ -89,7 +97,7 @@ void TGameSocket::setHostName(const QString& name) {
         info(siLookup, QStringLiteral("Setting HostName While Connected Has No Effect"));
     m_hostName = name;
     if (m_connected && m_socketType == stDatagram)
-        m_remoteAddress.sin_addr.s_addr = LookupHost(name);
+        m_remoteAddress = net::Endpoint::ipv4(LookupHost(name), m_remoteAddress.port());
 }
 
 void TGameSocket::setPortName(const QString& name) {
@@ -125,13 +133,11 @@ void TGameSocket::setListen(bool listen) {
 }
 
 void TGameSocket::startListening() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = LookupPort(m_portName);
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-
+    const std::uint16_t port = LookupPort(m_portName);
     m_listen = true;
-    m_fd = createSocket(stStream);
+    net::Endpoint local;
+    m_fd = createListener(local);
+    local.setPort(port);
     // Let a restarted host take its port back while old connections linger in
     // TIME_WAIT; a port that something still listens on stays refused.
     const int reuse = 1;
@@ -139,7 +145,7 @@ void TGameSocket::startListening() {
     applyNotificationMode();
     m_listen = false;
     updateNotifiers();
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+    if (::bind(m_fd, local.address(), local.length) != 0)
         throw EGameSocketException("Listen - Error Binding Socket");
     if (::listen(m_fd, 5) != 0)
         throw EGameSocketException("Listen - Error Starting Listen");
@@ -151,37 +157,124 @@ void TGameSocket::startListening() {
 // ---------------------------------------------------------------- operations
 
 bool TGameSocket::Open() {
-    if (m_fd >= 0)
+    if (m_fd >= 0 || m_lookup)
         return m_connected;
 
-    // A datagram socket binds to this address, so it takes any local one.
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = LookupPort(m_portName);
-    remote.sin_addr.s_addr = LookupHost(m_socketType == stStream ? m_hostName : QString());
-    m_remoteAddress = remote;
-
-    m_fd = createSocket(m_socketType);
+    m_remotePort = LookupPort(m_portName);
     m_sendBroken = false;
     m_datagramDue = false;
-    applyNotificationMode();
-    if (m_socketType == stDatagram)
+    if (m_socketType == stDatagram) {
+        // A datagram socket binds to this address, so it takes any local one.
+        m_remoteAddress = net::Endpoint::ipv4(LookupHost(QString()), m_remotePort);
+        m_fd = createSocket(AF_INET, stDatagram);
+        applyNotificationMode();
         openDatagram();
-    else if (m_blocking)
-        connectBlocking();
-    else
-        connectNonBlocking();
+        return m_connected;
+    }
+    if (lookUpStreamHost())
+        connectNext();
     return m_connected;
+}
+
+// Sets the addresses to connect to when they are known at once (an address,
+// a name in the host cache, or any name for a blocking socket, which waits
+// anyway). Otherwise starts the lookup, which connects when it is answered.
+bool TGameSocket::lookUpStreamHost() {
+    if (m_blocking || m_hostName.isEmpty()) {
+        m_candidates = resolveNow(m_hostName);
+        return true;
+    }
+    info(siLookup, QStringLiteral("Lookup Of Host ") + m_hostName);
+    if (const auto address = net::parseAddress(m_hostName)) {
+        m_candidates = {*address};
+        return true;
+    }
+    if (const auto cached = net::HostCache::find(m_hostName)) {
+        m_candidates = *cached;
+        return true;
+    }
+    m_lookupName = m_hostName;
+    m_lookup = net::HostLookup::start(
+        m_hostName, this, [this](const net::Resolution& answer) { lookupAnswered(answer); });
+    return false;
+}
+
+void TGameSocket::lookupAnswered(const net::Resolution& answer) {
+    m_lookup.reset();
+    platform::runGuarded([&] {
+        if (answer.addresses.empty())
+            throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
+        m_candidates = firstAddresses(answer.addresses);
+        net::HostCache::add(m_lookupName, m_candidates);
+        connectNext();
+    });
+}
+
+void TGameSocket::cancelLookup() {
+    if (!m_lookup)
+        return;
+    m_lookup->cancel();
+    m_lookup.reset();
+}
+
+// Connects to the next of the host's addresses. One of a family this system
+// lacks is passed over; the failure to connect to one is reported only when
+// no other is left to try.
+void TGameSocket::connectNext() {
+    int error = 0;
+    while (!m_candidates.empty()) {
+        m_remoteAddress = m_candidates.front();
+        m_candidates.erase(m_candidates.begin());
+        m_remoteAddress.setPort(m_remotePort);
+        const int fd = ::socket(m_remoteAddress.family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        m_fd = fd;
+        applyNotificationMode();
+        if (m_blocking)
+            return connectBlocking();
+        return connectNonBlocking();
+    }
+    if (m_blocking) {
+        QPointer<TGameSocket> alive(this);
+        info(siClose, QStringLiteral("Blocking Socket Can't Connect"));
+        if (alive)
+            Close();
+        return;
+    }
+    failConnectLater(net::winsockErrorCode(error));
+}
+
+// After a failed connect: on to the host's next address, if it has one.
+bool TGameSocket::retryNextAddress() {
+    if (m_candidates.empty())
+        return false;
+    closeAttempt();
+    connectNext();
+    return true;
+}
+
+void TGameSocket::closeAttempt() {
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+    ::close(m_fd);
+    m_fd = -1;
+    m_connecting = false;
+    m_pendingConnectError = 0;
 }
 
 void TGameSocket::connectNonBlocking() {
     m_connecting = true;
-    const int result =
-        ::connect(m_fd, reinterpret_cast<sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress);
+    const int result = ::connect(m_fd, m_remoteAddress.address(), m_remoteAddress.length);
     if (result != 0 && errno != EINPROGRESS && !wouldBlock(errno)) {
         // Refused before any notification: report it as the notification would.
+        const int code = net::winsockErrorCode(errno);
         m_connecting = false;
-        failConnectLater(net::winsockErrorCode(errno));
+        if (retryNextAddress())
+            return;
+        failConnectLater(code);
     }
     updateNotifiers();
 }
@@ -193,6 +286,8 @@ void TGameSocket::failConnectLater(int winsockError) {
 
 bool TGameSocket::Close() {
     const bool wasListening = m_listen;
+    cancelLookup();
+    m_candidates.clear();
     bool closed = false;
     if (m_fd >= 0) {
         m_readNotifier->setEnabled(false);
@@ -307,30 +402,33 @@ TGameSocket* TGameSocket::acceptOne() {
         return nullptr;
     auto* newSock = new TGameSocket(this, fd);
     newSock->setPortName(m_portName);
-    newSock->setHostName(net::dottedAddress(m_peerAddress));
+    newSock->setHostName(net::addressText(reinterpret_cast<const sockaddr*>(&m_peerAddress)));
     return newSock;
 }
 
 std::uint32_t TGameSocket::LookupHost(const QString& name) {
+    for (const net::Endpoint& address : resolveNow(name))
+        if (address.family() == AF_INET)
+            return reinterpret_cast<const sockaddr_in*>(address.address())->sin_addr.s_addr;
+    throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
+}
+
+// The host's addresses, waiting for the resolver when the name is not known
+// yet. An empty name is the IPv4 any-address.
+std::vector<net::Endpoint> TGameSocket::resolveNow(const QString& name) {
     if (name.isEmpty())
-        return htonl(INADDR_ANY);
+        return {net::Endpoint::ipv4(htonl(INADDR_ANY))};
     info(siLookup, QStringLiteral("Lookup Of Host ") + name);
-    if (name.front().isDigit() && name.front().unicode() < 128)
-        return ::inet_addr(name.toLatin1().constData());
+    if (const auto address = net::parseAddress(name))
+        return {*address};
     if (const auto cached = net::HostCache::find(name))
         return *cached;
-
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+    const net::Resolution answer = net::currentResolver()(name);
+    if (answer.addresses.empty())
         throw EGameSocketException("Host Lookup - Could Not Find Host Entry");
-    const std::uint32_t address =
-        reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(found);
-    net::HostCache::add(name, address);
-    return address;
+    const std::vector<net::Endpoint> addresses = firstAddresses(answer.addresses);
+    net::HostCache::add(name, addresses);
+    return addresses;
 }
 
 std::uint16_t TGameSocket::LookupPort(const QString& name) {
@@ -358,12 +456,27 @@ void TGameSocket::adoptHandle(int fd) {
     m_writeNotifier->setSocket(fd);
 }
 
-int TGameSocket::createSocket(TSocketType type) {
+int TGameSocket::createSocket(int family, TSocketType type) {
     const int kind = type == stStream ? SOCK_STREAM : SOCK_DGRAM;
-    const int fd = ::socket(AF_INET, kind | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(family, kind | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw EGameSocketException("Could Not Create Socket");
     return fd;
+}
+
+// One socket takes IPv6 and IPv4 peers alike (the latter as v4-mapped
+// addresses) where the system has IPv6; IPv4 alone where it has not.
+int TGameSocket::createListener(net::Endpoint& local) {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int v6Only = 0;
+    if (fd >= 0 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only) == 0) {
+        local = net::Endpoint::ipv6Any(0);
+        return fd;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    local = net::Endpoint::ipv4(htonl(INADDR_ANY));
+    return createSocket(AF_INET, stStream);
 }
 
 void TGameSocket::applyNotificationMode() {
@@ -459,6 +572,8 @@ void TGameSocket::connectNotification() {
     ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
     m_connecting = false;
     if (error != 0) {
+        if (retryNextAddress())
+            return;
         // A failed connect only reports; the socket stays open until Close.
         m_pendingConnectError = net::winsockErrorCode(error);
         return failedConnectNotification();
@@ -473,7 +588,8 @@ void TGameSocket::connectNotification() {
 
 void TGameSocket::failedConnectNotification() {
     const int code = std::exchange(m_pendingConnectError, 0);
-    if (code != 0 && m_fd >= 0)
+    // Close clears the code: nothing is reported after it.
+    if (code != 0)
         info(siError, net::winsockErrorText(code));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/HostAddress.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -8,8 +10,13 @@
 #include <memory>
 #include <netinet/in.h>
 #include <stdexcept>
+#include <vector>
 
 class QSocketNotifier;
+namespace net {
+class HostLookup;
+struct Resolution;
+} // namespace net
 class TGameSocketStream;
 
 enum TSocketType { stStream, stDatagram };
@@ -37,6 +44,12 @@ using TNotifyInfoEvent =
 // itself. A blocking listener hands each automatically accepted socket to
 // OnAutoAccept on a thread of its own; that handler owns the socket's use
 // until it returns and must do its own locking against the GUI thread.
+//
+// A host given by name is looked up on a thread of its own; Open returns at
+// once and the connect follows the answer. The host's addresses, IPv4 and
+// IPv6, are tried in the resolver's order until one takes the connection.
+// A listener takes IPv6 and IPv4 connections on one socket where the system
+// has IPv6.
 //
 // Handlers may Close the socket, but must not delete it: use deleteLater().
 class TGameSocket : public QObject {
@@ -76,6 +89,8 @@ public:
 
     bool Connected() const { return m_connected; }
     bool isOpen() const { return m_fd >= 0; }
+    // A host name is being looked up for Open.
+    bool isLookingUp() const { return m_lookup != nullptr; }
     // Bytes given to Send that the network has not taken yet.
     qsizetype sendQueueLength() const { return m_sendQueue.size(); }
     // Bytes given to Send that the peer has not taken yet: those still
@@ -100,6 +115,7 @@ public:
     // The errno of the last accept that got no connection; 0 after one that did.
     int AcceptError() const { return m_acceptError; }
 
+    // The host's first IPv4 address, waiting for the resolver if it must.
     // Both results are in network byte order.
     std::uint32_t LookupHost(const QString& name);
     std::uint16_t LookupPort(const QString& name);
@@ -109,6 +125,10 @@ public:
 
     // The largest amount one read takes from the network.
     static constexpr int ReceiveAreaSize = 32768;
+    // The most of a host's addresses that Open tries, in the resolver's order:
+    // a name with hundreds of unreachable addresses must not keep it trying
+    // for hours.
+    static constexpr std::size_t MaxHostAddresses = 16;
 
 private:
     friend class TGameSocketStream;
@@ -141,9 +161,17 @@ private:
     void failedConnectNotification();
     void failConnectLater(int winsockError);
 
-    int createSocket(TSocketType type);
+    int createSocket(int family, TSocketType type);
+    int createListener(net::Endpoint& local);
     void startListening();
     void connectNonBlocking();
+    bool lookUpStreamHost();
+    std::vector<net::Endpoint> resolveNow(const QString& name);
+    void lookupAnswered(const net::Resolution& answer);
+    void cancelLookup();
+    void connectNext();
+    bool retryNextAddress();
+    void closeAttempt();
 
     TSocketType m_socketType = stStream;
     QString m_hostName;
@@ -166,8 +194,12 @@ private:
     int m_acceptError = 0;         // errno of the last accept that failed
     QByteArray m_receiveBuffer;
     QByteArray m_sendQueue;
-    sockaddr_in m_remoteAddress{};
-    sockaddr_in m_peerAddress{};
+    net::Endpoint m_remoteAddress;
+    sockaddr_storage m_peerAddress{};
+    std::uint16_t m_remotePort = 0;          // network byte order
+    std::vector<net::Endpoint> m_candidates; // the host's addresses not tried yet
+    std::shared_ptr<net::HostLookup> m_lookup;
+    QString m_lookupName;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     std::unique_ptr<TGameSocketStream> m_stream;

@@ -14,8 +14,7 @@
 // ---------------------------------------------------------------- blocking stream
 
 void TGameSocket::connectBlocking() {
-    int result =
-        ::connect(m_fd, reinterpret_cast<sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress);
+    int result = ::connect(m_fd, m_remoteAddress.address(), m_remoteAddress.length);
     if (result != 0 && errno == EINTR) {
         // A signal broke the wait, not the connect: it goes on without us.
         net::waitForSocket(m_fd, POLLOUT, -1);
@@ -24,6 +23,8 @@ void TGameSocket::connectBlocking() {
         ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
         result = error == 0 ? 0 : -1;
     }
+    if (result != 0 && retryNextAddress())
+        return;
     QPointer<TGameSocket> alive(this);
     if (result != 0) {
         info(siClose, QStringLiteral("Blocking Socket Can't Connect"));
@@ -107,7 +108,7 @@ void TGameSocket::disconnectedOnReceive() {
 
 void TGameSocket::openDatagram() {
     // A failed bind reports nothing; the socket just does not become Connected.
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress) != 0)
+    if (::bind(m_fd, m_remoteAddress.address(), m_remoteAddress.length) != 0)
         return;
     m_connected = true;
     updateNotifiers();
@@ -125,9 +126,8 @@ bool TGameSocket::SendDatagram(const QByteArray& bytes, const QString& host) {
     setHostName(host);
     if (bytes.isEmpty() || m_fd < 0)
         return true;
-    const ssize_t sent =
-        ::sendto(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL,
-                 reinterpret_cast<const sockaddr*>(&m_remoteAddress), sizeof m_remoteAddress);
+    const ssize_t sent = ::sendto(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL,
+                                  m_remoteAddress.address(), m_remoteAddress.length);
     // A datagram the network refuses (too large, say) is lost: say so.
     if (sent < 0)
         info(siError, QStringLiteral("Socket Error On Send"));
@@ -153,7 +153,7 @@ QByteArray TGameSocket::ReceiveDatagram(QString& host) {
     if (received <= 0)
         return {};
     area.truncate(received);
-    host = net::dottedAddress(m_peerAddress);
+    host = net::addressText(reinterpret_cast<const sockaddr*>(&m_peerAddress));
     return area;
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 struct Entries {
     std::mutex lock;
-    std::map<QString, std::uint32_t> addresses;
+    std::map<QString, std::vector<Endpoint>> addresses;
 };
 
 Entries& entries() {
@@ -23,7 +23,7 @@ QString keyOf(const QString& name) {
 
 } // namespace
 
-std::optional<std::uint32_t> HostCache::find(const QString& name) {
+std::optional<std::vector<Endpoint>> HostCache::find(const QString& name) {
     std::lock_guard guard(entries().lock);
     const auto found = entries().addresses.find(keyOf(name));
     if (found == entries().addresses.end())
@@ -31,9 +31,15 @@ std::optional<std::uint32_t> HostCache::find(const QString& name) {
     return found->second;
 }
 
-void HostCache::add(const QString& name, std::uint32_t address) {
+void HostCache::add(const QString& name, const std::vector<Endpoint>& addresses) {
+    if (addresses.empty())
+        return;
     std::lock_guard guard(entries().lock);
-    entries().addresses.emplace(keyOf(name), address);
+    entries().addresses.emplace(keyOf(name), addresses);
+}
+
+void HostCache::add(const QString& name, std::uint32_t address) {
+    add(name, std::vector<Endpoint>{Endpoint::ipv4(address)});
 }
 
 int HostCache::size() {

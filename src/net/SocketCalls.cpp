@@ -1,7 +1,6 @@
 #include "net/SocketCalls.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -30,12 +29,6 @@ bool wouldBlock(int error) {
 
 bool lacksResources(int error) {
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-}
-
-QString dottedAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return QString::fromLatin1(text);
 }
 
 bool waitForSocket(int fd, short events, int seconds) {

@@ -13,9 +13,6 @@ bool wouldBlock(int error);
 // (EMFILE, ENFILE, ENOBUFS, ENOMEM): accepting again at once fails again.
 bool lacksResources(int error);
 
-// "a.b.c.d".
-QString dottedAddress(const sockaddr_in& address);
-
 // Waits until the socket is ready for the poll() events asked for, for at most
 // the given whole seconds: a negative value waits without limit, 0 only looks.
 // True when the socket is ready, or has an error or hang-up to report, which

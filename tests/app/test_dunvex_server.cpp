@@ -604,3 +604,32 @@ TEST(DunvexServer, LogLinesShowPeerTextEscapedAndCut) {
             EXPECT_TRUE(line.match(text).hasMatch()) << text.left(300).toStdString();
     }
 }
+
+TEST(DunvexServer, Ipv6AndIpv4PlayersShareOneGameAndIpv4IsLoggedDotted) {
+    if (!ipv6LoopbackWorks())
+        GTEST_SKIP() << "IPv6 is not available on this machine (cannot listen on ::1)";
+    const std::uint16_t port = freeTcpPort();
+    Server server({"--port", QString::number(port), "--max-per-address", "1"});
+    startServer(server, port);
+
+    ProtocolClient ann;
+    ASSERT_TRUE(ann.connectTo(port, "::1"));
+    EXPECT_EQ(ann.waitForGreeting(), 1);
+    EXPECT_TRUE(server.waitForOut("::1 slot 1: arrived")) << server.out().toStdString();
+    ann.login(1, "Ann");
+    auto bob = connectFrom(port);
+    EXPECT_EQ(bob->slot, 2) << "::1 and 127.0.0.1 are two addresses";
+    // Dotted, as before the host listened on IPv6, not "::ffff:127.0.0.1".
+    EXPECT_TRUE(server.waitForOut(" 127.0.0.1 slot 2: arrived")) << server.out().toStdString();
+    bob->client.login(2, "Bob");
+    EXPECT_TRUE(ann.waitFor("CMD_newplayerinfo+2+Bob"));
+    EXPECT_TRUE(bob->client.waitFor("CMD_existingplayers+1+Ann"));
+    ASSERT_TRUE(ann.send("CMD_chat+1+hello from six"));
+    EXPECT_TRUE(bob->client.waitFor("CMD_chat+Ann chats: hello from six"));
+
+    ProtocolClient again;
+    ASSERT_TRUE(again.connectTo(port, "::1"));
+    EXPECT_EQ(again.waitForPrefix("CMD_"), "CMD_full+");
+    EXPECT_TRUE(server.waitForOut("::1: refused: too many connections from there"))
+        << server.out().toStdString();
+}

@@ -130,3 +130,23 @@ TEST_F(LaunchTest, TakenPortShowsTheErrorAndKeepsTheWindowOpen) {
     EXPECT_FALSE(solo->hasOutput("Non-Blocking Socket Connected"));
     EXPECT_TRUE(solo->isRunning());
 }
+
+TEST_F(LaunchTest, WindowsJoinOverIpv6AndByName) {
+    if (!ipv6LoopbackWorks())
+        GTEST_SKIP() << "IPv6 is not available on this machine (cannot listen on ::1)";
+    auto host = game();
+    host->start({"Ann", "127.0.0.1", "true"});
+    ASSERT_TRUE(host->waitForOutput("slot 1 taken by 127.0.0.1")) << host->output().toStdString();
+
+    auto six = game(instance + "-six");
+    six->start({"Bob", "[::1]", "false"});
+    EXPECT_TRUE(host->waitForOutput("slot 2 taken by ::1")) << six->output().toStdString();
+    EXPECT_TRUE(six->waitForOutput("You are Connected.")) << six->output().toStdString();
+    EXPECT_TRUE(six->hasOutput("Lookup Of Host [::1]"));
+
+    auto named = game(instance + "-named");
+    named->start({"Cy", "localhost", "false"});
+    EXPECT_TRUE(host->waitForOutput("slot 3 taken by")) << named->output().toStdString();
+    EXPECT_TRUE(named->waitForOutput("You are Connected.")) << named->output().toStdString();
+    EXPECT_TRUE(named->hasOutput("Lookup Of Host localhost"));
+}

@@ -3,12 +3,14 @@
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
 #include "host/ServerForm.h"
+#include "net/HostResolver.h"
 #include "platform/ExceptionHandler.h"
 #include "support/GameWindowTest.h"
 #include "windows/SpyListForm.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -16,7 +18,10 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 using namespace testsupport;
 
@@ -205,4 +210,52 @@ TEST_F(SessionTest, MalformedMessagesFromTheHostBecomeOneRedLineEach) {
     EXPECT_FALSE(chat.findChild<QMessageBox*>());
     EXPECT_EQ(link.readExactly(27), "CMD_logininfo+2+1.0.3+Ann" + T + T);
     platform::setExceptionHandler(nullptr);
+}
+
+TEST_F(SessionTest, JoiningByNameLeavesTheWindowWorkingAndClosingItEndsTheLookup) {
+    // A resolver that takes 2 s unless the test lets it answer sooner.
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    net::setResolver([gate](const QString&) {
+        std::unique_lock guard(gate->lock);
+        gate->opened.wait_for(guard, std::chrono::seconds(2), [&] { return gate->open; });
+        return net::Resolution{{*net::parseAddress(QStringLiteral("127.0.0.1"))}, 0};
+    });
+    RawSocket host;
+    ASSERT_TRUE(host.listenOn("127.0.0.1", port));
+
+    QElapsedTimer clock;
+    clock.start();
+    auto game = std::make_unique<GameApplication>(QStringList{"Ann", "dice.example", "false"});
+    game->start();
+    bool fired = false;
+    QTimer::singleShot(100, [&] { fired = true; });
+    ASSERT_TRUE(waitFor([&] { return fired; }, 1000));
+    EXPECT_LT(clock.elapsed(), 1000) << "the window went on while the name was looked up";
+    EXPECT_TRUE(game->chat().sock.isLookingUp());
+
+    // The windows go at once, with the resolver still busy: nothing waits for it.
+    QElapsedTimer closing;
+    closing.start();
+    game->chat().close();
+    game.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_EQ(net::HostLookup::running(), 1);
+    {
+        std::lock_guard guard(gate->lock);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    EXPECT_TRUE(waitFor([] { return net::HostLookup::running() == 0; }));
+    QCoreApplication::processEvents();
+    net::setResolver(nullptr);
+    // The first connection the host sees is one made now.
+    RawSocket barrier;
+    ASSERT_TRUE(barrier.connectTo("127.0.0.1", port));
+    ASSERT_TRUE(barrier.sendAll("b"));
+    EXPECT_EQ(host.accept().readExactly(1, 2000), "b") << "the closed window never connected";
 }

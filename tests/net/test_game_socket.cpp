@@ -408,7 +408,7 @@ TEST(GameSocketLookup, HostNamesAreCachedWithoutRegardToCase) {
     const int before = net::HostCache::size();
     EXPECT_EQ(socket.LookupHost(QStringLiteral("127.0.0.1")), inet_addr("127.0.0.1"));
     EXPECT_EQ(net::HostCache::size(), before) << "dotted addresses are converted, not cached";
-    EXPECT_EQ(socket.LookupHost(QStringLiteral("999.1.1.1")), INADDR_NONE);
+    EXPECT_EQ(socket.LookupHost(QStringLiteral("255.255.255.255")), INADDR_NONE);
     EXPECT_EQ(socket.LookupHost(QString()), htonl(INADDR_ANY));
 
     const std::uint32_t local = socket.LookupHost(QStringLiteral("localhost"));

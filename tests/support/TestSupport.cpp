@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
@@ -21,6 +22,22 @@ sockaddr_in addressOf(const char* address, std::uint16_t port) {
 }
 
 namespace {
+
+// An IPv4 or IPv6 socket address of a numeric address and a port.
+sockaddr_storage socketAddressOf(const char* address, std::uint16_t port, socklen_t& length) {
+    sockaddr_storage result{};
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&result);
+    if (::inet_pton(AF_INET6, address, &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        length = sizeof(sockaddr_in6);
+        return result;
+    }
+    const sockaddr_in v4 = addressOf(address, port);
+    std::memcpy(&result, &v4, sizeof v4);
+    length = sizeof v4;
+    return result;
+}
 
 bool readable(int fd, int milliseconds) {
     pollfd entry{fd, POLLIN, 0};
@@ -68,7 +85,9 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
 bool RawSocket::connectTo(const char* address, std::uint16_t port, int receiveBuffer,
                           const char* from) {
     close();
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    socklen_t length = 0;
+    const sockaddr_storage remote = socketAddressOf(address, port, length);
+    m_fd = ::socket(remote.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         setReceiveBuffer(receiveBuffer); // before connecting, so the window is small from the start
     if (from) {
@@ -78,8 +97,7 @@ bool RawSocket::connectTo(const char* address, std::uint16_t port, int receiveBu
             return false;
         }
     }
-    const sockaddr_in remote = addressOf(address, port);
-    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&remote), length) != 0) {
         close();
         return false;
     }
@@ -88,11 +106,12 @@ bool RawSocket::connectTo(const char* address, std::uint16_t port, int receiveBu
 
 bool RawSocket::listenOn(const char* address, std::uint16_t port) {
     close();
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    socklen_t length = 0;
+    const sockaddr_storage local = socketAddressOf(address, port, length);
+    m_fd = ::socket(local.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int reuse = 1;
     ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    const sockaddr_in local = addressOf(address, port);
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), length) != 0 ||
         ::listen(m_fd, 16) != 0) {
         close();
         return false;
@@ -101,10 +120,17 @@ bool RawSocket::listenOn(const char* address, std::uint16_t port) {
 }
 
 std::uint16_t RawSocket::localPort() const {
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t length = sizeof local;
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
-    return ntohs(local.sin_port);
+    if (local.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
+}
+
+bool ipv6LoopbackWorks() {
+    RawSocket probe;
+    return probe.listenOn("::1", 0);
 }
 
 RawSocket RawSocket::accept(int milliseconds) {

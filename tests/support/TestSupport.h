@@ -30,6 +30,10 @@ sockaddr_in addressOf(const char* address, std::uint16_t port);
 // A TCP port on 127.0.0.1 that nothing listened on a moment ago.
 std::uint16_t freeTcpPort();
 
+// True when this machine can listen on the IPv6 loopback address ::1; tests of
+// IPv6 skip without it.
+bool ipv6LoopbackWorks();
+
 // A plain blocking BSD socket, the way a foreign peer would talk to the game.
 class RawSocket {
 public:
@@ -40,11 +44,11 @@ public:
     RawSocket(RawSocket&& other) noexcept;
     RawSocket& operator=(RawSocket&& other) noexcept;
 
-    // Connects to address:port, with a receive buffer of that many bytes when
-    // given, from the local address `from` if given; false when refused.
+    // Connects to address:port (IPv4 or IPv6, numeric), with a receive buffer of that many bytes
+    // when given, from the local address `from` if given; false when refused.
     bool connectTo(const char* address, std::uint16_t port, int receiveBuffer = 0,
                    const char* from = nullptr);
-    // Listens on address:port (port 0: any free port).
+    // Listens on address:port (IPv4 or IPv6, numeric; port 0: any free port).
     bool listenOn(const char* address, std::uint16_t port);
     std::uint16_t localPort() const;
     // Waits up to the time given for a connection on a listening socket.
