@@ -25,6 +25,13 @@ const OptimalStrategy* StrategyStore::tables(bool bonusGame) {
     return nullptr;
 }
 
+bool StrategyStore::started(bool bonusGame) {
+    if (m_ready[bonusGame].load(std::memory_order_acquire))
+        return true;
+    std::lock_guard lock(m_mutex);
+    return m_workers[bonusGame].joinable();
+}
+
 const OptimalStrategy& StrategyStore::waitFor(bool bonusGame) {
     if (!tables(bonusGame)) {
         std::lock_guard lock(m_mutex);
