@@ -154,12 +154,14 @@ void Tchat::markColumns() {
     }
 }
 
-// The winners' columns get the crown; the names come as the host wrote them.
+// The winners' columns get the crown; the names come as the host wrote them,
+// the computer's for a seat its player left.
 void Tchat::markWinnerColumn(const QString& winners) {
     const QStringList names = winners.split(QStringLiteral(" and "));
     std::array<bool, 5> crowned{};
     for (int seat = 1; seat <= 4; ++seat)
-        crowned[seat] = names.contains(model.seatName(seat));
+        crowned[seat] = names.contains(model.seatName(seat)) ||
+                        (!model.finalName(seat).isEmpty() && names.contains(model.finalName(seat)));
     panel_scorecard->showCrowns(crowned);
 }
 
@@ -621,9 +623,10 @@ void Tchat::loadchecklist() {
     QListWidget* players = m_forms.tallylist->checklist;
     QListWidget* tallied = m_forms.tallylist->listbox_tally;
     players->clear();
+    // Opponents by the names the host gives them; not seats that took no turns.
     for (int seat = 1; seat <= 4; ++seat) {
-        const QString name = model.seatName(seat);
-        if (seat == model.ownSeat() || name == client::TGameModel::Waiting)
+        const QString name = model.gameStartedOnce() ? model.finalName(seat) : model.seatName(seat);
+        if (seat == model.ownSeat() || name.isEmpty() || name == client::TGameModel::Waiting)
             continue;
         auto* entry = new QListWidgetItem(name, players);
         entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);

@@ -344,7 +344,9 @@ void Tchat::removedbyhost(const QString& name) {
     loggedin = false;
     canact = false;
     image_throwdice->hide();
-    addlinetochat(QStringLiteral("You were removed from the game by the host."), clBlue);
+    const QString notice = QStringLiteral("You were removed from the game by the host.");
+    addlinetochat(notice, clBlue);
+    label_status->setText(notice);
     if (client::TGameModel::validSeat(slot)) {
         model.seatLeft(slot);
         showSeatName(slot);

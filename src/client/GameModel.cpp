@@ -57,6 +57,12 @@ bool TGameModel::idleSeat(int seat) const {
     return !state.occupied && state.departed.isEmpty() && !m_teamGame && seat != 2;
 }
 
+QString TGameModel::finalName(int seat) const {
+    if (!validSeat(seat) || idleSeat(seat))
+        return QString();
+    return this->seat(seat).occupied ? this->seat(seat).name : game::computerName(seat);
+}
+
 // The name an empty seat shows in a game: the computer's where it plays.
 QString TGameModel::emptySeatName(int seat) const {
     const QString& departed = this->seat(seat).departed;

@@ -89,6 +89,9 @@ public:
     // A category the own seat can still score.
     bool ownCategoryFree(int category) const;
     QString seatName(int number) const { return validSeat(number) ? seat(number).name : QString(); }
+    // The name the host gives the seat when it names the winner: its player's,
+    // else the computer's; empty for a seat that took no turns.
+    QString finalName(int seat) const;
 
     static bool validSeat(int seat) { return seat >= 1 && seat <= Seats; }
     static bool validDie(int die) { return die >= 1 && die <= Dice; }

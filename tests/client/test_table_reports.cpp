@@ -119,6 +119,7 @@ TEST_F(TableReportsTest, RemovedPlayersAreToldAndTheirWindowsStay) {
         EXPECT_FALSE(lines(*removed).contains("The host has closed the game."));
         EXPECT_EQ(removed->findChild<QMessageBox*>(), nullptr);
         EXPECT_FALSE(removed->loggedin);
+        EXPECT_EQ(removed->label_status->text(), "You were removed from the game by the host.");
     }
     EXPECT_TRUE(waitForLine(ann, "Eve has left."));
     EXPECT_TRUE(waitForLine(ann, "Bob disconnected."));
