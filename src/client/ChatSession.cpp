@@ -374,7 +374,11 @@ void Tchat::justwatching(const QString& arguments) {
         return;
     model.setWatching(slot, watching);
     const QString name = model.seatName(slot);
-    addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
+    // The solo player is "You".
+    const bool you = name == QLatin1String("You");
+    addlinetochat(name + (watching ? (you ? " are just watching" : " is just watching")
+                                   : (you ? " are now playing again" : " now playing again")),
+                  clBlue);
     image_eyes[slot]->setVisible(watching);
     // The own turn passes to the computer, or comes back from it, where it stands.
     if (slot == model.ownSeat() && model.inProgress() && model.currentSeat() == slot) {

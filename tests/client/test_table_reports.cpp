@@ -57,7 +57,7 @@ TEST_F(TableReportsTest, JustWatchChosenBeforeTheStartHoldsAcrossGames) {
     Tchat& chat = game->chat();
     chat.botSpeedTag = 1;
     chat.JustWatch1->trigger();
-    ASSERT_TRUE(waitForLine(chat, "You is just watching"));
+    ASSERT_TRUE(waitForLine(chat, "You are just watching"));
     ASSERT_TRUE(chat.JustWatch1->isChecked());
 
     for (int round = 1; round <= 2; ++round) {
@@ -81,7 +81,7 @@ TEST_F(TableReportsTest, JustWatchChosenBeforeTheStartHoldsAcrossGames) {
 
     // Playing again: the next game's turns are the player's own.
     chat.JustWatch1->trigger();
-    ASSERT_TRUE(waitForLine(chat, "You now playing again"));
+    ASSERT_TRUE(waitForLine(chat, "You are now playing again"));
     chat.startgame(false, false);
     ASSERT_TRUE(waitFor([&] { return chat.canact; }));
     EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
