@@ -5,7 +5,6 @@
 // this window from its own card and dice; nothing goes to the host, and a
 // hint never plays a move.
 #include "client/ChatForm.h"
-#include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/StrategyStore.h"
 
@@ -49,10 +48,11 @@ class HintRing : public QWidget {
 public:
     static constexpr QRgb Bright = qRgb(255, 214, 0);
     static constexpr QRgb Dark = qRgb(43, 27, 16);
+    static constexpr const char* Name = "hintring";
 
     explicit HintRing(QWidget* marked)
         : QWidget(marked) {
-        setObjectName(QStringLiteral("hintring"));
+        setObjectName(QLatin1String(Name));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setGeometry(marked->rect());
         marked->installEventFilter(this);
@@ -82,7 +82,7 @@ protected:
 
 void mark(QWidget* widget, bool on) {
     widget->setProperty(HintMark, on);
-    delete widget->findChild<HintRing*>(QString(), Qt::FindDirectChildrenOnly);
+    delete widget->findChild<QWidget*>(HintRing::Name, Qt::FindDirectChildrenOnly);
     if (on)
         new HintRing(widget);
 }
