@@ -5,6 +5,11 @@
 namespace game {
 
 StrategyStore& StrategyStore::shared() {
+    // Statics die in the reverse order of their making: the shared tables,
+    // made first, outlive the store, whose destructor stops the workers that
+    // still use them.
+    static const bool prepared = (OptimalStrategy::prepareSharedTables(), true);
+    (void)prepared;
     static StrategyStore store;
     return store;
 }
