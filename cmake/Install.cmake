@@ -40,7 +40,9 @@ set(CPACK_PACKAGE_NAME dunvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "The Dunvex developers <dunvex@dunvex.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "networked dice game for up to four players")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: separate arguments would make a list, whose ";" separators apt
+# shows at the start of the description's lines.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Players take turns rolling five dice to fill a twelve-category scorecard, alone\n"
     "against the computer or with friends over the network; includes dunvex-server,\n"
     "the game's host without a window, with a systemd service.")

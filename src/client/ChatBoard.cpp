@@ -9,8 +9,10 @@
 #include "controls/SkinArt.h"
 #include "controls/SkinSpeedButton.h"
 #include "controls/TiledBackground.h"
+#include "game/ComputerNames.h"
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
+#include "game/StrategyStore.h"
 #include "platform/StrToInt.h"
 #include "windows/TallyListForm.h"
 
@@ -152,12 +154,14 @@ void Tchat::markColumns() {
     }
 }
 
-// The winners' columns get the crown; the names come as the host wrote them.
+// The winners' columns get the crown; the names come as the host wrote them,
+// the computer's for a seat its player left.
 void Tchat::markWinnerColumn(const QString& winners) {
     const QStringList names = winners.split(QStringLiteral(" and "));
     std::array<bool, 5> crowned{};
     for (int seat = 1; seat <= 4; ++seat)
-        crowned[seat] = names.contains(model.seatName(seat));
+        crowned[seat] = names.contains(model.seatName(seat)) ||
+                        (!model.finalName(seat).isEmpty() && names.contains(model.finalName(seat)));
     panel_scorecard->showCrowns(crowned);
 }
 
@@ -200,18 +204,21 @@ void Tchat::clearall() {
     markColumns();
 }
 
-// A seat's column and total as the model holds them.
+// A seat's column and total as the model holds them; a seat that takes no
+// turns in this game is dimmed.
 void Tchat::showCard(int seat) {
     const client::SeatState& state = model.seat(seat);
     label_score[seat]->setText(state.total);
     const bool own = seat == model.ownSeat();
     const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
     panel_scorecard->showColumn(seat, state.card, colour);
+    panel_scorecard->dimColumn(seat, model.idleSeat(seat));
 }
 
 // A seat's name, also in the turn caption when the seat is on turn.
 void Tchat::showSeatName(int seat) {
     label_playername[seat]->setText(model.seatName(seat));
+    panel_scorecard->dimColumn(seat, model.idleSeat(seat));
     if (model.inProgress() && seat == model.currentSeat() && !playsOwnTurn())
         showOtherTurnCaption();
 }
@@ -221,19 +228,24 @@ void Tchat::startthegame(const QString& arguments) {
     const int starter = fields.number();
     const bool bonusGame = fields.text() == QLatin1String("t");
     const bool teamGame = fields.rest() == QLatin1String("true");
-    model.gameStarted();
+    model.gameStarted(teamGame, bonusGame);
     clearall();
     canact = false;
-    JustWatch1->setChecked(false);
+    // Just Watch stays as the host keeps it: the mark and the eyes too.
+    JustWatch1->setChecked(model.seat(model.ownSeat()).watching);
     image_bonus->setVisible(bonusGame);
     image_bonusback->setVisible(bonusGame);
-    addlinetochat(model.seatName(starter) + (teamGame ? " has started a TEAM" : " has started a") +
+    const QString starterName = model.seatName(starter);
+    // The solo player is "You".
+    const QString started =
+        starterName == QLatin1String("You") ? " have started a" : " has started a";
+    addlinetochat(starterName + started + (teamGame ? " TEAM" : "") +
                       (bonusGame ? " BONUS DICE" : "") + " game.",
                   clBlue);
     // Nobody is on turn before the first turn comes: the names alone.
     for (int seat = 1; seat <= 4; ++seat) {
         label_playername[seat]->setText(model.seatName(seat));
-        image_eyes[seat]->hide();
+        image_eyes[seat]->setVisible(model.seat(seat).watching);
     }
 }
 
@@ -282,8 +294,29 @@ void Tchat::showTurn() {
 void Tchat::showOtherTurnCaption() {
     const int seat = model.currentSeat();
     const QString name = model.seatName(seat);
+    if (expertThinking()) {
+        const QString computer = game::computerName(seat);
+        panel_scorecard->label_turn->setText(
+            (computer.isEmpty() ? QStringLiteral("The computer") : computer) +
+            QStringLiteral(" is thinking\u2026"));
+        return;
+    }
     panel_scorecard->label_turn->setText(
         seat == model.ownSeat() ? name + "'s turn (computer plays)." : name + "'s turn.");
+}
+
+// The caption of a turn the computer plays, when it may have changed.
+void Tchat::showComputerTurn() {
+    if (model.inProgress() && model.currentSeat() != 0 && !playsOwnTurn())
+        showOtherTurnCaption();
+}
+
+// The host of this process has an Expert on turn whose strategy tables are
+// still being worked out: it waits for them, and the player should see why.
+bool Tchat::expertThinking() const {
+    return hosting && botSkillTag == 1 && model.inProgress() &&
+           model.computerPlays(model.currentSeat()) &&
+           !game::StrategyStore::shared().tables(model.bonusGame());
 }
 
 void Tchat::getnextplayer(const QString& arguments) {
@@ -430,7 +463,7 @@ void Tchat::doublecheck(int category) {
         return sendscore(category);
     zeroScoreBox =
         new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"),
-                        QStringLiteral("Are you sure you want to score 0 for this catagory?"),
+                        QStringLiteral("Are you sure you want to score 0 for this category?"),
                         QMessageBox::Yes | QMessageBox::No, this);
     zeroScoreBox->setAttribute(Qt::WA_DeleteOnClose);
     connect(zeroScoreBox, &QMessageBox::finished, this, [this, category](int answer) {
@@ -505,9 +538,14 @@ void Tchat::pscore(const QString& arguments) {
 
 void Tchat::winner(const QString& arguments) {
     const QString winners = arguments.section(QLatin1Char('+'), 0, 0);
-    const QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
-                         : winners != playername                  ? winners + " has Won the Game!"
-                                                 : QStringLiteral("You have Won the Game!");
+    QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
+                   : winners != playername                  ? winners + " has Won the Game!"
+                                           : QStringLiteral("You have Won the Game!");
+    // A watcher's seat was won by the computer: the watcher's own window says so.
+    const bool ownSeatWon =
+        winners == playername || winners.split(QStringLiteral(" and ")).contains(playername);
+    if (model.seated() && model.seat(model.ownSeat()).watching && ownSeatWon)
+        line += QStringLiteral(" (computer played)");
     model.gameWon();
     addlinetochat(line, clBlue);
     panel_scorecard->label_turn->setText(QStringLiteral("Winner's Score Card"));
@@ -585,9 +623,10 @@ void Tchat::loadchecklist() {
     QListWidget* players = m_forms.tallylist->checklist;
     QListWidget* tallied = m_forms.tallylist->listbox_tally;
     players->clear();
+    // Opponents by the names the host gives them; not seats that took no turns.
     for (int seat = 1; seat <= 4; ++seat) {
-        const QString name = model.seatName(seat);
-        if (seat == model.ownSeat() || name == client::TGameModel::Waiting)
+        const QString name = model.gameStartedOnce() ? model.finalName(seat) : model.seatName(seat);
+        if (seat == model.ownSeat() || name.isEmpty() || name == client::TGameModel::Waiting)
             continue;
         auto* entry = new QListWidgetItem(name, players);
         entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);

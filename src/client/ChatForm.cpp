@@ -232,6 +232,7 @@ void Tchat::hostpress() {
     sock.setHostName(LoopbackAddress);
     sock.Open();
     StartGame1->setEnabled(true);
+    enableHostOptions(true);
     button_start->show();
 }
 
@@ -240,6 +241,14 @@ void Tchat::joinpress() {
     sock.setHostName(hostaddress);
     sock.Open();
     StartGame1->setEnabled(false);
+    enableHostOptions(false);
+}
+
+// The pace and the skill of the computer players are read by the host in the
+// hosting player's process only; elsewhere the items would change nothing.
+void Tchat::enableHostOptions(bool enabled) {
+    BotSpeed1->setEnabled(enabled);
+    ComputerPlayers1->setEnabled(enabled);
 }
 
 // ---------------------------------------------------------------- commands

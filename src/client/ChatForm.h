@@ -145,11 +145,13 @@ public:
 
     // The one way to write a line to the chat: bold up to the first ":".
     void addlinetochat(const QString& text, TColor color);
+    void markLinks(int lineStart, const QString& text);
 
     // Launch and close.
     void processparams();
     void hostpress();
     void joinpress();
+    void enableHostOptions(bool enabled);
     void button_startClick();
     void Exit1Click();
     void loadinifile();
@@ -163,6 +165,7 @@ public:
     void sendloginfo(const QString& arguments);
     void newplayerinfo(const QString& arguments);
     void playerdisconnected(const QString& arguments);
+    void removedbyhost(const QString& name);
     void justwatching(const QString& arguments);
     void chatrecieved(const QString& arguments);
     void gamefull();
@@ -310,6 +313,9 @@ private:
     bool playsOwnTurn() const;
     void showTurn();
     void showOtherTurnCaption();
+    bool expertThinking() const;
+    void showComputerTurn();
+    void prepareExpertPlayers();
     bool isSecondPressOfDoubleClick(QObject* watched, QEvent* event);
     void followChatEnd();
     bool askBeforeLeaving();
@@ -351,6 +357,7 @@ private:
     bool m_downloadOffered = false; // the lobby's offer is made once
     bool m_closing = false;
     bool m_hostGone = false;
+    bool m_removed = false;         // the host removed us; the connection is closed
     bool m_hintWanted = false;      // asked for while the tables were being worked out
     bool m_zoomToSave = false;      // a Zoom item was chosen: saved once the size is taken
     QObject* m_boardKeys = nullptr; // sees the board's keys and focus

@@ -5,14 +5,13 @@
 // this window from its own card and dice; nothing goes to the host, and a
 // hint never plays a move.
 #include "client/ChatForm.h"
-#include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/StrategyStore.h"
 
 #include <QAction>
-#include <QGraphicsDropShadowEffect>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QToolTip>
 
@@ -42,19 +41,50 @@ private:
     Tchat& m_chat;
 };
 
-// A glow around the widget: yellow on the green table, orange on the card.
-// The glow grows with the window's zoom.
-void mark(QWidget* widget, bool on, qreal zoom = 1, QColor colour = QColor(255, 235, 0)) {
-    widget->setProperty(HintMark, on);
-    if (!on) {
-        widget->setGraphicsEffect(nullptr);
-        return;
+// A ring drawn over the edge of the hinted widget: bright yellow between two
+// dark lines, so it stands out on the green table and on the ivory card alike.
+// It follows its widget's size (the zoom) and lets every click through.
+class HintRing : public QWidget {
+public:
+    static constexpr QRgb Bright = qRgb(255, 214, 0);
+    static constexpr QRgb Dark = qRgb(43, 27, 16);
+    static constexpr const char* Name = "hintring";
+
+    explicit HintRing(QWidget* marked)
+        : QWidget(marked) {
+        setObjectName(QLatin1String(Name));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(marked->rect());
+        marked->installEventFilter(this);
+        show();
     }
-    auto* glow = new QGraphicsDropShadowEffect(widget);
-    glow->setColor(colour);
-    glow->setOffset(0, 0);
-    glow->setBlurRadius(24 * zoom);
-    widget->setGraphicsEffect(glow);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            setGeometry(parentWidget()->rect());
+        return false;
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal width = std::max<qreal>(3, height() / 8.0);
+        const QRectF ring =
+            QRectF(rect()).adjusted(width / 2 + 1, width / 2 + 1, -width / 2 - 1, -width / 2 - 1);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(Dark), width + 2));
+        painter.drawRoundedRect(ring, width, width);
+        painter.setPen(QPen(QColor(Bright), width));
+        painter.drawRoundedRect(ring, width, width);
+    }
+};
+
+void mark(QWidget* widget, bool on) {
+    widget->setProperty(HintMark, on);
+    delete widget->findChild<QWidget*>(HintRing::Name, Qt::FindDirectChildrenOnly);
+    if (on)
+        new HintRing(widget);
 }
 
 bool isGameCommand(const QString& command) {
@@ -90,9 +120,11 @@ void Tchat::buildHints() {
             panel_scorecard->score[seat][row]->installEventFilter(tips);
     }
     // A hint asked for before the tables were ready shows once they are.
+    // So does the turn of an Expert that was waiting for them.
     connect(&game::StrategyStore::shared(), &game::StrategyStore::tablesReady, this, [this] {
         if (m_hintWanted)
             showhint();
+        showComputerTurn();
     });
 }
 
@@ -136,11 +168,10 @@ void Tchat::showhint() {
     const game::TurnAdvice advice = strategy->advise(hintposition());
     if (!advice.roll) {
         if (advice.category >= 1)
-            mark(panel_scorecard->label[advice.category], true, zoom->factor(),
-                 QColor(255, 120, 0));
+            mark(panel_scorecard->label[advice.category], true);
         return;
     }
-    mark(image_throwdice, true, zoom->factor());
+    mark(image_throwdice, true);
     // Dice already in the tray count first, then the table's in die order.
     std::array<int, 7> wanted = advice.keep;
     for (const bool kept : {true, false})
@@ -150,7 +181,7 @@ void Tchat::showhint() {
             if (state.kept() != kept || !thrown || wanted[state.face] == 0)
                 continue;
             --wanted[state.face];
-            mark(dice[die], true, zoom->factor());
+            mark(dice[die], true);
         }
 }
 

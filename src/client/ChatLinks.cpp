@@ -6,10 +6,9 @@ namespace client {
 
 namespace {
 
-// "https://" goes first: "http://" is not in it, and "www." would cut it short.
-constexpr std::array<const char*, 9> Prefixes = {"https://", "http://",   "ftp://",
-                                                 "file://",  "gopher://", "telnet://",
-                                                 "news:",    "mailto:",   "www."};
+// Web pages only: a link another player typed must not open a local file or
+// another program. "https://" goes first: "www." would cut it short.
+constexpr std::array<const char*, 3> Prefixes = {"https://", "http://", "www."};
 
 bool isBreak(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
@@ -46,6 +45,22 @@ std::optional<ChatLink> findLink(const QString& text, qsizetype position) {
         return ChatLink{wordStart + found, length};
     }
     return std::nullopt;
+}
+
+std::vector<ChatLink> findLinks(const QString& text) {
+    std::vector<ChatLink> links;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        if (isBreak(text[at])) {
+            ++at;
+            continue;
+        }
+        if (const auto link = findLink(text, at))
+            links.push_back(*link);
+        while (at < text.size() && !isBreak(text[at]))
+            ++at;
+    }
+    return links;
 }
 
 } // namespace client

@@ -2,10 +2,11 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace client {
 
-// A web link inside a line of chat text.
+// A web link inside a line of chat text: http://, https:// or www. only.
 struct ChatLink {
     qsizetype start = 0;
     qsizetype length = 0;
@@ -16,5 +17,8 @@ struct ChatLink {
 // the link starts at the first of the known prefixes found in it and ends at
 // the word's end, less trailing characters that cannot end an address.
 std::optional<ChatLink> findLink(const QString& text, qsizetype position);
+
+// Every link in a line, in order.
+std::vector<ChatLink> findLinks(const QString& text);
 
 } // namespace client

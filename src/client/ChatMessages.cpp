@@ -142,12 +142,16 @@ void Tchat::addlinetochat(const QString& text, TColor color) {
     QScrollBar* scroll = mainchat->verticalScrollBar();
     const bool keepView = ScrollChatOff1 && ScrollChatOff1->isChecked();
     const int firstVisible = scroll->value();
-    const QTextCursor selection = mainchat->textCursor();
+    // As numbers: a cursor at the end would move along with the new text and
+    // stretch the player's selection over it.
+    const int selectionAnchor = mainchat->textCursor().anchor();
+    const int selectionPosition = mainchat->textCursor().position();
 
     QTextCursor cursor(mainchat->document());
     cursor.movePosition(QTextCursor::End);
     if (!mainchat->document()->isEmpty())
         cursor.insertBlock();
+    const int lineStart = cursor.position();
     QTextCharFormat format;
     format.setForeground(client::toQColor(color));
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
@@ -156,12 +160,28 @@ void Tchat::addlinetochat(const QString& text, TColor color) {
     cursor.insertText(text.left(boldLength), format);
     format.setFontWeight(QFont::Normal);
     cursor.insertText(text.mid(boldLength), format);
+    markLinks(lineStart, text);
 
-    if (keepView) {
-        mainchat->setTextCursor(selection);
+    QTextCursor selection(mainchat->document());
+    selection.setPosition(selectionAnchor);
+    selection.setPosition(selectionPosition, QTextCursor::KeepAnchor);
+    mainchat->setTextCursor(selection);
+    if (keepView)
         scroll->setValue(firstVisible);
-    } else {
+    else
         scroll->setValue(scroll->maximum());
+}
+
+// Links look like links: underlined, in the link colour, over the line's own format.
+void Tchat::markLinks(int lineStart, const QString& text) {
+    QTextCharFormat look;
+    look.setFontUnderline(true);
+    look.setForeground(QColor(0x1a, 0x4f, 0xc4));
+    for (const client::ChatLink& link : client::findLinks(text)) {
+        QTextCursor span(mainchat->document());
+        span.setPosition(lineStart + int(link.start));
+        span.setPosition(lineStart + int(link.start + link.length), QTextCursor::KeepAnchor);
+        span.mergeCharFormat(look);
     }
 }
 

@@ -113,7 +113,7 @@ void Tchat::buildRoster() {
 
         auto* eyesLabel = new TPlainLabel(panel_scorecard);
         eyesLabel->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
-        eyesLabel->setGeometry(columnCentre - 12, 36, 24, 12);
+        eyesLabel->setGeometry(TScoreCard::eyesLeft(seat), 36, 24, 12);
         eyesLabel->hide();
         image_eyes[seat] = eyesLabel;
     }
@@ -188,6 +188,9 @@ void Tchat::sockInfo(TGameSocket*, TSocketInfo info, const QString& msg) {
 
 void Tchat::closeWhenQueueIsDone() {
     if (!m_hostGone || !receivedlist.empty() || m_fullBox)
+        return;
+    // Removed by the host: the notice is in the chat, and the window stays.
+    if (m_removed)
         return;
     // The hosting window goes with its own host; every other window says why.
     if (hosting)
@@ -325,6 +328,8 @@ void Tchat::playerdisconnected(const QString& arguments) {
     FieldReader fields(arguments);
     const int slot = fields.number();
     const QString name = fields.rest();
+    if (loggedin && slot == model.ownSeat())
+        return removedbyhost(name);
     if (client::TGameModel::validSeat(slot)) {
         addlinetochat(model.seatName(slot) + " disconnected.", clBlue);
         // During a game the computer plays on with the seat's card and total.
@@ -343,6 +348,33 @@ void Tchat::playerdisconnected(const QString& arguments) {
     delete found.first();
 }
 
+// The host names our own slot just before it closes our connection: we were
+// removed. The window stays, disconnected, so the player can read why.
+void Tchat::removedbyhost(const QString& name) {
+    const int slot = model.ownSeat();
+    m_removed = true;
+    loggedin = false;
+    canact = false;
+    image_throwdice->hide();
+    const QString notice = QStringLiteral("You were removed from the game by the host.");
+    addlinetochat(notice, clBlue);
+    label_status->setText(notice);
+    if (client::TGameModel::validSeat(slot)) {
+        model.seatLeft(slot);
+        showSeatName(slot);
+        label_score[slot]->setText(model.seat(slot).total);
+        image_eyes[slot]->hide();
+    } else if (m_forms.spylist) {
+        const auto found =
+            m_forms.spylist->listbox_spys->findItems(spyEntry(slot, name), Qt::MatchExactly);
+        if (!found.isEmpty())
+            delete found.first();
+    }
+    // The host closes its end; ours goes too, whatever the host does next.
+    if (sock.isOpen())
+        sock.Close();
+}
+
 void Tchat::justwatching(const QString& arguments) {
     FieldReader fields(arguments);
     const int slot = fields.number();
@@ -354,7 +386,11 @@ void Tchat::justwatching(const QString& arguments) {
         return;
     model.setWatching(slot, watching);
     const QString name = model.seatName(slot);
-    addlinetochat(name + (watching ? " is just watching" : " now playing again"), clBlue);
+    // The solo player is "You".
+    const bool you = name == QLatin1String("You");
+    addlinetochat(name + (watching ? (you ? " are just watching" : " is just watching")
+                                   : (you ? " are now playing again" : " now playing again")),
+                  clBlue);
     image_eyes[slot]->setVisible(watching);
     // The own turn passes to the computer, or comes back from it, where it stands.
     if (slot == model.ownSeat() && model.inProgress() && model.currentSeat() == slot) {

@@ -4,6 +4,7 @@
 #include "client/ColorConversion.h"
 #include "client/WindowBounds.h"
 #include "client/WindowZoom.h"
+#include "game/StrategyStore.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
 #include "platform/Logging.h"
@@ -177,6 +178,17 @@ void Tchat::ClassicPlayers1Click(QAction* item) {
     item->setChecked(true);
     botSkillTag = item->data().toInt();
     saveinifile();
+    prepareExpertPlayers();
+    showComputerTurn();
+}
+
+// The Expert's tables take seconds: they are worked out from the moment the
+// Expert is chosen, for both kinds of game, not at its first turn.
+void Tchat::prepareExpertPlayers() {
+    if (botSkillTag != 1 || !hosting)
+        return;
+    game::StrategyStore::shared().tables(false);
+    game::StrategyStore::shared().tables(true);
 }
 
 void Tchat::PlaySounds1Click() {
@@ -337,6 +349,7 @@ void Tchat::loadinifile() {
             .compare(QLatin1String("Expert"), Qt::CaseInsensitive) == 0;
     (expert ? ExpertPlayers1 : ClassicPlayers1)->setChecked(true);
     botSkillTag = expert ? 1 : 0;
+    prepareExpertPlayers();
 
     PlaySounds1->setChecked(readSwitch(ini, "Playsounds"));
     doubleCheck->setChecked(readSwitch(ini, "Doublecheck"));

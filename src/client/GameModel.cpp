@@ -44,20 +44,59 @@ void TGameModel::setOwnSeat(int seat) {
     emit changed();
 }
 
+bool TGameModel::computerPlays(int seat) const {
+    return validSeat(seat) && (!this->seat(seat).occupied || this->seat(seat).watching);
+}
+
+// Seat 2 always takes turns, every seat in a team game; others only while
+// someone sits there. A seat someone left during this game keeps their name.
+bool TGameModel::idleSeat(int seat) const {
+    if (!validSeat(seat) || !m_startedOnce)
+        return false;
+    const SeatState& state = this->seat(seat);
+    return !state.occupied && state.departed.isEmpty() && !m_teamGame && seat != 2;
+}
+
+QString TGameModel::finalName(int seat) const {
+    if (!validSeat(seat) || idleSeat(seat))
+        return QString();
+    return this->seat(seat).occupied ? this->seat(seat).name : game::computerName(seat);
+}
+
+// The name an empty seat shows in a game: the computer's where it plays.
+QString TGameModel::emptySeatName(int seat) const {
+    const QString& departed = this->seat(seat).departed;
+    if (!departed.isEmpty())
+        return departed + QStringLiteral(" (left)");
+    return idleSeat(seat) ? Waiting : game::computerName(seat);
+}
+
 void TGameModel::seatTaken(int seat, const QString& name) {
     if (!validSeat(seat))
         return;
-    seatAt(seat).name = name;
+    SeatState& state = seatAt(seat);
+    state.name = name;
+    state.occupied = true;
+    state.departed.clear();
     emit changed();
 }
 
-// The computer plays on in the seat; between games the seat starts again at 0.
+// During a game the seat keeps its points under the departed player's name;
+// between games it starts again at 0 and shows the computer's name.
 void TGameModel::seatLeft(int seat) {
     if (!validSeat(seat))
         return;
     SeatState& state = seatAt(seat);
-    state.name = game::computerName(seat);
+    const bool wasPlayer = state.occupied;
+    state.occupied = false;
     state.watching = false;
+    if (m_inProgress && wasPlayer) {
+        state.departed = state.name;
+        state.name = emptySeatName(seat);
+    } else {
+        state.departed.clear();
+        state.name = game::computerName(seat);
+    }
     if (!m_inProgress)
         state.total = QStringLiteral("0");
     emit changed();
@@ -70,8 +109,12 @@ void TGameModel::setWatching(int seat, bool watching) {
     emit changed();
 }
 
-void TGameModel::gameStarted() {
+// Just Watch outlasts the game: the host keeps it until the player plays again.
+void TGameModel::gameStarted(bool teamGame, bool bonusGame) {
     m_inProgress = true;
+    m_startedOnce = true;
+    m_teamGame = teamGame;
+    m_bonusGame = bonusGame;
     m_bonusFace = 0;
     m_moreRolls = false;
     m_rollsMade = -1;
@@ -79,10 +122,9 @@ void TGameModel::gameStarted() {
         SeatState& state = seatAt(seat);
         state.card = game::freshCard();
         state.total = QStringLiteral("0");
-        state.watching = false;
-        // Empty seats are the computer's for the whole game.
-        if (seat > 1 && state.name == Waiting)
-            state.name = game::computerName(seat);
+        state.departed.clear();
+        if (!state.occupied)
+            state.name = emptySeatName(seat);
     }
     for (int die = 1; die <= Dice; ++die)
         m_dice[std::size_t(die)].place = DiePlace::Unthrown;

@@ -29,6 +29,8 @@ struct SeatState {
     QString total = QStringLiteral("0"); // as the host wrote it
     game::Card card = game::freshCard();
     bool watching = false; // its player has the computer play for them
+    bool occupied = false; // a player is connected in the seat
+    QString departed;      // the player who left it during this game; their points stay
     bool isFree(int category) const { return card[category] == game::Unscored; }
 };
 
@@ -49,7 +51,7 @@ public:
     void seatTaken(int seat, const QString& name);
     void seatLeft(int seat);
     void setWatching(int seat, bool watching);
-    void gameStarted();
+    void gameStarted(bool teamGame, bool bonusGame);
     void turnPassed(int seat, const QString& round, int rollsMade);
     // One throw: `rollsMade` -1 when the host did not say; `thrown` holds
     // (die, face) pairs, the dice left out stay where they are.
@@ -65,6 +67,16 @@ public:
     bool seated() const { return validSeat(m_ownSeat); }
     int currentSeat() const { return m_currentSeat; }
     bool inProgress() const { return m_inProgress; }
+    // A game has been started since the window connected (it may have ended).
+    bool gameStartedOnce() const { return m_startedOnce; }
+    bool teamGame() const { return m_teamGame; }
+    bool bonusGame() const { return m_bonusGame; }
+    // The seat is played by the host's computer player: nobody in it, or its
+    // player just watches.
+    bool computerPlays(int seat) const;
+    // In a game, a seat that takes no turns: nobody sits there and the host
+    // skips it (seats 1, 3 and 4 of a regular game).
+    bool idleSeat(int seat) const;
     bool moreRolls() const { return m_moreRolls; }
     int rollsMade() const { return m_rollsMade; } // -1 unknown
     int bonusFace() const { return m_bonusFace; } // 0 none
@@ -77,6 +89,9 @@ public:
     // A category the own seat can still score.
     bool ownCategoryFree(int category) const;
     QString seatName(int number) const { return validSeat(number) ? seat(number).name : QString(); }
+    // The name the host gives the seat when it names the winner: its player's,
+    // else the computer's; empty for a seat that took no turns.
+    QString finalName(int seat) const;
 
     static bool validSeat(int seat) { return seat >= 1 && seat <= Seats; }
     static bool validDie(int die) { return die >= 1 && die <= Dice; }
@@ -87,10 +102,14 @@ signals:
 
 private:
     SeatState& seatAt(int seat) { return m_seats[std::size_t(seat)]; }
+    QString emptySeatName(int seat) const;
 
     int m_ownSeat = 0;
     int m_currentSeat = 0;
     bool m_inProgress = false;
+    bool m_startedOnce = false;
+    bool m_teamGame = false;
+    bool m_bonusGame = false;
     bool m_moreRolls = false;
     int m_rollsMade = -1;
     int m_bonusFace = 0;

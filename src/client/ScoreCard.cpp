@@ -63,6 +63,16 @@ int TScoreCard::columnCentre(int seat) {
     return columnLeft(seat) + ColumnWidth / 2 - 1;
 }
 
+// Over each column the turn arrow (or, after the game, the crown) takes the
+// left part and the just-watching eyes the right, so neither hides the other.
+int TScoreCard::markLeft(int seat) {
+    return columnLeft(seat) + 4;
+}
+
+int TScoreCard::eyesLeft(int seat) {
+    return columnLeft(seat) + ColumnWidth - 25;
+}
+
 void TScoreCard::build(QObject* clicks, TWindowZoom* zoom) {
     using controls::SkinArt;
     m_zoom = zoom;
@@ -71,6 +81,7 @@ void TScoreCard::build(QObject* clicks, TWindowZoom* zoom) {
     buildHeading();
     buildColumnMarks();
     buildRows(clicks);
+    buildIdleMarks();
 }
 
 void TScoreCard::buildHeading() {
@@ -131,7 +142,7 @@ void TScoreCard::buildColumnMarks() {
     for (int seat = 1; seat <= 4; ++seat) {
         auto* crown = new TPlainLabel(this);
         crown->setObjectName(QStringLiteral("image_crown%1").arg(seat));
-        crown->setGeometry(columnCentre(seat) - 10, 34, 20, 14);
+        crown->setGeometry(markLeft(seat) - 4, 34, 20, 14);
         crown->hide();
         image_crown[seat] = crown;
     }
@@ -181,6 +192,32 @@ QLabel* TScoreCard::buildCategoryCaption(QObject* clicks) {
     return caption;
 }
 
+// A wash of the card's ground over the cells; clicks go through to them.
+void TScoreCard::buildIdleMarks() {
+    const QColor ground = skinColor(controls::SkinArt::Ivory);
+    for (int seat = 1; seat <= 4; ++seat) {
+        auto* wash = new QFrame(this);
+        wash->setObjectName(QStringLiteral("column_idle%1").arg(seat));
+        wash->setGeometry(columnLeft(seat) - 1, CardTop - 1, ColumnWidth - 1, 16 * RowHeight + 1);
+        wash->setStyleSheet(QStringLiteral("#column_idle%1 { background: rgba(%2, %3, %4, 170); }")
+                                .arg(seat)
+                                .arg(ground.red())
+                                .arg(ground.green())
+                                .arg(ground.blue()));
+        wash->setAttribute(Qt::WA_TransparentForMouseEvents);
+        wash->hide();
+        column_idle[seat] = wash;
+    }
+}
+
+void TScoreCard::dimColumn(int seat, bool dimmed) {
+    if (seat < 1 || seat > 4)
+        return;
+    column_idle[seat]->setVisible(dimmed);
+    if (dimmed)
+        column_idle[seat]->raise();
+}
+
 void TScoreCard::placeTotals(const std::array<QLabel*, 5>& totals) {
     for (int seat = 1; seat <= 4; ++seat) {
         totals[seat]->setGeometry(columnLeft(seat), rowTop(0), ColumnWidth - 1, RowHeight);
@@ -216,8 +253,7 @@ void TScoreCard::markColumns(int ownSeat, int seatOnTurn) {
         return;
     m_zoom->move(column_turn,
                  {columnLeft(seatOnTurn) - 2, m_zoom->designGeometry(column_turn).y()});
-    m_zoom->move(image_turn,
-                 {columnCentre(seatOnTurn) - 6, m_zoom->designGeometry(image_turn).y()});
+    m_zoom->move(image_turn, {markLeft(seatOnTurn), m_zoom->designGeometry(image_turn).y()});
 }
 
 void TScoreCard::showCrowns(const std::array<bool, 5>& crowned) {

@@ -245,6 +245,13 @@ bool isFilled(int filled, int category) {
     return filled & (1 << (category - 1));
 }
 
+// Made once for the process; see prepareSharedTables.
+const std::array<UpperSet, 64>& upperTotals(bool bonusGame) {
+    static const std::array<UpperSet, 64> regularTotals = reachableUpperTotals(false);
+    static const std::array<UpperSet, 64> bonusTotals = reachableUpperTotals(true);
+    return bonusGame ? bonusTotals : regularTotals;
+}
+
 } // namespace
 
 OptimalStrategy::OptimalStrategy(bool bonusGame, const std::atomic<bool>* cancel)
@@ -261,10 +268,13 @@ OptimalStrategy::OptimalStrategy(bool bonusGame, const std::atomic<bool>* cancel
     }
 }
 
+void OptimalStrategy::prepareSharedTables() {
+    multisets();
+    upperTotals(false);
+}
+
 void OptimalStrategy::solveCard(int filled) {
-    static const std::array<UpperSet, 64> regularTotals = reachableUpperTotals(false);
-    static const std::array<UpperSet, 64> bonusTotals = reachableUpperTotals(true);
-    const UpperSet& reachable = (m_bonusGame ? bonusTotals : regularTotals)[filled & 63];
+    const UpperSet& reachable = upperTotals(m_bonusGame)[filled & 63];
     const Multisets& m = multisets();
 
     TurnSetting turn{filled, 0, 0, {}};

@@ -45,6 +45,11 @@ public:
     // thread. A set `cancel` abandons the work (the tables are then unusable).
     explicit OptimalStrategy(bool bonusGame, const std::atomic<bool>* cancel = nullptr);
 
+    // Makes the tables every strategy shares, which otherwise the first
+    // computation makes. Whoever stops computations at exit calls it first, so
+    // that these tables are destroyed after it.
+    static void prepareSharedTables();
+
     bool bonusGame() const { return m_bonusGame; }
     // Expected points still to come at the start of a turn, before its bonus
     // face is drawn (future faces averaged).

@@ -5,6 +5,11 @@
 namespace game {
 
 StrategyStore& StrategyStore::shared() {
+    // Statics die in the reverse order of their making: the shared tables,
+    // made first, outlive the store, whose destructor stops the workers that
+    // still use them.
+    static const bool prepared = (OptimalStrategy::prepareSharedTables(), true);
+    (void)prepared;
     static StrategyStore store;
     return store;
 }
@@ -23,6 +28,13 @@ const OptimalStrategy* StrategyStore::tables(bool bonusGame) {
     if (!m_workers[bonusGame].joinable())
         m_workers[bonusGame] = std::thread([this, bonusGame] { compute(bonusGame); });
     return nullptr;
+}
+
+bool StrategyStore::started(bool bonusGame) {
+    if (m_ready[bonusGame].load(std::memory_order_acquire))
+        return true;
+    std::lock_guard lock(m_mutex);
+    return m_workers[bonusGame].joinable();
 }
 
 const OptimalStrategy& StrategyStore::waitFor(bool bonusGame) {

@@ -25,6 +25,8 @@ public:
 
     // The tables if ready, else null; the first call starts the work.
     const OptimalStrategy* tables(bool bonusGame);
+    // The tables are ready or being worked out.
+    bool started(bool bonusGame);
     // Blocks until the tables are ready (benchmarks and tests only).
     const OptimalStrategy& waitFor(bool bonusGame);
     // How long the last set took to compute, in seconds (0 until one is done).

@@ -350,8 +350,14 @@ void TServer::kickhim(int sender, const QString& arguments) {
     disconnectsock(target);
 }
 
+// The removed window hears of its own departure first, the message everyone
+// else gets after the close: so it knows it was removed, not that the game ended.
 void TServer::disconnectsock(int slot) {
-    if (isSlotNumber(slot) && players[slot].inuse && players[slot].connection)
+    if (!isSlotNumber(slot) || !players[slot].inuse || !players[slot].connection)
+        return;
+    sendTo(slot,
+           WireMessage("CMD_playerdisconnected").field(slot).field(players[slot].name).bytes());
+    if (players[slot].connection)
         players[slot].connection->Close();
 }
 

@@ -34,8 +34,8 @@ void TServer::startgame(const QString& arguments) {
 
     for (int seat = 1; seat <= SeatCount; ++seat) {
         tplayer& player = players[seat];
+        // Just Watch stays until its player takes the seat back, across games.
         player.total = 0;
-        player.justwatch = false;
         player.turns = 0;
         player.card = scoring::freshCard();
     }

@@ -150,7 +150,7 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     EXPECT_TRUE(chat.mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
     EXPECT_TRUE(chat.image_bonus->isVisible());
     EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
-    EXPECT_EQ(chat.label_playername[3]->text(), "Kling");
+    EXPECT_EQ(chat.label_playername[3]->text(), "<Waiting>") << "seat 3 takes no turns";
 
     click(chat.panel_scorecard->label[3]); // before any roll: nothing goes out
     EXPECT_TRUE(chat.canact);
@@ -178,7 +178,7 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     // Faces 4-1-2-3-6: Full House scores nothing, so Ann is asked first.
     click(chat.panel_scorecard->score[1][8]); // another seat's cell picks the row for our own card
     ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
-    EXPECT_EQ(chat.zeroScoreBox->text(), "Are you sure you want to score 0 for this catagory?");
+    EXPECT_EQ(chat.zeroScoreBox->text(), "Are you sure you want to score 0 for this category?");
     chat.zeroScoreBox->button(QMessageBox::No)->click();
     EXPECT_TRUE(chat.canact);
     EXPECT_TRUE(link.readAvailable().isEmpty());

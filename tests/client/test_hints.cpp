@@ -48,7 +48,8 @@ protected:
     }
 
     static bool isMarked(QWidget* widget) {
-        return widget->property("hintmark").toBool() && widget->graphicsEffect();
+        return widget->property("hintmark").toBool() &&
+               widget->findChild<QWidget*>("hintring", Qt::FindDirectChildrenOnly);
     }
 
     // The tool tip a player sees resting the mouse on the widget.
@@ -111,6 +112,10 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     chat.Hint1->trigger();
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5}));
     EXPECT_TRUE(isMarked(chat.image_throwdice));
+    // The mark is a solid bright ring over the die's edge, not a faint glow.
+    const QColor ring(255, 214, 0);
+    EXPECT_EQ(chat.dice[1]->grab().toImage().pixelColor(16, 3), ring);
+    EXPECT_NE(chat.dice[2]->grab().toImage().pixelColor(16, 3), ring);
     EXPECT_EQ(markedCategories(chat), QList<int>{});
     EXPECT_EQ(tipOf(chat.panel_scorecard->label[12]), "Freebie: 25 now, 15.5 below the best");
     EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][11]), "5 of a Kind: 0 now, 19.4 below the best");

@@ -174,6 +174,7 @@ TEST_F(PlayerFixesTest, DepartedSeatKeepsItsTotalWhileTheGameRuns) {
                              "CMD_pscore+3+25+8" + card + T + "CMD_pscore+4+25+8" + card + T +
                              "CMD_playerdisconnected+3+Cat" + T));
     ASSERT_TRUE(waitForLine(chat, "Cat disconnected."));
+    EXPECT_EQ(chat.label_playername[3]->text(), "Cat (left)");
     EXPECT_EQ(chat.label_score[3]->text(), "25");
     EXPECT_EQ(chat.panel_scorecard->score[3][8]->text(), "25");
 

@@ -131,7 +131,10 @@ TEST_F(HostTest, OnlyTheHostingWindowMayRemovePlayers) {
     EXPECT_TRUE(server.players[3].inuse);
 
     ann->send("CMD_kickhim+1+3+");
+    // Cat hears her own departure before the close: she was removed.
+    EXPECT_TRUE(cat->waitFor("CMD_playerdisconnected+3+Cat"));
     EXPECT_TRUE(cat->closedByHost());
+    EXPECT_EQ(cat->count("CMD_playerdisconnected+"), 1);
     EXPECT_TRUE(ann->waitFor("CMD_playerdisconnected+3+Cat"));
     EXPECT_TRUE(bob->waitFor("CMD_playerdisconnected+3+Cat"));
 }
@@ -143,6 +146,9 @@ TEST_F(HostTest, JustWatchIsEchoedForOwnSeatOrFromTheHostingWindow) {
     bob->send("CMD_justwatch+2+1");
     EXPECT_TRUE(ann->waitFor("CMD_justwatching+2+1"));
     EXPECT_TRUE(server.players[2].justwatch);
+    ann->send("CMD_startgame+1+f+false");
+    EXPECT_TRUE(bob->waitFor("CMD_startgame+1+f+false"));
+    EXPECT_TRUE(server.players[2].justwatch) << "until bob plays again, across games";
     bob->send("CMD_justwatch+3+1"); // not bob's seat
     bob->send("CMD_justwatch+2+7"); // no such state
     ann->send("CMD_justwatch+2+2"); // the hosting window may

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch root and checks the desktop entry, the
-# AppStream metadata and the service unit with their own validators.
+# AppStream metadata and the service unit with their own validators, and the
+# package description as apt will show it.
 set -euo pipefail
 build=$1
 root=$(mktemp -d)
@@ -20,4 +21,11 @@ appstreamcli validate --no-net --pedantic "$share/metainfo/dunvex.metainfo.xml"
 unit=$(find "$root" -name dunvex-server.service)
 grep -q "^ExecStart=$prefix/bin/dunvex-server " "$unit"
 SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --recursive-errors=no --root="$root" "$unit"
+# The package's long description: a list's ";" separators would start its lines in apt.
+description=$(sed -n '/^set(CPACK_PACKAGE_DESCRIPTION "/,/")$/p' "$build/CPackConfig.cmake")
+[[ -n "$description" ]] || { echo "no package description"; exit 1; }
+if grep -q '^;' <<<"$description"; then
+    echo "package description lines start with ';'"
+    exit 1
+fi
 echo "install checks passed"

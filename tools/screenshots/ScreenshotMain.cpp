@@ -275,6 +275,35 @@ bool photographSideWindows(GameApplication& game, Photographer& camera) {
     return saved;
 }
 
+// A player joins after the game and the hosting player removes her: her
+// window tells her so and stays open.
+bool photographRemovedPlayer(GameApplication& host, Photographer& camera) {
+    GameApplication eveGame(
+        {QStringLiteral("Eve"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+    eveGame.start();
+    Tchat& eve = eveGame.chat();
+    const auto reads = [&](const char* line) {
+        return waitFor([&] { return eve.mainchat->toPlainText().contains(line); }, 10000);
+    };
+    if (!reads("You are Connected."))
+        return fail("the removed player's login");
+    // At design size, whatever zoom the shared settings file holds.
+    eve.Zoom1Click(100);
+    const QSize ground = eve.zoom->groundSizeFor(100);
+    if (!waitFor(
+            [&] {
+                return eve.centralWidget()->size() == ground &&
+                       qRound(eve.dice[1]->pixmap().deviceIndependentSize().width()) == 32;
+            },
+            5000))
+        return fail("the removed player's window at design size");
+    host.chat().kicking(eve.model.ownSeat());
+    if (!reads("You were removed from the game by the host.") ||
+        !waitFor([&] { return !eve.sock.isOpen(); }, 5000))
+        return fail("the removal");
+    return camera.save(eve, QStringLiteral("player-removed"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -318,5 +347,6 @@ int main(int argc, char** argv) {
     }
     bool saved = camera.save(chat, QStringLiteral("player-end"));
     saved = photographSideWindows(dunvex, camera) && saved;
+    saved = photographRemovedPlayer(dunvex, camera) && saved;
     return saved ? 0 : 1;
 }
