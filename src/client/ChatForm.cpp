@@ -28,6 +28,8 @@ const QString LoopbackAddress = QStringLiteral("127.0.0.1");
 // The design's content: the board and the scorecard side by side, the chat
 // line below the scorecard's foot.
 constexpr QSize DesignSize(765, 448);
+// The room around it in the design's client area of 775 by 466.
+constexpr QSize DesignMargin(5, 9);
 
 } // namespace
 
@@ -38,7 +40,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
     buildPanels();
-    zoom = new TWindowZoom(centralWidget(), DesignSize);
+    zoom = new TWindowZoom(centralWidget(), DesignSize, DesignMargin);
     buildChat();
     buildMenus();
     buildRoster();
