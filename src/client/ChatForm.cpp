@@ -213,8 +213,12 @@ void Tchat::joinpress() {
 
 void Tchat::button_startClick() {
     button_start->hide();
-    if (m_forms.gamestartform)
-        client::showCentredOn(*m_forms.gamestartform, *this);
+    if (!m_forms.gamestartform)
+        return;
+    client::showCentredOn(*m_forms.gamestartform, *this);
+    // Asked for by a key as often as by a click: the options take the keys,
+    // also when they were open already, so Enter starts.
+    m_forms.gamestartform->activateWindow();
 }
 
 void Tchat::Exit1Click() {

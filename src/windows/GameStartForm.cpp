@@ -90,14 +90,6 @@ void Tgamestartform::closeEvent(QCloseEvent* event) {
         platform::runGuarded([this] { onClosedWithoutStart(); });
 }
 
-// Opened for the keyboard too: the dialog takes the keys, the first box the
-// focus, so Space ticks it, Tab moves on and Enter starts.
-void Tgamestartform::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    activateWindow();
-    team->setFocus(Qt::ActiveWindowFocusReason);
-}
-
 void Tgamestartform::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape)
         close();

@@ -141,9 +141,9 @@ TEST_F(KeyboardPlayTest, EnterOverACategoryTheDiceMissAsksFirst) {
     EXPECT_EQ(link.readExactly(scored.size()), scored) << "No sent nothing, Yes scored";
 }
 
-// The start options take the keys when they open, wherever they were opened
-// from (Ctrl+N here, from the chat line): Enter starts, and the box under the
-// keys shows a focus mark beside its caption.
+// The start options take the keys whenever they are asked for (Ctrl+N here,
+// from the chat line), also when they are open already: Enter starts, and the
+// box under the keys shows a focus mark beside its caption.
 TEST_F(KeyboardPlayTest, TheStartOptionsTakeTheKeysSoEnterStarts) {
     auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
@@ -152,6 +152,13 @@ TEST_F(KeyboardPlayTest, TheStartOptionsTakeTheKeysSoEnterStarts) {
     Tgamestartform& options = *game->forms().gamestartform;
     QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(options.isVisible());
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
+    // The player goes back to the main window and asks again: the options,
+    // still open, come to the front with the keys.
+    QApplication::setActiveWindow(&chat);
+    chat.mychat->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == chat.mychat; }));
+    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
     const auto caption = [](TSkinCheckBox* box) {
         const int left = box->boxRect().right() + 2;
