@@ -1,5 +1,6 @@
 #include "controls/SkinFont.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 
@@ -15,6 +16,10 @@ bool SkinFont::install() {
     // The windows and style sheets name "Arial"; the substitution is looked up
     // before the machine's own aliases, so the built-in faces win everywhere.
     QFont::insertSubstitution(QStringLiteral("Arial"), Family);
+    // Captions that name no family take it too.
+    QFont standard = QApplication::font();
+    standard.setFamilies({Family});
+    QApplication::setFont(standard);
     return complete;
 }
 

@@ -13,9 +13,10 @@ public:
     // (resources/fonts/LICENSE).
     static const QString Family;
 
-    // Registers the built-in faces with the application and has every font
-    // that asks for "Arial" take them. Call once, after the application object
-    // exists and before the first window; false when a face could not be read.
+    // Registers the built-in faces with the application, makes them the
+    // application's font and has every font that asks for "Arial" take them.
+    // Call once, after the application object exists and before the first
+    // window; false when a face could not be read.
     static bool install();
 };
 
