@@ -247,10 +247,13 @@ bool playGame(GameApplication& game, Photographer& camera) {
         while (seat.keepOne()) {
         }
         if (seat.turnsScored == 2 && !midGameTaken) {
-            // The own free categories preview the dice.
+            // The own free categories preview the dice; the chat line has the keys.
+            QApplication::setActiveWindow(&chat);
+            chat.mychat->setFocus();
+            if (!waitFor([&] { return !chat.label_dicekey[1]->isVisible(); }, 5000))
+                return fail("the chat line taking the keys");
             midGameTaken = camera.save(chat, "player-midgame");
             // The board with the keys: each die shows its key.
-            QApplication::setActiveWindow(&chat);
             chat.giveBoardTheKeys();
             if (!waitFor([&] { return chat.label_dicekey[1]->isVisible(); }, 5000))
                 return fail("the board taking the keys");
