@@ -112,7 +112,7 @@ void Tchat::buildDieKeys(const QString& edge) {
         key->setObjectName(QStringLiteral("label_dicekey%1").arg(die));
         key->setAttribute(Qt::WA_TransparentForMouseEvents);
         key->setAlignment(Qt::AlignCenter);
-        key->setGeometry(dice[die]->x() - 6, dice[die]->y() - 6, 15, 15);
+        key->resize(15, 15);
         key->setStyleSheet(
             QStringLiteral("#label_dicekey%1 { color: #fff3d6; font: bold 11px Arial;"
                            " background: rgba(40, 24, 10, 225);"
@@ -121,6 +121,7 @@ void Tchat::buildDieKeys(const QString& edge) {
                 .arg(edge));
         key->hide();
         label_dicekey[die] = key;
+        moveDie(die, dice[die]->pos());
     }
 }
 
