@@ -171,6 +171,10 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
               QStringList({"0", "4", "3", "4", "5", "6", "0", "25", "30", "40", "0", "20"}));
 
     chat.score1_1Click(6);
+    // The choice is the first thing the window sends after its login: the
+    // previews sent nothing.
+    const QByteArray sent = "CMD_logininfo+2+1.0.3+Ann" + T + T + "CMD_setscore+2+6" + T;
+    EXPECT_EQ(link.readExactly(sent.size()), sent);
     EXPECT_EQ(column(2), QStringList({"", "4", "", "", "", "", "", "25", "", "", "", ""}))
         << "chosen: the preview goes at once";
     ASSERT_TRUE(link.sendAll(
