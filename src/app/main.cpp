@@ -1,5 +1,6 @@
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "controls/SkinFont.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/Logging.h"
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Dunvex"));
     QApplication::setQuitOnLastWindowClosed(false);
     platform::setExceptionHandler(showErrorBox);
+    controls::SkinFont::install();
 
     // A logout or kill asks politely first: leave through the event loop, so the
     // windows are destroyed and the tally is saved.

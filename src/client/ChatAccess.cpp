@@ -41,7 +41,9 @@ QString Tchat::cellAccessibleName(int seat, int row) const {
     const int value = model.seat(seat).card[row];
     const QString shown =
         value == scoring::Unscored ? QStringLiteral("not scored") : QString::number(value);
-    return model.seatName(seat) + ", " + scoring::cardLabel(row) + ", " + shown;
+    const QString name = model.seatName(seat) + ", " + scoring::cardLabel(row) + ", " + shown;
+    const std::optional<int> preview = previewPoints(seat, row);
+    return preview ? name + QStringLiteral(", %1 if scored now").arg(*preview) : name;
 }
 
 // "Your turn, roll 2 of 3": the roll the next press of the roll button makes.

@@ -3,6 +3,7 @@
 // asks the host and draws what the host reports.
 #include "client/ChatForm.h"
 #include "client/ColorConversion.h"
+#include "client/DiceTumble.h"
 #include "client/WindowZoom.h"
 #include "controls/HoverLabel.h"
 #include "controls/PlainLabel.h"
@@ -25,6 +26,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 
 using net::FieldReader;
 using net::WireMessage;
@@ -43,6 +45,8 @@ constexpr int FinalDiceTop = 200;
 constexpr int FinalDiceLeft = 120;
 constexpr int FinalDiceStep = 40;
 constexpr std::array<int, 6> ScatterColumn = {0, 3, 4, 5, 1, 2};
+// A die's key number sits on the die's top left corner.
+constexpr QPoint DieKeyOffset(-6, -6);
 QColor skinColor(QRgb rgb) {
     return QColor::fromRgba(rgb);
 }
@@ -84,6 +88,9 @@ void Tchat::buildBoard() {
         picture->installEventFilter(this);
         dice[die] = picture;
     }
+    tumble = new TDiceTumble(
+        [this](int die, int face, qreal angle) { drawTumblingDie(die, face, angle); },
+        [this](int die) { drawDie(die); }, this);
 
     image_throwdice = new TSkinSpeedButton(panel_board);
     image_throwdice->setObjectName(QStringLiteral("image_throwdice"));
@@ -213,6 +220,28 @@ void Tchat::showCard(int seat) {
     const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
     panel_scorecard->showColumn(seat, state.card, colour);
     panel_scorecard->dimColumn(seat, model.idleSeat(seat));
+    if (own)
+        showScorePreview();
+}
+
+// What the dice would score now in a free category of the own column, while
+// the own turn may choose; none otherwise. The same rules as the host's.
+std::optional<int> Tchat::previewPoints(int seat, int row) const {
+    if (seat != model.ownSeat() || !model.ownCategoryFree(row) || !mayChoose())
+        return std::nullopt;
+    return scoring::points(model.faces(), row, model.bonusFace());
+}
+
+// The own column's free cells show their preview, pale, or nothing. Only the
+// window shows it: nothing goes to the host.
+void Tchat::showScorePreview() {
+    if (!model.seated())
+        return;
+    const int seat = model.ownSeat();
+    for (int row = 1; row <= scoring::CategoryCount; ++row)
+        if (model.ownCategoryFree(row))
+            panel_scorecard->showPreview(seat, row, previewPoints(seat, row));
+    showAccessibleNames();
 }
 
 // A seat's name, also in the turn caption when the seat is on turn.
@@ -281,12 +310,14 @@ void Tchat::showTurn() {
         canact = true;
         colourOwnColumn(clGreen);
         showDiceCursors();
+        showScorePreview();
         return;
     }
     showOtherTurnCaption();
     image_throwdice->hide();
     canact = false;
     showDiceCursors();
+    showScorePreview();
 }
 
 // Another seat on turn, or the own seat played by the computer; also when a
@@ -327,7 +358,7 @@ void Tchat::getnextplayer(const QString& arguments) {
     bool rollsKnown = false;
     const int rolls = fields.text().toInt(&rollsKnown);
     for (int die = 1; die <= 5; ++die)
-        zoom->move(dice[die], DiceDesignPositions[die]);
+        moveDie(die, DiceDesignPositions[die]);
     model.turnPassed(seat, round, rollsKnown ? rolls : -1);
     panel_scorecard->label_roundnum->setText("Round: " + model.round());
     if (rollsKnown)
@@ -345,6 +376,7 @@ void Tchat::image_throwdiceClick() {
         canact = false;
         sendToHost(WireMessage("CMD_rolldice").field(model.ownSeat()).bytes());
         showKeyMarker();
+        showScorePreview();
     }
     giveBoardTheKeys();
 }
@@ -365,12 +397,17 @@ void Tchat::thedice(const QString& arguments) {
     model.diceThrown(seat, more, rollsKnown ? rolls : -1, thrown);
     if (rollsKnown)
         panel_scorecard->setRollMarks(rolls);
-    for (const auto& [die, face] : thrown)
+    std::vector<int> tumbling;
+    for (const auto& [die, face] : thrown) {
         placedice(die, face);
+        tumbling.push_back(die);
+    }
+    tumble->start(tumbling);
     if (seat == model.ownSeat() && playsOwnTurn()) {
         image_throwdice->setVisible(model.moreRolls());
         canact = true;
         showDiceCursors();
+        showScorePreview();
         playsounds(QStringLiteral("dice2"));
     } else {
         playsounds(QStringLiteral("dice"));
@@ -387,7 +424,7 @@ void Tchat::placedice(int die, int face) {
     const int left = int(random.below(10)) + ScatterColumn[die] * (table.width() / 7);
     const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
     const int top = int(random.below(8)) + row * (table.height() / 5) - DieSize;
-    zoom->move(picture, {left, top});
+    moveDie(die, {left, top});
     picture->show();
     picture->setProperty("tag", die);
     showDiceCursors();
@@ -424,7 +461,39 @@ void Tchat::dice1Click(int die) {
 
 void Tchat::placeDieInColumn(int die, int left, client::DiePlace place) {
     model.dieMoved(die, place);
-    zoom->move(dice[die], {left, KeepTops[die]});
+    moveDie(die, {left, KeepTops[die]});
+}
+
+// A die and its key number go together.
+void Tchat::moveDie(int die, QPoint design) {
+    zoom->move(dice[die], design);
+    if (label_dicekey[die])
+        zoom->move(label_dicekey[die], design + DieKeyOffset);
+}
+
+// The die as it lies, from the model.
+void Tchat::drawDie(int die) {
+    const int face = model.die(die).face;
+    dice[die]->setPixmap(dieArt(face, face == model.bonusFace()));
+}
+
+// A frame of the tumble: a face at a slant, a little smaller so the corners
+// stay inside the die's square.
+void Tchat::drawTumblingDie(int die, int face, qreal angle) {
+    const QPixmap upright = dieArt(face, face == model.bonusFace());
+    QPixmap slanted(upright.size());
+    slanted.setDevicePixelRatio(upright.devicePixelRatio());
+    slanted.fill(Qt::transparent);
+    QPainter painter(&slanted);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPointF centre = QRectF(QPointF(), upright.deviceIndependentSize()).center();
+    painter.translate(centre);
+    painter.rotate(angle);
+    painter.scale(0.8, 0.8);
+    painter.translate(-centre);
+    painter.drawPixmap(0, 0, upright);
+    painter.end();
+    dice[die]->setPixmap(slanted);
 }
 
 void Tchat::setdice(const QString& arguments) {
@@ -478,6 +547,7 @@ void Tchat::sendscore(int category) {
     image_throwdice->hide();
     canact = false;
     showKeyMarker();
+    showScorePreview();
     if (loggedin)
         sendToHost(WireMessage("CMD_setscore").field(model.ownSeat()).field(category).bytes());
 }
@@ -489,6 +559,7 @@ void Tchat::rollagain() {
         return;
     image_throwdice->show();
     canact = true;
+    showScorePreview();
 }
 
 // A refused choice gives the turn back as it was, rolls left included.
@@ -499,6 +570,7 @@ void Tchat::chooseagain() {
         return;
     image_throwdice->setVisible(model.moreRolls());
     canact = true;
+    showScorePreview();
 }
 
 // The start options closed by their frame or Esc: the game was not started,
@@ -555,6 +627,7 @@ void Tchat::winner(const QString& arguments) {
     label_winner->show();
     image_throwdice->hide();
     canact = false;
+    showScorePreview();
     markColumns();
     markWinnerColumn(winners);
     showDiceCursors();
@@ -572,7 +645,7 @@ void Tchat::winner(const QString& arguments) {
 void Tchat::layWinnerDice() {
     for (int die = 1; die <= 5; ++die)
         if (!model.die(die).kept())
-            zoom->move(dice[die], {FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop});
+            moveDie(die, {FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop});
 }
 
 QPixmap Tchat::art(const QString& name) const {
@@ -595,10 +668,8 @@ void Tchat::applySkin() {
         shadow->setOffset(zoom->factor(), 2 * zoom->factor());
         shadow->setBlurRadius(4 * zoom->factor());
     }
-    for (int die = 1; die <= 5; ++die) {
-        const int face = model.die(die).face;
-        dice[die]->setPixmap(dieArt(face, face == model.bonusFace()));
-    }
+    for (int die = 1; die <= 5; ++die)
+        drawDie(die);
     if (model.bonusFace() != 0)
         image_bonus->setPixmap(dieArt(model.bonusFace(), true));
     image_bonusback->setPixmap(art(QStringLiteral("bonus-plate")));

@@ -29,6 +29,8 @@ const QString LoopbackAddress = QStringLiteral("127.0.0.1");
 // The design's content: the board and the scorecard side by side, the chat
 // line below the scorecard's foot.
 constexpr QSize DesignSize(765, 448);
+// The room around it in the design's client area of 775 by 466.
+constexpr QSize DesignMargin(5, 9);
 
 } // namespace
 
@@ -39,7 +41,7 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
     buildPanels();
-    zoom = new TWindowZoom(centralWidget(), DesignSize);
+    zoom = new TWindowZoom(centralWidget(), DesignSize, DesignMargin);
     buildChat();
     buildMenus();
     buildRoster();
@@ -255,8 +257,12 @@ void Tchat::enableHostOptions(bool enabled) {
 
 void Tchat::button_startClick() {
     button_start->hide();
-    if (m_forms.gamestartform)
-        client::showCentredOn(*m_forms.gamestartform, *this);
+    if (!m_forms.gamestartform)
+        return;
+    client::showCentredOn(*m_forms.gamestartform, *this);
+    // Asked for by a key as often as by a click: the options take the keys,
+    // also when they were open already, so Enter starts.
+    m_forms.gamestartform->activateWindow();
 }
 
 void Tchat::Exit1Click() {

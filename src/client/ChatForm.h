@@ -19,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -31,6 +32,7 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 class QTextEdit;
+class TDiceTumble;
 class TTiledBackground;
 class TWindowZoom;
 
@@ -135,6 +137,8 @@ public:
     QLabel* image_winner = nullptr;
     QLabel* label_winner = nullptr;
     QMessageBox* zeroScoreBox = nullptr;
+    std::array<QLabel*, 6> label_dicekey{}; // each die's key, shown while the board has the keys
+    TDiceTumble* tumble = nullptr;          // the thrown dice tumble a moment before they settle
 
     // Settings held by the window.
     TColor textColor = clBlack;   // ColorDialog
@@ -297,6 +301,7 @@ private:
     const game::OptimalStrategy* hintstrategy() const;
     void buildKeys();
     void buildGameMenu();
+    void buildDieKeys(const QString& edge);
     void addKeyItem(const QString& text, const QKeySequence& key, std::function<void()> act);
     void keyRoll();
     void keyScore();
@@ -321,6 +326,11 @@ private:
     bool askBeforeLeaving();
     void colourOwnColumn(TColor color);
     void placeDieInColumn(int die, int left, client::DiePlace place);
+    void moveDie(int die, QPoint design);
+    void drawDie(int die);
+    void drawTumblingDie(int die, int face, qreal angle);
+    std::optional<int> previewPoints(int seat, int row) const;
+    void showScorePreview();
     void showCard(int seat);
     void showSeatName(int seat);
     void boardClick(QObject* control);

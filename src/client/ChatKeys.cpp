@@ -3,6 +3,7 @@
 // typed on the board that the game does not use moves on to the chat line.
 #include "client/ChatForm.h"
 #include "client/WindowZoom.h"
+#include "controls/PlainLabel.h"
 #include "controls/SkinArt.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/ScoringRules.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace {
 
@@ -94,11 +96,33 @@ void Tchat::buildKeys() {
     frame_boardfocus->setStyleSheet(
         QStringLiteral("#frame_boardfocus { border: 2px solid %1; }").arg(edge));
     frame_boardfocus->hide();
+    buildDieKeys(edge);
     panel_board->setAccessibleDescription(
         QStringLiteral("Space or R rolls, 1 to 5 keep or return a die, Up and Down choose a "
                        "category, Enter scores it, H shows a hint, Esc in the chat line "
                        "returns here"));
     buildGameMenu();
+}
+
+// The dice lie scattered: while the board has the keys each shows the key
+// that keeps or returns it, on its corner.
+void Tchat::buildDieKeys(const QString& edge) {
+    for (int die = 1; die <= 5; ++die) {
+        auto* key = new TPlainLabel(QString::number(die), panel_board);
+        key->setObjectName(QStringLiteral("label_dicekey%1").arg(die));
+        key->setAttribute(Qt::WA_TransparentForMouseEvents);
+        key->setAlignment(Qt::AlignCenter);
+        key->resize(15, 15);
+        key->setStyleSheet(
+            QStringLiteral("#label_dicekey%1 { color: #fff3d6; font: bold 11px Arial;"
+                           " background: rgba(40, 24, 10, 225);"
+                           " border: 1px solid %2; border-radius: 7px; }")
+                .arg(die)
+                .arg(edge));
+        key->hide();
+        label_dicekey[die] = key;
+        moveDie(die, dice[die]->pos());
+    }
 }
 
 void Tchat::buildGameMenu() {
@@ -115,7 +139,10 @@ void Tchat::buildGameMenu() {
                [this] { moveKeyMarker(1); });
     addKeyItem(QStringLiteral("&Score Category"), QKeySequence(Qt::Key_Return),
                [this] { keyScore(); });
-    showKey(StartGame1, QKeySequence(Qt::Key_S));
+    // S on the board; Ctrl+N, the usual key for a new game, anywhere in the window.
+    StartGame1->setText(QStringLiteral("&Start Game\tS, Ctrl+N"));
+    auto* newGame = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
+    connect(newGame, &QShortcut::activated, StartGame1, &QAction::trigger);
     showKey(Hint1, QKeySequence(Qt::Key_H));
 }
 
@@ -127,6 +154,11 @@ void Tchat::showBoardFocus(bool shown) {
     frame_boardfocus->setVisible(shown);
     if (shown)
         frame_boardfocus->raise();
+    for (int die = 1; die <= 5; ++die) {
+        label_dicekey[die]->setVisible(shown);
+        if (shown)
+            label_dicekey[die]->raise();
+    }
 }
 
 void Tchat::giveBoardTheKeys() {

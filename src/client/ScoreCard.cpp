@@ -41,6 +41,11 @@ QString cellStyle(TColor color, bool bold) {
         .arg(bold ? "bold" : "normal", ink.name());
 }
 
+// Paler than any score, so a preview never reads as posted.
+QString previewStyle() {
+    return QStringLiteral("font: normal 13px Arial; color: rgba(0, 128, 0, 105);");
+}
+
 QString inkStyle(const char* font) {
     return QStringLiteral("font: %1 Arial; color: %2;")
         .arg(QLatin1String(font), skinColor(controls::SkinArt::Ink).name());
@@ -239,6 +244,13 @@ void TScoreCard::colourColumn(int seat, const game::Card& card, TColor colour) {
         const bool filled = card[row] != scoring::Unscored;
         m_zoom->setStyleSheet(score[seat][row], cellStyle(colour, filled || row > 12));
     }
+}
+
+void TScoreCard::showPreview(int seat, int row, std::optional<int> points) {
+    QLabel* cell = score[seat][row];
+    cell->setText(points ? QString::number(*points) : QString());
+    if (points)
+        m_zoom->setStyleSheet(cell, previewStyle());
 }
 
 void TScoreCard::markColumns(int ownSeat, int seatOnTurn) {

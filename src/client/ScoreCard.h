@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <array>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class TWindowZoom;
@@ -26,6 +27,8 @@ public:
 
     void showColumn(int seat, const game::Card& card, TColor colour);
     void colourColumn(int seat, const game::Card& card, TColor colour);
+    // A free cell: what the dice would score there, pale, or empty for nothing.
+    void showPreview(int seat, int row, std::optional<int> points);
     // The own column tinted, the column on turn framed with the arrow over it.
     void markColumns(int ownSeat, int seatOnTurn);
     void showCrowns(const std::array<bool, 5>& crowned);

@@ -28,10 +28,11 @@ bool isPlainPanel(const QWidget* widget) {
 
 } // namespace
 
-TWindowZoom::TWindowZoom(QWidget* ground, QSize designSize)
+TWindowZoom::TWindowZoom(QWidget* ground, QSize designSize, QSize margin)
     : QObject(ground)
     , m_ground(ground)
-    , m_designSize(designSize) {
+    , m_designSize(designSize)
+    , m_margin(margin) {
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMilliseconds);
     connect(&m_settle, &QTimer::timeout, this, [this] { emit factorSettled(factor()); });
@@ -64,8 +65,9 @@ void TWindowZoom::record(QWidget* widget) {
 }
 
 QSize TWindowZoom::groundSizeFor(int percent) const {
-    return {int(std::ceil(m_designSize.width() * percent / 100.0)),
-            int(std::ceil(m_designSize.height() * percent / 100.0))};
+    const QSize framed = framedSize();
+    return {int(std::ceil(framed.width() * percent / 100.0)),
+            int(std::ceil(framed.height() * percent / 100.0))};
 }
 
 QRect TWindowZoom::designGeometry(const QWidget* widget) const {
@@ -140,10 +142,12 @@ bool TWindowZoom::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int TWindowZoom::percentFor(QSize size) const {
-    const qreal across = qreal(size.width()) / m_designSize.width();
-    const qreal down = qreal(size.height()) / m_designSize.height();
+    const QSize framed = framedSize();
+    const qreal across = qreal(size.width()) / framed.width();
+    const qreal down = qreal(size.height()) / framed.height();
     // In steps: the default window, a few pixels larger than the design,
-    // shows it unscaled, and a drag does not redraw at every pixel.
+    // shows it unscaled, and a drag does not redraw at every pixel. A ground
+    // too small for the margins shows the content unscaled, without them.
     const int percent = int(std::floor(std::min(across, down) * 100 + 1e-6));
     return std::max(MinPercent, percent - percent % StepPercent);
 }

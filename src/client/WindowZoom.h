@@ -27,12 +27,16 @@ public:
     // The factor goes by whole steps of this many percent.
     static constexpr int StepPercent = 5;
 
-    TWindowZoom(QWidget* ground, QSize designSize);
+    // `margin` is the design's room on each side of the content: a zoom
+    // step keeps it at its scale.
+    TWindowZoom(QWidget* ground, QSize designSize, QSize margin = QSize());
 
     // Takes the widgets under the ground as they are now for the design.
     void capture();
 
     QSize designSize() const { return m_designSize; }
+    // The content with its margins: the ground of the design at 100 %.
+    QSize framedSize() const { return m_designSize + 2 * m_margin; }
     qreal factor() const { return m_percent / 100.0; }
     int percent() const { return m_percent; }
     // The ground's size that shows the design at `percent`.
@@ -81,6 +85,7 @@ private:
 
     QWidget* m_ground;
     QSize m_designSize;
+    QSize m_margin;
     int m_percent = 100;
     QPoint m_offset; // the centring of the content in the ground
     QHash<QWidget*, Design> m_designs;

@@ -121,7 +121,13 @@ void TSkinCheckBox::paintEvent(QPaintEvent*) {
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     const int align = m_layout == checkboxLeft ? Qt::AlignLeft : Qt::AlignRight;
-    painter.drawText(text, align | Qt::AlignVCenter, m_caption);
+    QRect drawn;
+    painter.drawText(text, align | Qt::AlignVCenter, m_caption, &drawn);
+    // The box under the keys: a dotted frame round its caption.
+    if (hasFocus() && !m_caption.isEmpty()) {
+        painter.setPen(QPen(painter.pen().color(), 1, Qt::DotLine));
+        painter.drawRect(drawn.adjusted(-2, 0, 1, -1) & rect().adjusted(0, 0, -1, -1));
+    }
 }
 
 void TSkinCheckBox::mousePressEvent(QMouseEvent* event) {

@@ -38,7 +38,7 @@ protected:
             return;
         }
         for (int row = 1; row <= 12; ++row)
-            if (chat.panel_scorecard->score[chat.model.ownSeat()][row]->text().isEmpty()) {
+            if (chat.model.ownCategoryFree(row)) {
                 click(chat.panel_scorecard->label[row]);
                 return;
             }
@@ -200,7 +200,8 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "5"; }));
     EXPECT_EQ(chat.label_status->text(), "Ann tagged a SM STRAIGHT +30") << "a replay leaves it";
     EXPECT_EQ(chat.panel_scorecard->score[2][9]->text(), "30");
-    EXPECT_TRUE(chat.panel_scorecard->score[2][1]->text().isEmpty());
+    // Ones is still free, and the move still open: it previews the dice, not seat 1's 5.
+    EXPECT_EQ(chat.panel_scorecard->score[2][1]->text(), "1");
     EXPECT_EQ(chat.label_score[2]->text(), "30");
 
     ASSERT_TRUE(link.sendAll("CMD_winner+No One and Host and Ann and Kling and Klick+0+" + T));

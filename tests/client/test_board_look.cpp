@@ -3,6 +3,7 @@
 // banner leaves every die in view. Against a scripted host, offscreen.
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "client/DiceTumble.h"
 #include "controls/SkinArt.h"
 #include "game/RandomGenerator.h"
 #include "support/GameWindowTest.h"
@@ -52,9 +53,17 @@ TEST_F(BoardLookTest, DiceOutOfReachLookLikeDice) {
         link.sendAll("CMD_nextplayer+1+1+0+0+" + T + "CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T));
     ASSERT_TRUE(waitFor([&] { return chat.model.die(5).face == 6; }));
     const int faces[] = {0, 4, 1, 2, 3, 6};
+    // The dice tumble a moment, then settle as thrown, and the tumble's timer stops.
+    ASSERT_TRUE(waitFor([&] {
+        if (chat.tumble->running())
+            return false;
+        for (int die = 1; die <= 5; ++die)
+            if (!sameFace(chat.dice[die], faces[die]))
+                return false;
+        return true;
+    }));
     for (int die = 1; die <= 5; ++die) {
         EXPECT_TRUE(chat.dice[die]->isEnabled()) << "a disabled label greys its picture";
-        EXPECT_TRUE(sameFace(chat.dice[die], faces[die])) << die;
         EXPECT_EQ(chat.dice[die]->cursor().shape(), Qt::ArrowCursor) << die;
     }
 
@@ -108,4 +117,78 @@ TEST_F(BoardLookTest, TheWinnerBannerLeavesEveryDieInView) {
         EXPECT_EQ(chat.panel_scorecard->image_crown[seat]->isVisible(), seat == 2) << seat;
     EXPECT_FALSE(chat.panel_scorecard->column_turn->isVisible())
         << "nobody is on turn after the end";
+}
+
+// In the own turn after a roll every free category of the own column shows,
+// pale, what the dice would score there; the values below are worked out by
+// hand from the categories' rules.
+TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
+    RawSocket link;
+    auto game = seatAnn(link);
+    Tchat& chat = game->chat();
+    const auto column = [&](int seat) {
+        QStringList texts;
+        for (int row = 1; row <= 12; ++row)
+            texts << chat.panel_scorecard->score[seat][row]->text();
+        return texts;
+    };
+    const QStringList blank(12, QString());
+    // Ann has Twos (4) and Full House (25); the Host rolls 2-2-2-5-5 first.
+    ASSERT_TRUE(link.sendAll(
+        "CMD_pscore+2+29+*+1000+4+1000+1000+1000+1000+1000+25+1000+1000+1000+1000+4+0+25" + T +
+        "CMD_nextplayer+1+1+0+0+" + T + "CMD_thedice+1+y+1+1+2+2+2+3+2+4+5+5+5" + T));
+    const auto rolled = [&](int seat, int rolls) {
+        return waitFor([&, seat, rolls] {
+            return chat.model.currentSeat() == seat && chat.model.rollsMade() == rolls &&
+                   (seat != 2 || chat.canact);
+        });
+    };
+    ASSERT_TRUE(rolled(1, 1));
+    for (int seat = 1; seat <= 4; ++seat)
+        EXPECT_EQ(column(seat),
+                  seat == 2 ? QStringList({"", "4", "", "", "", "", "", "25", "", "", "", ""})
+                            : blank)
+            << "another seat's roll previews nothing, seat " << seat;
+
+    ASSERT_TRUE(
+        link.sendAll("CMD_nextplayer+2+1+0+0+" + T + "CMD_thedice+2+y+1+1+2+2+2+3+2+4+5+5+5" + T));
+    ASSERT_TRUE(rolled(2, 1));
+    EXPECT_EQ(column(2),
+              QStringList({"0", "4", "0", "0", "10", "0", "0", "25", "0", "0", "0", "16"}));
+    for (int seat : {1, 3, 4})
+        EXPECT_EQ(column(seat), blank) << seat;
+    QLabel* fives = chat.panel_scorecard->score[2][5];
+    fives->ensurePolished();
+    EXPECT_LT(fives->palette().color(QPalette::WindowText).alpha(), 255) << "pale";
+    EXPECT_FALSE(fives->font().bold());
+    EXPECT_EQ(fives->accessibleName(), "Ann, Fives, not scored, 10 if scored now");
+
+    // 3-4-5-6-2: a big straight.
+    ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+2+1+3+2+4+3+5+4+6+5+2" + T));
+    ASSERT_TRUE(rolled(2, 2));
+    EXPECT_EQ(column(2),
+              QStringList({"0", "4", "3", "4", "5", "6", "0", "25", "30", "40", "0", "20"}));
+
+    chat.score1_1Click(6);
+    // The choice is the first thing the window sends after its login: the
+    // previews sent nothing.
+    const QByteArray sent = "CMD_logininfo+2+1.0.3+Ann" + T + T + "CMD_setscore+2+6" + T;
+    EXPECT_EQ(link.readExactly(sent.size()), sent);
+    EXPECT_EQ(column(2), QStringList({"", "4", "", "", "", "", "", "25", "", "", "", ""}))
+        << "chosen: the preview goes at once";
+    ASSERT_TRUE(link.sendAll(
+        "CMD_pscore+2+35+6+1000+4+1000+1000+1000+6+1000+25+1000+1000+1000+1000+10+0+25" + T));
+    ASSERT_TRUE(waitFor([&] { return !chat.model.ownCategoryFree(6); }));
+    EXPECT_EQ(column(2), QStringList({"", "4", "", "", "", "6", "", "25", "", "", "", ""}));
+
+    // A bonus-dice game with the bonus face 4: 4-4-4-2-1 makes 24 in Fours.
+    ASSERT_TRUE(link.sendAll("CMD_startgame+1+t+false" + T + "CMD_setbonusdice+4" + T +
+                             "CMD_nextplayer+2+1+0+0+" + T +
+                             "CMD_thedice+2+y+1+1+4+2+4+3+4+4+2+5+1" + T));
+    ASSERT_TRUE(rolled(2, 1));
+    EXPECT_EQ(column(2),
+              QStringList({"1", "2", "0", "24", "0", "0", "0", "0", "0", "0", "0", "15"}));
+    ASSERT_TRUE(link.sendAll("CMD_nextplayer+3+1+0+0+" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 3; }));
+    EXPECT_EQ(column(2), blank) << "the turn has passed";
 }

@@ -79,7 +79,9 @@ TEST_F(GameModelTest, FollowsTheHostThroughATurnADepartureAndANewcomer) {
     EXPECT_EQ(spoken(chat.dice[2]), "Die 2, six, put back");
     EXPECT_EQ(spoken(chat.dice[3]), "Die 3, six, on the table");
     EXPECT_EQ(spoken(chat.panel_scorecard->score[2][scoring::Sixes]), "Ann, Sixes, 24");
-    EXPECT_EQ(spoken(chat.panel_scorecard->score[2][scoring::Fives]), "Ann, Fives, not scored");
+    // Rolled and free to choose: a free cell also tells what it would score now.
+    EXPECT_EQ(spoken(chat.panel_scorecard->score[2][scoring::Fives]),
+              "Ann, Fives, not scored, 0 if scored now");
     EXPECT_EQ(spoken(chat.panel_scorecard->label_turn), "Your turn, roll 2 of 3");
     // The skinned roll button is a button a screen reader can press.
     QAccessibleInterface* roll = QAccessible::queryAccessibleInterface(chat.image_throwdice);

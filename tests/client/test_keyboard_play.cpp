@@ -7,6 +7,7 @@
 #include "windows/GameStartForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,4 +139,72 @@ TEST_F(KeyboardPlayTest, EnterOverACategoryTheDiceMissAsksFirst) {
     chat.zeroScoreBox->button(QMessageBox::Yes)->click();
     const QByteArray scored = "CMD_setscore+2+11" + T;
     EXPECT_EQ(link.readExactly(scored.size()), scored) << "No sent nothing, Yes scored";
+}
+
+// The start options take the keys whenever they are asked for (Ctrl+N here,
+// from the chat line), also when they are open already: Enter starts, and the
+// box under the keys shows a focus mark beside its caption.
+TEST_F(KeyboardPlayTest, TheStartOptionsTakeTheKeysSoEnterStarts) {
+    auto game = launch({"Ann", "127.0.0.1", "true"});
+    Tchat& chat = game->chat();
+    QApplication::setActiveWindow(&chat);
+    ASSERT_TRUE(waitFor([&] { return chat.isActiveWindow(); }));
+    Tgamestartform& options = *game->forms().gamestartform;
+    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(options.isVisible());
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
+    // The player goes back to the main window and asks again: the options,
+    // still open, come to the front with the keys.
+    QApplication::setActiveWindow(&chat);
+    chat.mychat->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == chat.mychat; }));
+    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
+    const auto caption = [](TSkinCheckBox* box) {
+        const int left = box->boxRect().right() + 2;
+        return box->grab().toImage().copy(left, 0, box->width() - left, box->height());
+    };
+    const QImage marked = caption(options.team);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), options.bonus);
+    EXPECT_NE(caption(options.team), marked) << "the focus mark went with the focus";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(options.isVisible());
+    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
+}
+
+// The dice lie scattered: while the board has the keys each one shows its key
+// on its corner, wherever it goes; with the keys elsewhere none does.
+TEST_F(KeyboardPlayTest, TheDiceShowTheirKeysWhileTheBoardHasThem) {
+    RawSocket link;
+    auto game = annRolled(link);
+    Tchat& chat = game->chat();
+    const auto keysShown = [&] {
+        int shown = 0;
+        for (int die = 1; die <= 5; ++die) {
+            QLabel* key = chat.label_dicekey[die];
+            if (!key->isVisible())
+                continue;
+            ++shown;
+            EXPECT_EQ(key->text(), QString::number(die));
+            EXPECT_TRUE(key->geometry().intersects(chat.dice[die]->geometry())) << die;
+            EXPECT_TRUE(chat.dice[die]->geometry().contains(key->geometry().bottomRight())) << die;
+        }
+        return shown;
+    };
+    EXPECT_EQ(keysShown(), 0) << "the chat line has the keys";
+    QTest::keyClick(chat.mychat, Qt::Key_Escape);
+    EXPECT_EQ(keysShown(), 5);
+    press(chat, Qt::Key_4);
+    const QByteArray keep = "CMD_setdice+2+4" + T;
+    ASSERT_EQ(link.readExactly(keep.size()), keep);
+    ASSERT_TRUE(link.sendAll("CMD_setdice+4" + T));
+    ASSERT_TRUE(waitFor([&] { return chat.model.die(4).kept(); }));
+    EXPECT_EQ(keysShown(), 5) << "die 4's key went with it into the tray";
+    press(chat, Qt::Key_G);
+    EXPECT_EQ(keysShown(), 0) << "typing took the keys to the chat line";
+    // Not the hosting window: Ctrl+N offers no start.
+    QApplication::setActiveWindow(&chat);
+    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_FALSE(game->forms().gamestartform->isVisible());
 }

@@ -1,7 +1,9 @@
 // The player window scales its whole layout with its size: at 200 % every
-// widget sits at twice its design place and every caption still fits; the
-// zoom is kept in the settings file; the smallest window cuts nothing off.
-// Against a scripted host, offscreen.
+// widget sits at twice its design place and every caption still fits, in the
+// built-in typeface whatever the machine calls "Arial" (ctest runs this under
+// a font set-up where Arial is a wide serif face); every zoom step keeps the
+// design's margins; the zoom is kept in the settings file; the smallest
+// window cuts nothing off. Against a scripted host, offscreen.
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
 #include "client/WindowBounds.h"
@@ -11,9 +13,11 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -69,15 +73,17 @@ TEST_F(WindowZoomTest, AtTwoHundredPercentTheLayoutDoublesAndEveryCaptionFits) {
                      "CMD_pscore+1+12+4+1000+1000+1000+12+1000+1000+" + Free + "12+0+12" + T));
     ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "12"; }));
     zoomTo(chat, 200);
-    ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1530, 896); }));
+    ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1550, 932); }));
 
     // The design: board 484 by 312, scorecard 281 by 426 beside it, chat line
-    // at 426, the tenth phrase button at 731; seat 2's Ones cell at 143, 96.
-    EXPECT_EQ(chat.panel_board->geometry(), twice(0, 0, 484, 312));
-    EXPECT_EQ(chat.panel_scorecard->geometry(), twice(484, 0, 281, 426));
-    EXPECT_EQ(chat.mainchat->geometry(), twice(0, 313, 483, 110));
-    EXPECT_EQ(chat.mychat->geometry(), twice(0, 426, 366, 22));
-    EXPECT_EQ(chat.b_phrase[10]->geometry(), twice(731, 427, 25, 21));
+    // at 426, the tenth phrase button at 731, all within margins of 5 and 9;
+    // seat 2's Ones cell at 143, 96 of the card.
+    const QPoint margins(10, 18);
+    EXPECT_EQ(chat.panel_board->geometry(), twice(0, 0, 484, 312).translated(margins));
+    EXPECT_EQ(chat.panel_scorecard->geometry(), twice(484, 0, 281, 426).translated(margins));
+    EXPECT_EQ(chat.mainchat->geometry(), twice(0, 313, 483, 110).translated(margins));
+    EXPECT_EQ(chat.mychat->geometry(), twice(0, 426, 366, 22).translated(margins));
+    EXPECT_EQ(chat.b_phrase[10]->geometry(), twice(731, 427, 25, 21).translated(margins));
     EXPECT_EQ(chat.panel_scorecard->score[2][1]->geometry(), twice(143, 96, 45, 19));
 
     // The saved text size stays; the display shows it twice as large.
@@ -102,8 +108,33 @@ TEST_F(WindowZoomTest, AtTwoHundredPercentTheLayoutDoublesAndEveryCaptionFits) {
             << label->objectName().toStdString() << " \"" << label->text().toStdString()
             << "\" needs " << needed.width() << "x" << needed.height() << " in " << room.width()
             << "x" << room.height();
+        EXPECT_EQ(QFontInfo(label->font()).family(), "Liberation Sans")
+            << label->objectName().toStdString();
     }
     EXPECT_GT(captions, 40);
+}
+
+// The window's size for a zoom step is the design's, margins included, times
+// the factor: the wood shows round the felt, the card and the phrase buttons.
+TEST_F(WindowZoomTest, EveryZoomStepKeepsTheDesignMargins) {
+    RawSocket link;
+    auto game = seatAnn(link);
+    Tchat& chat = game->chat();
+    QWidget* ground = chat.centralWidget();
+    for (int percent : {125, 100, 200}) {
+        zoomTo(chat, percent);
+        const qreal factor = percent / 100.0;
+        const QSize framed(int(std::ceil(775 * factor)), int(std::ceil(466 * factor)));
+        ASSERT_TRUE(waitFor([&] { return ground->size() == framed; })) << percent;
+        const int left = chat.panel_board->x();
+        const int top = chat.panel_board->y();
+        const int right = ground->width() - 1 - chat.panel_scorecard->geometry().right();
+        const int bottom = ground->height() - 1 - chat.b_phrase[10]->geometry().bottom();
+        EXPECT_NEAR(left, 5 * factor, 1.0) << percent;
+        EXPECT_NEAR(right, 5 * factor, 1.0) << percent;
+        EXPECT_NEAR(top, 9 * factor, 1.0) << percent;
+        EXPECT_NEAR(bottom, 9 * factor, 1.0) << percent;
+    }
 }
 
 TEST_F(WindowZoomTest, DiceAndMarksMovedWhileZoomedLandAtTwiceTheirDesignPlace) {
@@ -122,6 +153,7 @@ TEST_F(WindowZoomTest, DiceAndMarksMovedWhileZoomedLandAtTwiceTheirDesignPlace) 
     ASSERT_TRUE(link.sendAll("CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T + "CMD_setdice+2" + T));
     ASSERT_TRUE(waitFor([&] { return chat.model.die(2).kept(); }));
     EXPECT_EQ(chat.dice[2]->geometry(), twice(438, 50, 32, 32));
+    EXPECT_EQ(chat.label_dicekey[2]->geometry(), twice(438 - 6, 50 - 6, 15, 15));
     ASSERT_TRUE(link.sendAll("CMD_unsetdice+2" + T));
     ASSERT_TRUE(waitFor([&] { return !chat.model.die(2).kept(); }));
     EXPECT_EQ(chat.dice[2]->geometry(), twice(376, 50, 32, 32));
@@ -144,23 +176,23 @@ TEST_F(WindowZoomTest, TheZoomIsKeptInTheSettingsFile) {
         RawSocket link;
         auto game = seatAnn(link);
         Tchat& chat = game->chat();
-        // 765 by 448 at 150 %, the half pixel rounded up.
-        ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1148, 672); }));
+        // 775 by 466 at 150 %, the half pixel rounded up.
+        ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1163, 699); }));
         EXPECT_EQ(chat.zoom->percent(), 150);
         EXPECT_TRUE(chat.zoomItems[2]->isChecked());
     }
     // The limits are kept; one past them, or no number, leaves the saved
     // size, and so does a saved size that shows the zoom already (1000 wide
-    // is 130 %).
+    // is 125 %).
     struct Case {
         QString zoom;
         QSize saved;
         QSize ground; // none: the saved size stays
     };
-    const Case cases[] = {{"100", {900, 600}, {765, 448}},  {"400", {900, 600}, {3060, 1792}},
+    const Case cases[] = {{"100", {900, 600}, {775, 466}},  {"400", {900, 600}, {3100, 1864}},
                           {"99", {900, 600}, {}},           {"401", {900, 600}, {}},
-                          {"15O", {900, 600}, {}},          {"130", {1000, 700}, {}},
-                          {"150", {1000, 700}, {1148, 672}}};
+                          {"15O", {900, 600}, {}},          {"125", {1000, 700}, {}},
+                          {"150", {1000, 700}, {1163, 699}}};
     for (const Case& given : cases) {
         writeSettings(given.zoom, given.saved.width(), given.saved.height());
         RawSocket link;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #ifdef DUNVEX_TEST_GUI
+#include "controls/SkinFont.h"
+
 #include <QApplication>
 using TestApplication = QApplication;
 #else
@@ -12,6 +14,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     TestApplication application(argc, argv);
+#ifdef DUNVEX_TEST_GUI
+    // The windows draw their captions with the built-in typeface, as the game does.
+    controls::SkinFont::install();
+#endif
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,7 +6,9 @@
 #include "SkinSheet.h"
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "client/DiceTumble.h"
 #include "client/WindowZoom.h"
+#include "controls/SkinFont.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
@@ -24,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -169,7 +172,10 @@ public:
     bool roll() {
         const int before = rolls();
         m_chat.image_throwdiceClick();
-        return waitFor([&] { return rolls() == before + 1 && m_chat.canact; }, 5000);
+        // The pictures show the dice as they landed, not tumbling.
+        return waitFor(
+            [&] { return rolls() == before + 1 && m_chat.canact && !m_chat.tumble->running(); },
+            5000);
     }
 
     bool score() {
@@ -241,7 +247,18 @@ bool playGame(GameApplication& game, Photographer& camera) {
         while (seat.keepOne()) {
         }
         if (seat.turnsScored == 2 && !midGameTaken) {
+            // The own free categories preview the dice; the chat line has the keys.
+            QApplication::setActiveWindow(&chat);
+            chat.mychat->setFocus();
+            if (!waitFor([&] { return !chat.label_dicekey[1]->isVisible(); }, 5000))
+                return fail("the chat line taking the keys");
             midGameTaken = camera.save(chat, "player-midgame");
+            // The board with the keys: each die shows its key.
+            chat.giveBoardTheKeys();
+            if (!waitFor([&] { return chat.label_dicekey[1]->isVisible(); }, 5000))
+                return fail("the board taking the keys");
+            camera.save(chat, "player-keys");
+            chat.mychat->setFocus();
             if (!photographZoomSteps(chat, camera))
                 return fail("the zoom steps");
         }
@@ -309,6 +326,7 @@ bool photographRemovedPlayer(GameApplication& host, Photographer& camera) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    controls::SkinFont::install();
     const QStringList arguments = app.arguments();
     const QString folder = arguments.value(1, QStringLiteral("docs/screenshots"));
     const bool sheetOnly = arguments.contains(QStringLiteral("--sheet-only"));
