@@ -195,8 +195,8 @@ bool ScriptedHttpServer::sendAll(Link& link, const QByteArray& bytes) {
             // server from ending with the test.
             if (!writable(link.fd))
                 return false;
-            const ssize_t n = ::send(link.fd, bytes.constData() + sent, left,
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            const ssize_t n =
+                ::send(link.fd, bytes.constData() + sent, left, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
                 continue;
             if (n <= 0)
