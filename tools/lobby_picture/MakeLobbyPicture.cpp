@@ -132,7 +132,7 @@ void paintPicture(QImage& image) {
     paintTable(p, {338, 86}, 40, {white, red, orange, violet}, {1, 4});
     paintTable(p, {146, 150}, 26, {gold, blue}, {3});
     paintTable(p, {276, 150}, 26, {red, violet}, {2, 5});
-    paintBubble(p, QRectF(104, 6, 60, 20), QStringLiteral("Yahoo!"));
+    paintBubble(p, QRectF(98, 6, 72, 20), QStringLiteral("Nice roll!"));
     paintBubble(p, QRectF(262, 12, 56, 20), QStringLiteral("gg :)"));
     paintBubble(p, QRectF(354, 134, 56, 20), QStringLiteral("Join?"));
     paintTitle(p);
