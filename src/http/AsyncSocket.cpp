@@ -36,23 +36,6 @@ bool wouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
-// getaddrinfo's failures in WinSock's numbers.
-int lookupErrorCode(int result) {
-    switch (result) {
-    case EAI_NONAME:
-        return 11001;
-    case EAI_AGAIN:
-        return 11002;
-    case EAI_NODATA:
-    case EAI_ADDRFAMILY:
-        return 11004;
-    case EAI_SYSTEM:
-        return net::winsockErrorCode(errno);
-    default:
-        return 11003;
-    }
-}
-
 void resolveOnWorker(const QByteArray& host, TAsyncSocket::Lookup& lookup) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -60,7 +43,7 @@ void resolveOnWorker(const QByteArray& host, TAsyncSocket::Lookup& lookup) {
     addrinfo* found = nullptr;
     const int result = ::getaddrinfo(host.constData(), nullptr, &hints, &found);
     if (result != 0) {
-        lookup.error = lookupErrorCode(result);
+        lookup.error = net::lookupErrorCode(result);
         return;
     }
     for (const addrinfo* entry = found; entry; entry = entry->ai_next) {

@@ -36,23 +36,6 @@ std::mutex resolverLock;
 Resolver installedResolver;
 std::atomic<int> runningLookups{0};
 
-// getaddrinfo's failures in WinSock's numbers.
-int lookupErrorCode(int result) {
-    switch (result) {
-    case EAI_NONAME:
-        return 11001;
-    case EAI_AGAIN:
-        return 11002;
-    case EAI_NODATA:
-    case EAI_ADDRFAMILY:
-        return 11004;
-    case EAI_SYSTEM:
-        return winsockErrorCode(errno);
-    default:
-        return 11003;
-    }
-}
-
 bool sameAddress(const Endpoint& a, const Endpoint& b) {
     return a.length == b.length && std::memcmp(&a.storage, &b.storage, a.length) == 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <map>
+#include <netdb.h>
 
 namespace net {
 
@@ -25,6 +26,22 @@ int winsockErrorCode(int platformError) {
     };
     const auto found = codes.find(platformError);
     return found != codes.end() ? found->second : 10900 + platformError;
+}
+
+int lookupErrorCode(int result) {
+    switch (result) {
+    case EAI_NONAME:
+        return 11001;
+    case EAI_AGAIN:
+        return 11002;
+    case EAI_NODATA:
+    case EAI_ADDRFAMILY:
+        return 11004;
+    case EAI_SYSTEM:
+        return winsockErrorCode(errno);
+    default:
+        return 11003;
+    }
 }
 
 QString winsockErrorName(int code) {

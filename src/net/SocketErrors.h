@@ -11,6 +11,9 @@ namespace net {
 // counterpart come out as 10900 + errno, which has no name.
 int winsockErrorCode(int platformError);
 
+// The WinSock number for a getaddrinfo() failure (EAI_*).
+int lookupErrorCode(int result);
+
 // The symbolic name of a WinSock error number, or "UNKNOWN ERROR".
 QString winsockErrorName(int code);
 
