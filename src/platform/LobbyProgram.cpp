@@ -1,6 +1,7 @@
 #include "platform/LobbyProgram.h"
 
 #include "platform/LobbyMakerKey.h"
+#include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,12 +37,15 @@ QByteArray lobbyPublicKey() {
     const QString configured = qEnvironmentVariable("DUNVEX_LOBBY_KEY");
     if (configured.isEmpty())
         return QByteArray(LobbyMakerKey);
-    // A key file too big for a PEM public key is not one.
-    constexpr qint64 MaxKeyFileSize = 4096;
-    QFile file(configured);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxKeyFileSize)
+    // A key file too big for a PEM public key is not one; a FIFO in its
+    // place is refused rather than waited on.
+    constexpr std::size_t MaxKeyFileSize = 4096;
+    std::string content;
+    std::string problem;
+    if (!readRegularFile(QFile::encodeName(configured).constData(), MaxKeyFileSize, content,
+                         problem))
         return {};
-    return file.read(MaxKeyFileSize);
+    return QByteArray::fromStdString(content);
 }
 
 QString lobbySignatureUrl(const QString& installerUrl) {

@@ -1,6 +1,7 @@
 // Detached Ed25519 signatures of downloaded files, made by the openssl tool.
 #include "platform/LobbyProgram.h"
 #include "platform/Signature.h"
+#include "support/FifoWatchdog.h"
 #include "support/SigningKey.h"
 
 #include <QFile>
@@ -91,5 +92,12 @@ TEST(Signature, TheEnvironmentNamesTheKeyInPlaceOfTheBuiltInOne) {
     EXPECT_EQ(platform::lobbyPublicKey(), own.publicKeyPem());
     qputenv("DUNVEX_LOBBY_KEY", own.publicKeyPath().toLocal8Bit() + ".missing");
     EXPECT_TRUE(platform::lobbyPublicKey().isEmpty());
+    // A FIFO in the key file's place gives no key, without waiting on it.
+    const QByteArray fifo = own.publicKeyPath().toLocal8Bit() + ".fifo";
+    testsupport::FifoWatchdog watchdog(fifo);
+    ASSERT_TRUE(watchdog.made());
+    qputenv("DUNVEX_LOBBY_KEY", fifo);
+    EXPECT_TRUE(platform::lobbyPublicKey().isEmpty());
+    EXPECT_FALSE(watchdog.released()) << "the key file was waited on";
     qunsetenv("DUNVEX_LOBBY_KEY");
 }
