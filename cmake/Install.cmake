@@ -11,7 +11,12 @@ foreach(program dunvex dunvex-server dunvex-pack dunvex-fetch)
 endforeach()
 
 install(FILES ${DUNVEX_LINUX}/dunvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${DUNVEX_LINUX}/dunvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The AppStream data and the manual pages carry the version from project().
+configure_file(${DUNVEX_LINUX}/dunvex.metainfo.xml.in ${CMAKE_BINARY_DIR}/dunvex.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/dunvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(page dunvex.6 dunvex-server.6 dunvex-pack.1 dunvex-fetch.1)
+    configure_file(${CMAKE_SOURCE_DIR}/docs/man/${page}.in ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+endforeach()
 install(FILES ${DUNVEX_LINUX}/dunvex.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 48 256)
@@ -20,11 +25,11 @@ foreach(size 48 256)
             RENAME dunvex.png)
 endforeach()
 
-install(FILES ${CMAKE_SOURCE_DIR}/docs/man/dunvex.6 ${CMAKE_SOURCE_DIR}/docs/man/dunvex-server.6
+install(FILES ${CMAKE_BINARY_DIR}/man/dunvex.6 ${CMAKE_BINARY_DIR}/man/dunvex-server.6
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 foreach(tool dunvex-pack dunvex-fetch)
     if(TARGET ${tool})
-        install(FILES ${CMAKE_SOURCE_DIR}/docs/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        install(FILES ${CMAKE_BINARY_DIR}/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
 endforeach()
 

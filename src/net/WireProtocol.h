@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DunvexVersion.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,7 @@ namespace net {
 inline constexpr char Terminator = char(0xFF);
 
 // The program's version text, compared exactly at login.
-inline constexpr char GameVersion[] = "1.0.3";
+inline constexpr const char* GameVersion = dunvex::Version;
 
 // Text on the wire is single-byte (Latin-1).
 QByteArray toWire(const QString& text);

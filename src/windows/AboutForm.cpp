@@ -1,5 +1,6 @@
 #include "windows/AboutForm.h"
 
+#include "DunvexVersion.h"
 #include "controls/PlainLabel.h"
 #include "controls/SelButton.h"
 #include "controls/SkinArt.h"
@@ -69,7 +70,8 @@ Tabout::Tabout(QWidget* parent)
     auto* bottom = new QHBoxLayout;
     label_version = namedLabel(QStringLiteral("label_version"), QStringLiteral("Version"), this);
     version = namedLabel(QStringLiteral("version"), QString::fromLatin1(net::GameVersion), this);
-    label_build = namedLabel(QStringLiteral("label_build"), QStringLiteral(".13"), this);
+    label_build = namedLabel(QStringLiteral("label_build"),
+                             QLatin1Char('.') + QLatin1String(dunvex::Build), this);
     for (QLabel* part : {label_version, version, label_build})
         part->setStyleSheet(windows::onWood(11, true));
     bottom->setSpacing(0);

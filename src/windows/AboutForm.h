@@ -19,8 +19,8 @@ public:
     QLabel* label_notice1 = nullptr;
     QLabel* label_notice2 = nullptr;
     QLabel* label_version = nullptr; // "Version"
-    QLabel* version = nullptr;       // "1.0.3"
-    QLabel* label_build = nullptr;   // ".13", display only
+    QLabel* version = nullptr;       // the version players compare
+    QLabel* label_build = nullptr;   // "." and the build number, display only
     TSelButton* button_done = nullptr;
     TTiledBackground* TiledBackground1 = nullptr;
     TURL* URL1 = nullptr;

@@ -1,5 +1,6 @@
 #include "windows/HelpForm.h"
 
+#include "DunvexVersion.h"
 #include "controls/PlainLabel.h"
 #include "controls/SelButton.h"
 #include "controls/SkinArt.h"
@@ -276,7 +277,8 @@ void Thelp::buildSidePanel() {
     layout->addWidget(button_about);
     layout->addStretch(1);
     label_notice1 =
-        noticeLine(QStringLiteral("label_notice1"), QStringLiteral("Dunvex 1.0.3.13"), panel_side);
+        noticeLine(QStringLiteral("label_notice1"),
+                   QStringLiteral("Dunvex ") + QLatin1String(dunvex::FullVersion), panel_side);
     label_notice2 = noticeLine(QStringLiteral("label_notice2"),
                                QStringLiteral("(c) 2026 The Dunvex developers"), panel_side);
     layout->addWidget(label_notice1);

@@ -16,6 +16,18 @@ for file in "$root$prefix/bin/dunvex" "$root$prefix/bin/dunvex-server" \
     "$share/man/man6/dunvex.6" "$share/man/man6/dunvex-server.6"; do
     [[ -f "$file" ]] || { echo "missing: ${file#$root}"; exit 1; }
 done
+# Every page and the AppStream release carry the version of project().
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+[[ -n "$version" ]] || { echo "no package version"; exit 1; }
+for page in "$share"/man/man*/dunvex*; do
+    grep -q "^\.TH .* \"Dunvex $version\" " "$page" || { echo "${page#$root}: not version $version"; exit 1; }
+done
+grep -q "<release version=\"$version\" date=\"[0-9-]*\"/>" "$share/metainfo/dunvex.metainfo.xml" ||
+    { echo "AppStream release is not $version"; exit 1; }
+if grep -rl '@[A-Z_]*@' "$share/man" "$share/metainfo"; then
+    echo "unfilled placeholder"
+    exit 1
+fi
 desktop-file-validate "$share/applications/dunvex.desktop"
 appstreamcli validate --no-net --pedantic "$share/metainfo/dunvex.metainfo.xml"
 unit=$(find "$root" -name dunvex-server.service)

@@ -180,8 +180,11 @@ TEST_F(SideDialogsTest, HelpPagesStateTheGamesRealNumbers) {
     EXPECT_TRUE(connecting.contains("port 7772"));
     EXPECT_TRUE(connecting.contains("dunvex NAME HOST-ADDRESS false"));
     const QString documentation = help.memo[5]->toPlainText();
+    // The history starts with this very build.
+    EXPECT_EQ(documentation.indexOf("Version "), documentation.indexOf("Version 1.0.3.13"));
     EXPECT_LT(documentation.indexOf("Version 1.0.3.13"), documentation.indexOf("Version 1.0.0.0"));
     EXPECT_TRUE(help.memo[6]->toPlainText().contains("MIT License"));
+    EXPECT_EQ(help.label_notice1->text(), "Dunvex 1.0.3.13");
 }
 
 TEST_F(SideDialogsTest, AboutShowsTheLoginVersionAndOpensTheMakersSite) {
