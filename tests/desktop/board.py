@@ -7,7 +7,7 @@ from collections import Counter
 
 import pyatspi
 
-from desktop import STEP, find, find_all, focus, key, press, wait_for
+from desktop import STEP, find, find_all, focus, key, press, switch_to, wait_for
 
 FACES = {"one": 1, "two": 2, "three": 3, "four": 4, "five": 5, "six": 6}
 CATEGORIES = [
@@ -120,6 +120,7 @@ class Board:
         press(find(self.board, "Roll the Dice", pyatspi.ROLE_PUSH_BUTTON))
 
     def give_board_the_keys(self):
+        switch_to(self.window)
         focus(self.board)
         wait_for(lambda: self.board.getState().contains(pyatspi.STATE_FOCUSED),
                  what="the board to have the keys")

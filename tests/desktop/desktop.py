@@ -207,6 +207,39 @@ def extents(accessible):
     return (box.x, box.y, box.width, box.height)
 
 
+def active(frame):
+    return frame.getState().contains(pyatspi.STATE_ACTIVE)
+
+
+_keycodes = {}
+
+
+def keycode(name):
+    """The X server's key code of a key by its XKB name (LALT, TAB)."""
+    if not _keycodes:
+        keymap = subprocess.run(["xkbcomp", "-xkb", os.environ["DISPLAY"], "-"],
+                                capture_output=True, text=True).stdout
+        _keycodes.update(re.findall(r"^\s*<(\w+)>\s*=\s*(\d+);", keymap, re.M))
+    return int(_keycodes[name])
+
+
+def switch_to(frame):
+    """Brings a window to the front as a keyboard user does: Alt+Tab, through
+    the window manager, until that window is the active one."""
+    for _ in range(4):
+        if active(frame):
+            return
+        alt = keycode("LALT")
+        pyatspi.Registry.generateKeyboardEvent(alt, None, pyatspi.KEY_PRESS)
+        pyatspi.Registry.generateKeyboardEvent(keycode("TAB"), None, pyatspi.KEY_PRESSRELEASE)
+        pyatspi.Registry.generateKeyboardEvent(alt, None, pyatspi.KEY_RELEASE)
+        try:
+            wait_for(lambda: active(frame), timeout=2, what="the window to come to the front")
+        except TimedOut:
+            continue
+    assert active(frame), f"Alt+Tab never brought {frame.name!r} to the front"
+
+
 KEYSYMS = {"space": 0x20, "Return": 0xFF0D, "Up": 0xFF52, "Down": 0xFF54, "Escape": 0xFF1B}
 
 

@@ -1,0 +1,85 @@
+"""What a player hears: the sound server's null sink is recorded while the own
+turn starts and while a chatter sound is sent from the phrase row, and the
+recording is compared with the game's own sound files."""
+
+import pyatspi
+import pytest
+
+from audio import RATE, SILENCE, Recorder, best_match, envelope, onset, sound_file
+from desktop import Game, find, find_all, key, press, wait_for, write_settings
+
+
+def open_solo_game(game):
+    main = game.window("Dunvex")
+    download = game.window("Download The Kelvor Lobby")
+    press(find(download, "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON))
+    return main
+
+
+def start_game_and_send_applause(game, main, recorder):
+    """Starts the game (the own turn comes first), then sends a chatter sound;
+    returns the two moments on the recording's clock."""
+    press(find(main, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
+    options = game.window("Dunvex - Start Game")
+    wait_for(lambda: options.getState().contains(pyatspi.STATE_ACTIVE), what="active start options")
+    started = recorder.position()
+    key("Return")
+    # The game has asked for the turn sound once its log says so.
+    wait_for(lambda: "sound turn" in game.output(), what="the turn sound to be asked for")
+    wait_for(lambda: recorder.position() > started + 1.5, what="the turn sound to play out")
+
+    press(find(main, "See ya!", pyatspi.ROLE_PUSH_BUTTON))
+    applause = find(game.app(), "Applause", pyatspi.ROLE_MENU_ITEM)
+    sent = recorder.position()
+    press(applause)
+    return started, sent
+
+
+@pytest.mark.parametrize("sounds_on", [True, False], ids=["sounds-on", "sounds-off"])
+def test_turn_and_chatter_sounds_are_heard_only_when_switched_on(tmp_path, sounds_on):
+    switch = "true" if sounds_on else "false"
+    write_settings(tmp_path, Playsounds=switch, ChatterSounds=switch)
+    game = Game(str(tmp_path))
+    recorder = None
+    try:
+        main = open_solo_game(game)
+        # Nothing else sounds from here on: the connection's sound has played.
+        wait_for(lambda: "You are Connected." in chat_text(main), what="the login")
+        recorder = Recorder(str(tmp_path / "monitor.raw"))
+        wait_for(lambda: recorder.position() > 0.3, what="the recorder to run")
+        turn_at, chatter_at = start_game_and_send_applause(game, main, recorder)
+        if sounds_on:
+            wait_for(lambda: "sound wave13" in game.output(), what="the chatter sound to arrive")
+        else:
+            # The barrier: the host's echo has reached the window, which
+            # announces the sound in the chat instead of playing it.
+            wait_for(lambda: "<Chatter Sound> Applause" in chat_text(main),
+                     what="the chatter notice")
+        end = recorder.position()
+        wait_for(lambda: recorder.position() > end + 1.5, what="the chatter sound to play out")
+        levels = envelope(recorder.stop(), RATE)
+        recorder = None
+    finally:
+        if recorder:
+            recorder.stop()
+        game.stop()
+
+    if not sounds_on:
+        assert max(levels, default=0) <= SILENCE, "sounds switched off, yet something was heard"
+        return
+    for name, moment in (("turn", turn_at), ("wave13", chatter_at)):
+        heard = onset(levels, moment)
+        assert heard is not None and heard - moment < 1.0, f"{name} not heard within a second"
+        reference = envelope(*sound_file(name))
+        match = best_match(levels, reference, heard)
+        assert match > 0.8, f"what was heard after {name} is not {name}.wav ({match:.2f})"
+
+
+def chat_text(main):
+    """The chat display's whole text, as a reader reads it."""
+    for node in find_all(main, role=pyatspi.ROLE_TEXT):
+        text = node.queryText()
+        whole = text.getText(0, text.characterCount)
+        if "Loading Solo Game" in whole:
+            return whole
+    raise AssertionError("no chat display")
