@@ -126,6 +126,8 @@ class Game:
 
     def stop(self, timeout=10):
         """Ends the game politely (it saves its files), then for sure."""
+        # Shown by pytest when the test fails.
+        print(f"---- the log of dunvex {self.pid}:\n{self.output()[-6000:]}")
         if self.process.poll() is None:
             self.process.terminate()
             try:
