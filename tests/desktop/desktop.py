@@ -111,18 +111,20 @@ class Game:
                 return app
         return None
 
-    def window(self, title, timeout=STEP):
-        """A shown top-level window of the game, by its title."""
+    def window(self, title, timeout=STEP, role=None):
+        """A shown top-level window of the game, by its title (and role)."""
 
         def shown():
-            app = self.app()
-            for index in range(app.childCount):
-                frame = app.getChildAtIndex(index)
-                if frame is not None and frame.name == title and showing(frame):
+            for frame in children(self.app()):
+                if frame.name == title and showing(frame) and role in (None, frame.getRole()):
                     return frame
             return None
 
         return wait_for(shown, timeout, f"the window {title!r}")
+
+    def main_window(self, timeout=STEP):
+        """The player window (message boxes bear its title too)."""
+        return self.window("Dunvex", timeout, pyatspi.ROLE_FRAME)
 
     def stop(self, timeout=10):
         """Ends the game politely (it saves its files), then for sure."""
@@ -179,6 +181,16 @@ def find(root, name=None, role=None, timeout=STEP):
         return shown[0] if shown else None
 
     return wait_for(one, timeout, f"a control named {name!r}")
+
+
+def chat_text(main):
+    """The chat display's whole text, as a reader reads it (the entry line is
+    the window's other text, and the editable one)."""
+    for node in find_all(main, role=pyatspi.ROLE_TEXT):
+        if not node.getState().contains(pyatspi.STATE_EDITABLE):
+            text = node.queryText()
+            return text.getText(0, text.characterCount)
+    raise AssertionError("no chat display")
 
 
 def press(accessible):

@@ -19,7 +19,7 @@ def table(tmp_path):
     games = [ann]
     try:
         # The host listens once its window is up; Bob joins on the same port.
-        ann.window("Dunvex")
+        ann.main_window()
         bob = Game(str(bob_home), ["Bob", "127.0.0.1", "false"], port=ann.port)
         games.append(bob)
         yield ann, bob
@@ -37,8 +37,8 @@ def seat_names(board):
 
 def test_second_window_joins_a_hosted_game(table):
     ann_game, bob_game = table
-    ann = Board(ann_game.window("Dunvex"))
-    bob = Board(bob_game.window("Dunvex"))
+    ann = Board(ann_game.main_window())
+    bob = Board(bob_game.main_window())
     wait_for(lambda: seat_names(ann) == ["Ann, you", "Bob"], what="Ann's roster")
     wait_for(lambda: seat_names(bob) == ["Ann", "Bob, you"], what="Bob's roster")
     # Only the host starts; the joining window offers no Start Game.

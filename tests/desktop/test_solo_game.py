@@ -34,7 +34,7 @@ def start_from_the_options(game, main):
 
 
 def test_whole_solo_game_by_actions_and_keys(solo):
-    main = solo.window("Dunvex")
+    main = solo.main_window()
     board = Board(main)
     start_from_the_options(solo, main)
 

@@ -6,11 +6,11 @@ import pyatspi
 import pytest
 
 from audio import RATE, SILENCE, Recorder, best_match, envelope, onset, sound_file
-from desktop import Game, find, find_all, key, press, wait_for, write_settings
+from desktop import Game, chat_text, find, key, press, wait_for, write_settings
 
 
 def open_solo_game(game):
-    main = game.window("Dunvex")
+    main = game.main_window()
     download = game.window("Download The Kelvor Lobby")
     press(find(download, "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON))
     return main
@@ -79,13 +79,3 @@ def test_turn_and_chatter_sounds_are_heard_only_when_switched_on(tmp_path, sound
         print(f"{name}: heard {start - moment:.2f}s after, match {match:.3f} ({other}: {mismatch:.3f})")
         assert match > 0.8, f"what was heard after {name} is not {name}.wav ({match:.2f})"
         assert mismatch < match, f"what was heard after {name} is more like {other}.wav"
-
-
-def chat_text(main):
-    """The chat display's whole text, as a reader reads it."""
-    for node in find_all(main, role=pyatspi.ROLE_TEXT):
-        text = node.queryText()
-        whole = text.getText(0, text.characterCount)
-        if "Loading Solo Game" in whole:
-            return whole
-    raise AssertionError("no chat display")
