@@ -117,3 +117,32 @@ def test_message_boxes_at_start_stay_in_front(tmp_path):
                      what="the error box in front of the lobby's offer")
         finally:
             game.stop()
+
+
+def screen_area():
+    reply = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], capture_output=True, text=True).stdout
+    x, y, width, height = (int(n) for n in re.findall(r"\d+", reply.partition("=")[2])[:4])
+    return x, y, width, height
+
+
+def on_screen(bounds, area):
+    x, y, width, height = bounds
+    ax, ay, aw, ah = area
+    return x >= ax and y >= ay and x + width <= ax + aw and y + height <= ay + ah
+
+
+def test_side_windows_open_whole_on_the_screen(tmp_path):
+    # The lobby's offer is centred on the player window; with that window at
+    # its default place in the top corner, the offer must not reach past the
+    # top of the screen, where its title bar could no longer be grabbed.
+    game = Game(str(tmp_path))
+    try:
+        main = game.main_window()
+        offer = game.window("Download The Kelvor Lobby")
+        wait_for(lambda: "You are Connected." in chat_text(main), what="the login")
+        area = screen_area()
+        for window, title in ((main, "Dunvex"), (offer, "Download The Kelvor Lobby")):
+            bounds = outer_bounds(window, game.pid, title)
+            assert on_screen(bounds, area), f"{title!r} at {bounds} reaches past the screen {area}"
+    finally:
+        game.stop()
