@@ -5,7 +5,7 @@ import pyatspi
 import pytest
 
 from board import Board, card_total
-from desktop import Game, find, find_all, key, press, showing, wait_for, write_settings
+from desktop import Game, active, find, find_all, key, press, showing, wait_for, write_settings
 
 
 @pytest.fixture
@@ -46,7 +46,7 @@ def test_second_window_joins_a_hosted_game(table):
 
     press(find(ann.window, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
     options = ann_game.window("Dunvex - Start Game")
-    wait_for(lambda: options.getState().contains(pyatspi.STATE_ACTIVE), what="active start options")
+    wait_for(lambda: active(options), what="active start options")
     key("Return")
 
     cards = {"Ann": {}, "Bob": {}}

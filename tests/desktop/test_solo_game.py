@@ -7,7 +7,7 @@ import pyatspi
 import pytest
 
 from board import CATEGORIES, Board, card_total
-from desktop import Game, find, focused, key, press, wait_for, write_settings
+from desktop import Game, active, find, find_all, focused, key, press, wait_for, write_settings
 
 
 @pytest.fixture
@@ -21,11 +21,10 @@ def solo(tmp_path):
 
 def start_from_the_options(game, main):
     """Start Game opens the start options; they have the keys, so Enter starts."""
-    find(game.window("Download The Kelvor Lobby"), "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON)
-    press(find(game.window("Download The Kelvor Lobby"), "Play Solo Game"))
+    press(find(game.window("Download The Kelvor Lobby"), "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON))
     press(find(main, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
     options = game.window("Dunvex - Start Game")
-    wait_for(lambda: options.getState().contains(pyatspi.STATE_ACTIVE), what="active start options")
+    wait_for(lambda: active(options), what="active start options")
     team = find(options, "Team Game", pyatspi.ROLE_CHECK_BOX)
     wait_for(lambda: focused(team), what="the first option to have the keys")
     key("Return")
@@ -37,6 +36,10 @@ def test_whole_solo_game_by_actions_and_keys(solo):
     main = solo.main_window()
     board = Board(main)
     start_from_the_options(solo, main)
+    # The player's own seat and the computer's, as the reader names them.
+    wait_for(lambda: {"You, you", "Klot"} <= {label.name for label in
+                                             find_all(board.card, role=pyatspi.ROLE_LABEL)},
+             what="the seats of You and Klot")
 
     expected = {}
     for turn in range(12):

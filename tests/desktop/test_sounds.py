@@ -6,7 +6,7 @@ import pyatspi
 import pytest
 
 from audio import RATE, SILENCE, Recorder, best_match, envelope, onset, sound_file
-from desktop import Game, chat_text, find, key, press, wait_for, write_settings
+from desktop import Game, active, chat_text, find, key, press, wait_for, write_settings
 
 
 def open_solo_game(game):
@@ -21,7 +21,7 @@ def start_game_and_send_applause(game, main, recorder):
     returns the two moments on the recording's clock."""
     press(find(main, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
     options = game.window("Dunvex - Start Game")
-    wait_for(lambda: options.getState().contains(pyatspi.STATE_ACTIVE), what="active start options")
+    wait_for(lambda: active(options), what="active start options")
     started = recorder.position()
     key("Return")
     # The game has asked for the turn sound once its log says so.
