@@ -127,9 +127,8 @@ class Game:
         return self.window("Dunvex", timeout, pyatspi.ROLE_FRAME)
 
     def stop(self, timeout=10):
-        """Ends the game politely (it saves its files), then for sure."""
-        # Shown by pytest when the test fails.
-        print(f"---- the log of dunvex {self.pid}:\n{self.output()[-6000:]}")
+        """Ends the game politely (it saves its files), then for sure; a
+        sanitizer's report in its log fails the test."""
         if self.process.poll() is None:
             self.process.terminate()
             try:
@@ -137,6 +136,11 @@ class Game:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait(timeout)
+        output = self.output()
+        # Shown by pytest when the test fails.
+        print(f"---- the log of dunvex {self.pid}:\n{output[-6000:]}")
+        report = re.search(r"ERROR: \w+Sanitizer|runtime error:", output)
+        assert not report, f"dunvex {self.pid}: {output[report.start():][:2000]}"
         return self.process.returncode
 
 
