@@ -51,7 +51,8 @@ def envelope(samples, rate):
 def sound_file(name):
     """The game's own recording, mixed to mono floats, with its rate."""
     with wave.open(os.path.join(SOUNDS, name + ".wav")) as recording:
-        channels, width, rate = recording.getnchannels(), recording.getsampwidth(), recording.getframerate()
+        channels, width = recording.getnchannels(), recording.getsampwidth()
+        rate = recording.getframerate()
         frames = recording.readframes(recording.getnframes())
     if width == 1:
         values = [(byte - 128) / 128.0 for byte in frames]

@@ -60,8 +60,10 @@ def test_second_window_joins_a_hosted_game(table):
         # Both windows hear both scores and both totals alike.
         for window in (ann, bob):
             for seat, card in cards.items():
-                wait_for(lambda: {c: v for c, (v, _) in window.column(seat).items() if v is not None}
-                         == card, what=f"{seat}'s card {card}")
+                def heard_card():
+                    return {c: v for c, (v, _) in window.column(seat).items() if v is not None}
+
+                wait_for(lambda: heard_card() == card, what=f"{seat}'s card {card}")
 
             def totals():
                 read = window.totals()

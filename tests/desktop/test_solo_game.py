@@ -21,7 +21,8 @@ def solo(tmp_path):
 
 def start_from_the_options(game, main):
     """Start Game opens the start options; they have the keys, so Enter starts."""
-    press(find(game.window("Download The Kelvor Lobby"), "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON))
+    offer = game.window("Download The Kelvor Lobby")
+    press(find(offer, "Play Solo Game", pyatspi.ROLE_PUSH_BUTTON))
     press(find(main, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
     options = game.window("Dunvex - Start Game")
     wait_for(lambda: active(options), what="active start options")

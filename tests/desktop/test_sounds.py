@@ -76,6 +76,6 @@ def test_turn_and_chatter_sounds_are_heard_only_when_switched_on(tmp_path, sound
         match = best_match(levels, references[name], start)
         (other,) = set(heard) - {name}
         mismatch = best_match(levels, references[other], start)
-        print(f"{name}: heard {start - moment:.2f}s after, match {match:.3f} ({other}: {mismatch:.3f})")
+        print(f"{name}: {start - moment:.2f}s after, match {match:.3f}, {other} {mismatch:.3f}")
         assert match > 0.8, f"what was heard after {name} is not {name}.wav ({match:.2f})"
         assert mismatch < match, f"what was heard after {name} is more like {other}.wav"

@@ -6,13 +6,14 @@ import subprocess
 
 import pyatspi
 
-from desktop import Game, chat_text, extents, find, find_all, press, showing, wait_for, write_settings
+from desktop import (Game, chat_text, extents, find, find_all, press, showing, wait_for,
+                     write_settings)
 
 
 def x_window(pid, title):
     """The X window of a process's top-level with that title."""
-    found = subprocess.run(["xdotool", "search", "--all", "--pid", str(pid), "--name", f"^{title}$"],
-                           capture_output=True, text=True).stdout.split()
+    search = ["xdotool", "search", "--all", "--pid", str(pid), "--name", f"^{title}$"]
+    found = subprocess.run(search, capture_output=True, text=True).stdout.split()
     return int(found[0]) if len(found) == 1 else None
 
 
@@ -120,7 +121,8 @@ def test_message_boxes_at_start_stay_in_front(tmp_path):
 
 
 def screen_area():
-    reply = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], capture_output=True, text=True).stdout
+    reply = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], capture_output=True,
+                           text=True).stdout
     x, y, width, height = (int(n) for n in re.findall(r"\d+", reply.partition("=")[2])[:4])
     return x, y, width, height
 
