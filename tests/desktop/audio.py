@@ -29,6 +29,17 @@ class Recorder:
         """Seconds recorded so far: the time of an event on the recording's clock."""
         return os.path.getsize(self.path) / 2 / RATE
 
+    def quiet(self, seconds=0.3):
+        """True when the last `seconds` recorded were silent."""
+        size = int(seconds * RATE) * 2
+        if os.path.getsize(self.path) < size:
+            return False
+        samples = array.array("h")
+        with open(self.path, "rb") as raw:
+            raw.seek(-size, os.SEEK_END)
+            samples.frombytes(raw.read(size))
+        return max(envelope([s / 32768.0 for s in samples], RATE)) <= SILENCE
+
     def stop(self):
         self.process.terminate()
         self.process.wait(10)

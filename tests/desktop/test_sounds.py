@@ -22,11 +22,14 @@ def start_game_and_send_applause(game, main, recorder):
     press(find(main, "Start Game", pyatspi.ROLE_PUSH_BUTTON))
     options = game.window("Dunvex - Start Game")
     wait_for(lambda: active(options), what="active start options")
+    # Every moment is taken in silence, so what follows it is the event's sound.
+    wait_for(recorder.quiet, what="silence before the turn")
     started = recorder.position()
     key("Return")
     # The game has asked for the turn sound once its log says so.
     wait_for(lambda: "sound turn" in game.output(), what="the turn sound to be asked for")
-    wait_for(lambda: recorder.position() > started + 1.5, what="the turn sound to play out")
+    wait_for(lambda: recorder.position() > started + 1.0 and recorder.quiet(),
+             what="the turn sound to play out")
 
     # The sound button opens its menu, which has the keys: "<Cancel>" comes
     # first, then the twenty sounds; the thirteenth is "Applause".
@@ -49,7 +52,6 @@ def test_turn_and_chatter_sounds_are_heard_only_when_switched_on(tmp_path, sound
         # Nothing else sounds from here on: the connection's sound has played.
         wait_for(lambda: "You are Connected." in chat_text(main), what="the login")
         recorder = Recorder(str(tmp_path / "monitor.raw"))
-        wait_for(lambda: recorder.position() > 0.3, what="the recorder to run")
         turn_at, chatter_at = start_game_and_send_applause(game, main, recorder)
         if not sounds_on:
             # The barrier: the host's echo has reached the window, which
