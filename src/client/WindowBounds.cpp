@@ -1,6 +1,8 @@
 #include "client/WindowBounds.h"
 
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace client {
 
@@ -20,7 +22,12 @@ void showCentredOn(QWidget& window, const QWidget& main) {
     // A window gets its frame when it is first shown: measure it after that.
     window.show();
     const QSize size = window.frameGeometry().size();
-    window.move(main.frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+    QPoint place = main.frameGeometry().center() - QPoint(size.width() / 2, size.height() / 2);
+    // A main window near the top of the screen would push a taller side
+    // window's title bar above it, where it could no longer be grabbed.
+    if (const QScreen* screen = main.screen())
+        place.setY(std::max(place.y(), screen->availableGeometry().top()));
+    window.move(place);
     window.raise();
 }
 
