@@ -62,8 +62,13 @@ public:
         m_process.start(serverProgram(), arguments);
         m_process.waitForStarted();
     }
+    // Stopped as a service manager would, so it leaves its coverage counters;
+    // killed only if that fails.
     ~Server() {
-        if (m_process.state() != QProcess::NotRunning) {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
             m_process.kill();
             m_process.waitForFinished(5000);
         }
