@@ -225,6 +225,7 @@ TEST(AsyncSocket, ConnectReportsBadSettingsAndBindsTheLocalAddressGiven) {
         socket.LocalPort = setting.localPort;
         socket.Connect();
         EXPECT_EQ(reports, QStringList{setting.report});
+        EXPECT_NE(socket.LastError(), 0) << "a failure must not read as no error";
         EXPECT_TRUE(socket.State() == asInvalidState || socket.State() == asClosed)
             << socket.State();
         EXPECT_FALSE(listener.accept(0).isValid()) << "it connected all the same";

@@ -267,6 +267,11 @@ TEST(HttpClient, RefusedConnectionFails) {
         << failure->first.toStdString();
     EXPECT_EQ(failure->second, 404);
     EXPECT_EQ(client.http.RequestDoneError(), 10061);
+
+    // A port no socket can have fails at once, with the socket's error.
+    EXPECT_EQ(client.get(QStringLiteral("http://127.0.0.1:65536/")),
+              failed("can't connect: No Data (Error #11004)", 404));
+    EXPECT_EQ(client.http.RequestDoneError(), 11004);
 }
 
 TEST(HttpClient, FollowsRelocationsOnTheSameAndOtherServers) {
