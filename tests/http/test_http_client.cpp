@@ -310,6 +310,22 @@ TEST(HttpClient, FollowsRelocationsOnTheSameAndOtherServers) {
     EXPECT_EQ(client.http.DocName(), "setup.exe");
 }
 
+// A relocation to another server's bare address asks for its root; the
+// address it names, credentials included, becomes the location.
+TEST(HttpClient, RelocationToABareAddressAsksForTheRoot) {
+    ScriptedHttpServer other(always("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nROOT"));
+    const QByteArray bare = "http://u:p@127.0.0.1:" + QByteArray::number(other.port());
+    ScriptedHttpServer server(always("HTTP/1.0 302 Found\r\nLocation: " + bare + "\r\n\r\n"));
+    Client client;
+
+    EXPECT_EQ(client.get(address(server, "/start")), std::nullopt);
+
+    ASSERT_EQ(other.requests().size(), 1);
+    EXPECT_EQ(requestLine(other.requests()[0]), "GET / HTTP/1.0");
+    EXPECT_EQ(client.http.Location(), QString::fromLatin1(bare + '/'));
+    EXPECT_EQ(client.body.data(), "ROOT");
+}
+
 TEST(HttpClient, KeepsThePortOnRelocationsOverNewConnections) {
     ScriptedHttpServer server([](const QByteArray& request, int) {
         if (requestLine(request).startsWith("GET /a "))
