@@ -191,13 +191,15 @@ void TAsyncSocket::Connect() {
     if (m_fd >= 0 && m_state != asClosed)
         return report(QStringLiteral("Connect: Socket already in use"), 0);
     if (Port.isEmpty())
-        return report(QStringLiteral("Connect: No Port Specified"), 0);
+        return reportBadSetting(ESocketException(QStringLiteral("Connect: No Port Specified")));
     if (Addr.isEmpty())
-        return report(QStringLiteral("Connect: No IP Address Specified"), 0);
+        return reportBadSetting(
+            ESocketException(QStringLiteral("Connect: No IP Address Specified")));
     if (Proto.isEmpty())
-        return report(QStringLiteral("Connect: No Protocol Specified"), 0);
+        return reportBadSetting(ESocketException(QStringLiteral("Connect: No Protocol Specified")));
     if (Proto.compare(QLatin1String("tcp"), Qt::CaseInsensitive) != 0)
-        return report(QStringLiteral("connect: AsyncSocketResolveProto: Invalid Protocol."), 0);
+        return reportBadSetting(ESocketException(
+            QStringLiteral("connect: AsyncSocketResolveProto: Invalid Protocol.")));
 
     quint32 address = 0;
     quint16 port = 0;
@@ -205,7 +207,7 @@ void TAsyncSocket::Connect() {
         port = resolvePort(Port, "connect: ");
         address = resolveHost(Addr, "connect: ");
     } catch (const ESocketException& failure) {
-        return report(QString::fromStdString(failure.what()), failure.code());
+        return reportBadSetting(failure);
     }
     m_sendQueue.clear();
     startConnect(address, port);
@@ -304,7 +306,7 @@ void TAsyncSocket::configureStreamSocket() {
         local.sin_addr.s_addr = anyAddress ? INADDR_ANY : resolveHost(LocalAddr, "connect: ");
     } catch (const ESocketException& failure) {
         closeHandle();
-        return report(QString::fromStdString(failure.what()), failure.code());
+        return reportBadSetting(failure);
     }
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         m_lastError = net::winsockErrorCode(errno);
@@ -740,6 +742,13 @@ void TAsyncSocket::report(const QString& message, int error) {
     if (OnError)
         return OnError(this, message, error);
     throw ESocketException(message, error);
+}
+
+// A port or address that cannot be used is the caller's invalid argument
+// unless it has a code of its own: LastError must not read as no error.
+void TAsyncSocket::reportBadSetting(const ESocketException& failure) {
+    m_lastError = failure.code() != 0 ? failure.code() : 10022;
+    report(QString::fromStdString(failure.what()), failure.code());
 }
 
 void TAsyncSocket::reportSocketError(int error, const char* function) {

@@ -125,6 +125,7 @@ private:
     void changeState(TSocketState newState);
     void report(const QString& message, int error);
     void reportSocketError(int error, const char* function);
+    void reportBadSetting(const ESocketException& failure);
     void lookupAnswered(const std::shared_ptr<Lookup>& lookup);
     quint32 resolveHost(const QString& host, const char* context);
     quint16 resolvePort(const QString& port, const char* context);

@@ -65,6 +65,12 @@ bool hasControlCharacter(const QString& text) {
                        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
+// Empty, or plain decimal digits: what a byte position may be.
+bool isBytePosition(const QString& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
 bool isRelocationStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -739,9 +745,15 @@ void THttpClient::headerField(const QString& name, const QString& value) {
     } else if (name == QLatin1String("content-range")) {
         const int dash = value.indexOf(QLatin1Char('-'));
         const int slash = value.indexOf(QLatin1Char('/'));
-        ContentRangeBegin = value.mid(6, dash < 0 ? -1 : dash - 6);
-        ContentRangeEnd =
+        const QString begin = value.mid(6, dash < 0 ? -1 : dash - 6);
+        const QString end =
             dash < 0 ? QString() : value.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1);
+        // The range goes into the next request's header: only numbers, so a
+        // server cannot put a line break or a header of its own there.
+        if (isBytePosition(begin) && isBytePosition(end)) {
+            ContentRangeBegin = begin;
+            ContentRangeEnd = end;
+        }
     } else if (name == QLatin1String("accept-ranges")) {
         AcceptRanges = value;
     } else if (name == QLatin1String("content-type")) {

@@ -18,6 +18,7 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -516,8 +517,9 @@ TEST_F(FilePackerTest, FailureInsideProcessMessagesDeletesTheOutput) {
 class PackProgramTest : public FilePackerTest {
 protected:
     // Runs dunvex-pack; its exit code, with standard error kept.
-    int run(const QStringList& arguments) {
+    int run(const QStringList& arguments, const QString& folder = QString()) {
         QProcess process;
+        process.setWorkingDirectory(folder);
         process.start(QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex-pack"), arguments);
         EXPECT_TRUE(process.waitForFinished(20000));
         m_errors = QString::fromLocal8Bit(process.readAllStandardError());
@@ -542,6 +544,23 @@ TEST_F(PackProgramTest, PacksAndUnpacks) {
     ASSERT_EQ(run({"unpack", file("packed"), file("link")}), 0) << m_errors.toStdString();
     EXPECT_TRUE(QFileInfo(file("link")).isSymLink());
     EXPECT_EQ(read(path("restored")), data);
+    // A pipe named as output is written as it stands, not replaced by a file
+    // (a pipe in the test's folder: a device is no place to try this); a bare
+    // name is a file in the working folder.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    QProcess reader;
+    reader.start(QStringLiteral("cat"), {file("pipe")});
+    ASSERT_TRUE(reader.waitForStarted());
+    EXPECT_EQ(run({"pack", file("plain"), file("pipe")}), 0) << m_errors.toStdString();
+    ASSERT_TRUE(reader.waitForFinished(5000));
+    const QByteArray piped = reader.readAllStandardOutput();
+    EXPECT_EQ(Bytes(piped.begin(), piped.end()), pack(data));
+    struct stat pipe {};
+    ASSERT_EQ(::lstat(path("pipe").c_str(), &pipe), 0);
+    EXPECT_TRUE(S_ISFIFO(pipe.st_mode));
+    EXPECT_EQ(run({"pack", file("plain"), "bare.tld"}, m_folder.path()), 0)
+        << m_errors.toStdString();
+    EXPECT_EQ(read(path("bare.tld")), pack(data));
     EXPECT_EQ(run({"--help"}), 0);
     EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
 }

@@ -3,7 +3,9 @@
 #include "support/TestSupport.h"
 
 #include <QTimer>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 using namespace testsupport;
 
@@ -166,6 +168,86 @@ TEST(AsyncSocket, RefusedConnectReportsTheErrorWithoutASession) {
     EXPECT_EQ(socket.State(), asClosed);
     ASSERT_TRUE(drainPostedEvents());
     EXPECT_EQ(closed, 0);
+}
+
+// What Connect is given comes from an address a person typed: every bad
+// setting is reported and connects nowhere; a local address given is the
+// one the peer sees.
+TEST(AsyncSocket, ConnectReportsBadSettingsAndBindsTheLocalAddressGiven) {
+    RawSocket listener;
+    ASSERT_TRUE(listener.listenOn("127.0.0.1", 0));
+    const QString port = QString::number(listener.localPort());
+    struct Setting {
+        QString addr, port, proto, localAddr, localPort, report;
+    };
+    const QString tooLong(257, QLatin1Char('a'));
+    const QList<Setting> refused = {
+        {"127.0.0.1", "", "tcp", "", "", "Connect: No Port Specified"},
+        {"", port, "tcp", "", "", "Connect: No IP Address Specified"},
+        {"127.0.0.1", port, "", "", "", "Connect: No Protocol Specified"},
+        {"127.0.0.1", port, "udp", "", "", "connect: AsyncSocketResolveProto: Invalid Protocol."},
+        {"127.0.0.1", "65536", "tcp", "", "",
+         "connect: AsyncSocketResolvePort: Cannot convert port '65536', Error #11004"},
+        {"127.0.0.1", "123456", "tcp", "", "",
+         "connect: AsyncSocketResolvePort: Cannot convert port '123456', Error #11004"},
+        {"127.0.0.1", "8o", "tcp", "", "",
+         "connect: AsyncSocketResolvePort: Cannot convert port '8o', Error #11004"},
+        // A service name is a port; the address then fails.
+        {"256.0.0.1", "http", "tcp", "", "",
+         "connect: AsyncSocketResolveHost: '256.0.0.1' Invalid IP address."},
+        {"1.2.3", port, "tcp", "", "",
+         "connect: AsyncSocketResolveHost: '1.2.3' Invalid IP address."},
+        {"1a.2.3.4", port, "tcp", "", "",
+         "connect: AsyncSocketResolveHost: '1a.2.3.4' Invalid IP address."},
+        {"1.2.3.1234", port, "tcp", "", "",
+         "connect: AsyncSocketResolveHost: '1.2.3.1234' Invalid IP address."},
+        {"example.invalid", port, "tcp", "", "",
+         "connect: AsyncSocketResolveHost: Cannot convert host address 'example.invalid', Error "
+         "#10022"},
+        {tooLong, port, "tcp", "", "",
+         "connect: AsyncSocketResolveHost: '" + tooLong + "' Invalid Hostname."},
+        {"127.0.0.1", port, "tcp", "nowhere.invalid", "",
+         "connect: AsyncSocketResolveHost: Cannot convert host address 'nowhere.invalid', Error "
+         "#10022"},
+        // The listener holds this address and port already.
+        {"127.0.0.1", port, "tcp", "127.0.0.1", port,
+         "Error 10048 in function bind\r\nAddress already in use"},
+    };
+    for (const Setting& setting : refused) {
+        SCOPED_TRACE(setting.report.left(80).toStdString());
+        TAsyncSocket socket;
+        QStringList reports;
+        socket.OnError = [&](TAsyncSocket*, const QString& message, int) { reports << message; };
+        socket.Addr = setting.addr;
+        socket.Port = setting.port;
+        socket.Proto = setting.proto;
+        socket.LocalAddr = setting.localAddr;
+        socket.LocalPort = setting.localPort;
+        socket.Connect();
+        EXPECT_EQ(reports, QStringList{setting.report});
+        EXPECT_NE(socket.LastError(), 0) << "a failure must not read as no error";
+        EXPECT_TRUE(socket.State() == asInvalidState || socket.State() == asClosed)
+            << socket.State();
+        EXPECT_FALSE(listener.accept(0).isValid()) << "it connected all the same";
+    }
+
+    TAsyncSocket socket;
+    QStringList reports;
+    socket.OnError = [&](TAsyncSocket*, const QString& message, int) { reports << message; };
+    socket.Addr = QStringLiteral("127.0.0.1");
+    socket.Port = port;
+    socket.LocalAddr = QStringLiteral("127.0.0.2");
+    socket.Connect();
+    const RawSocket peer = listener.accept();
+    ASSERT_TRUE(peer.isValid());
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ASSERT_EQ(::getpeername(peer.fd(), reinterpret_cast<sockaddr*>(&from), &length), 0);
+    EXPECT_EQ(ntohl(from.sin_addr.s_addr), 0x7F000002u);
+    ASSERT_TRUE(waitFor([&] { return socket.State() == asConnected; }));
+    socket.Connect();
+    EXPECT_EQ(reports, QStringList{"Connect: Socket already in use"});
+    EXPECT_EQ(socket.State(), asConnected);
 }
 
 TEST(AsyncSocket, SendWithoutConnectionIsReported) {

@@ -267,6 +267,11 @@ TEST(HttpClient, RefusedConnectionFails) {
         << failure->first.toStdString();
     EXPECT_EQ(failure->second, 404);
     EXPECT_EQ(client.http.RequestDoneError(), 10061);
+
+    // A port no socket can have fails at once, with the socket's error.
+    EXPECT_EQ(client.get(QStringLiteral("http://127.0.0.1:65536/")),
+              failed("can't connect: No Data (Error #11004)", 404));
+    EXPECT_EQ(client.http.RequestDoneError(), 11004);
 }
 
 TEST(HttpClient, FollowsRelocationsOnTheSameAndOtherServers) {
@@ -303,6 +308,22 @@ TEST(HttpClient, FollowsRelocationsOnTheSameAndOtherServers) {
     EXPECT_EQ(client.events.count("LocationChange"), 3);
     EXPECT_EQ(client.http.Location(), QString::fromLatin1(elsewhere));
     EXPECT_EQ(client.http.DocName(), "setup.exe");
+}
+
+// A relocation to another server's bare address asks for its root; the
+// address it names, credentials included, becomes the location.
+TEST(HttpClient, RelocationToABareAddressAsksForTheRoot) {
+    ScriptedHttpServer other(always("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nROOT"));
+    const QByteArray bare = "http://u:p@127.0.0.1:" + QByteArray::number(other.port());
+    ScriptedHttpServer server(always("HTTP/1.0 302 Found\r\nLocation: " + bare + "\r\n\r\n"));
+    Client client;
+
+    EXPECT_EQ(client.get(address(server, "/start")), std::nullopt);
+
+    ASSERT_EQ(other.requests().size(), 1);
+    EXPECT_EQ(requestLine(other.requests()[0]), "GET / HTTP/1.0");
+    EXPECT_EQ(client.http.Location(), QString::fromLatin1(bare + '/'));
+    EXPECT_EQ(client.body.data(), "ROOT");
 }
 
 TEST(HttpClient, KeepsThePortOnRelocationsOverNewConnections) {
@@ -344,6 +365,44 @@ TEST(HttpClient, ReusesAConnectionOnlyWhileTheServerKeepsIt) {
     EXPECT_EQ(server.requests().size(), 4);
     EXPECT_EQ(server.connections(), 2);
     EXPECT_EQ(client.body.data(), "aaza");
+}
+
+// A chunked answer that also names a length, or that has bytes after its
+// last chunk, is framed in a way not to be trusted: the next request goes
+// over a new connection. A content range goes into the next request only
+// when it is made of numbers.
+TEST(HttpClient, AnswersFramedDoubtfullyAreNotReusedAndOnlyNumericRangesCarryOver) {
+    ScriptedHttpServer server([](const QByteArray& request, int) {
+        const QByteArray line = requestLine(request);
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+        if (line.startsWith("GET /a "))
+            return Reply{chunked + "Content-Length: 1\r\n\r\n1\r\nx\r\n0\r\n\r\n",
+                         ScriptedHttpServer::KeepOpen};
+        if (line.startsWith("GET /b "))
+            return Reply{chunked + "Set-Cookie: a=b\r\nContent-Range: bytes \rX-Evil: 1-2/3\r\n\r\n"
+                                   "1\r\ny\r\n0\r\n\r\nmore",
+                         ScriptedHttpServer::KeepOpen};
+        const QByteArray letter = line.mid(5, 1);
+        return Reply{"HTTP/1.1 200 OK\r\nContent-Range: bytes 0-0/9\r\nContent-Length: 1\r\n\r\n" +
+                         letter,
+                     ScriptedHttpServer::KeepOpen};
+    });
+    Client client;
+    client.http.setRequestVer("1.1");
+    QStringList cookies;
+    client.http.OnCookie = [&](THttpClient*, const QString& cookie, bool&) { cookies << cookie; };
+
+    for (const char* path : {"/a", "/b", "/c", "/d"})
+        EXPECT_EQ(client.get(address(server, path)), std::nullopt) << path;
+
+    EXPECT_EQ(client.body.data(), "xycd");
+    EXPECT_EQ(server.connections(), 3) << "/c and /d share the third";
+    EXPECT_EQ(cookies, QStringList{"a=b"});
+    const QList<QByteArray> requests = server.requests();
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_FALSE(requests[2].contains("Range")) << requests[2].constData();
+    EXPECT_FALSE(requests[2].contains("Evil")) << requests[2].constData();
+    EXPECT_TRUE(requests[3].contains("\r\nRange: bytes=0-0\r\n")) << requests[3].constData();
 }
 
 TEST(HttpClient, KeptConnectionClosedByTheServerIsReplaced) {
