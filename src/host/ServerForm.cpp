@@ -22,11 +22,10 @@ struct TraceTag {
 };
 
 QDebug operator<<(QDebug stream, TraceTag tag) {
-    if (!tag.text.isEmpty()) {
-        const QDebugStateSaver saver(stream);
-        stream.noquote().nospace() << tag.text << ' ';
-    }
-    return stream;
+    if (tag.text.isEmpty())
+        return stream;
+    stream.nospace() << tag.text;
+    return stream.space(); // writes the space after the tag
 }
 
 bool isSlotNumber(int slot) {
