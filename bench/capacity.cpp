@@ -105,6 +105,7 @@ private:
     void handle(const Event& event);
     void loopUntil(double end, const std::function<bool()>& done);
     long cpuTicks() const;
+    long long runQueueNs() const;
     long rssKiB() const;
 
     Options m_options;
@@ -177,6 +178,15 @@ long readStatTicks(pid_t pid) {
         }
     }
     return utime + stime;
+}
+
+// Nanoseconds the process's main thread spent runnable but waiting for a CPU
+// (the second field of schedstat): the share of the machine the host did not get.
+long long readRunQueueNs(pid_t pid) {
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+    long long running = 0, waiting = 0;
+    schedstat >> running >> waiting;
+    return waiting;
 }
 
 long readRssKiB(pid_t pid) {
@@ -254,6 +264,13 @@ long Bench::cpuTicks() const {
     return ticks;
 }
 
+long long Bench::runQueueNs() const {
+    long long waiting = 0;
+    for (const pid_t pid : m_servers)
+        waiting += readRunQueueNs(pid);
+    return waiting;
+}
+
 long Bench::rssKiB() const {
     long rss = 0;
     for (const pid_t pid : m_servers)
@@ -308,7 +325,7 @@ void Bench::flush(Connection& connection) {
         connection.out.erase(0, std::size_t(sent));
     }
     epoll_event watch{};
-    watch.events = EPOLLIN | (connection.out.empty() ? 0 : EPOLLOUT);
+    watch.events = EPOLLIN | (connection.out.empty() ? 0u : std::uint32_t(EPOLLOUT));
     watch.data.u32 = std::uint32_t(&connection - m_connections.data());
     ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, connection.fd, &watch);
 }
@@ -483,11 +500,13 @@ int Bench::run() {
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     const long ticksBefore = cpuTicks();
+    const long long waitingBefore = runQueueNs();
     m_windowStart = now();
     m_windowEnd = m_windowStart + m_options.seconds;
     const long movesBefore = m_moves;
     loopUntil(m_windowEnd, [] { return false; });
     const long ticks = cpuTicks() - ticksBefore;
+    const long long waiting = runQueueNs() - waitingBefore;
     const double window = now() - m_windowStart;
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
@@ -509,7 +528,10 @@ int Bench::run() {
     std::printf("capacity: %d tables in %s, %d s; %d tables playing after %.1f s of arrivals\n",
                 m_options.tables, m_options.processes ? "one process each" : "one process",
                 m_options.seconds, started, rampSeconds);
-    std::printf("  host CPU %.1f %% of one core; bench client %.1f %%\n", serverCpu, clientCpu);
+    const double waitingPercent = double(waiting) / 1e9 / window * 100;
+    std::printf("  host CPU %.1f %% of one core; runnable but waiting for a CPU %.1f %% of the "
+                "time; bench client %.1f %%\n",
+                serverCpu, waitingPercent, clientCpu);
     std::printf("  RSS: lone idle server %ld KiB, at start %ld KiB, at end %ld KiB: %ld KiB a "
                 "table\n",
                 idleRss, startRss, endRss, perTable);
@@ -517,8 +539,8 @@ int Bench::run() {
                 latencies.size(), percentile(latencies, 50), percentile(latencies, 99), maximum);
     std::printf("  moves %ld in the window; connections closed by the host: %d\n",
                 m_moves - movesBefore, m_closedByHost);
-    std::printf("RESULT %d %s %.1f %ld %.1f %.1f %.1f %zu %d\n", m_options.tables,
-                m_options.processes ? "processes" : "process", serverCpu, perTable,
+    std::printf("RESULT %d %s %.1f %.1f %ld %.1f %.1f %.1f %zu %d\n", m_options.tables,
+                m_options.processes ? "processes" : "process", serverCpu, waitingPercent, perTable,
                 percentile(latencies, 50), percentile(latencies, 99), maximum, latencies.size(),
                 m_closedByHost);
     return started == m_options.tables && m_closedByHost == 0 ? 0 : 1;

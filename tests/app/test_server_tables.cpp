@@ -106,8 +106,8 @@ QByteArrayList playAlone(std::uint32_t seed, const QByteArray& flags) {
     return game.transcript();
 }
 
-// Long chat lines as fast as the host takes them, from a connection that never
-// reads; dropped, it comes back.
+// A bad number, then long chat lines as fast as the host takes them, from a
+// connection that never reads; dropped, it comes back.
 class Flood {
 public:
     explicit Flood(std::uint16_t port)
@@ -131,7 +131,7 @@ private:
                 continue;
             m_fd = zed.fd();
             zed.readExactly(QByteArray("CMD_sendlogininfo+2\xFF").size());
-            zed.sendAll("CMD_logininfo+2+1.0.3+Zed\xFF");
+            zed.sendAll("CMD_logininfo+2+1.0.3+Zed\xFFCMD_setscore+2+oops\xFF");
             ++m_connections;
             while (!m_stop && zed.sendAll(line)) {
             }
@@ -206,7 +206,7 @@ TEST(ServerTables, TwoTablesPlayTheGamesTheyWouldPlayAlone) {
     EXPECT_EQ(two.transcript(), aloneTwo);
 }
 
-// A flood and a reader that never reads at one table cost that table's
+// A flood, a bad number and a reader that never reads at one table cost that table's
 // offenders their connections; at the other table every chat line comes
 // through promptly, and nothing of the first table reaches it. Every line
 // of the log names its table's port.
@@ -276,6 +276,9 @@ TEST(ServerTables, TroubleAtOneTableLeavesTheOtherPrompt) {
         << server.err().toStdString();
     EXPECT_TRUE(server.err().contains(
         QStringLiteral("info dunvex.host: port %1: slot 2 logged in as Bob").arg(quiet)));
+    EXPECT_TRUE(server.err().contains(
+        QStringLiteral("warning dunvex.host: port %1: message from slot 2 abandoned: ")
+            .arg(first)));
     const QRegularExpression tagged(
         QStringLiteral("^\\S+ (info|warning) (port %1: |port %2: )").arg(first).arg(quiet));
     const QRegularExpression traced(
