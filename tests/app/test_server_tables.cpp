@@ -131,7 +131,16 @@ private:
                 continue;
             m_fd = zed.fd();
             zed.readExactly(QByteArray("CMD_sendlogininfo+2\xFF").size());
-            zed.sendAll("CMD_logininfo+2+1.0.3+Zed\xFFCMD_setscore+2+oops\xFF");
+            // The bad number is dealt with before the flood: the line after
+            // it has come back.
+            zed.sendAll("CMD_logininfo+2+1.0.3+Zed\xFF"
+                        "CMD_rolldice+oops\xFF"
+                        "CMD_chat+2+ready\xFF");
+            QByteArray received;
+            QElapsedTimer clock;
+            clock.start();
+            while (!received.contains("chats: ready") && clock.elapsed() < 5000 && !m_stop)
+                received += zed.readExactly(1, 100);
             ++m_connections;
             while (!m_stop && zed.sendAll(line)) {
             }
