@@ -178,8 +178,19 @@ void checkDescriptorLimit(int tables) {
                     " full tables may need");
 }
 
+// A lone table's port goes to the socket as given; several tables count up
+// from a number.
 std::optional<int> checkPortRange(const Options& options) {
-    const int first = platform::StrToInt(options.port);
+    if (options.tables == 1)
+        return std::nullopt;
+    int first = 0;
+    try {
+        first = platform::StrToInt(options.port);
+    } catch (const platform::EConvertError&) {
+        std::fprintf(stderr, "dunvex-server: --tables needs a port number, not '%s'\n",
+                     qPrintable(options.port));
+        return 2;
+    }
     if (first >= 1 && first + options.tables - 1 <= 65535)
         return std::nullopt;
     std::fprintf(stderr, "dunvex-server: %d tables from port %s would go past port 65535\n",
@@ -211,7 +222,8 @@ int main(int argc, char* argv[]) {
         return *exitCode;
     checkDescriptorLimit(options.tables);
     TServerTables::Settings settings;
-    settings.firstPort = platform::StrToInt(options.port);
+    settings.portName = options.port;
+    settings.firstPort = options.tables > 1 ? platform::StrToInt(options.port) : 0;
     settings.count = options.tables;
     settings.seed = options.seed ? *options.seed : TRandomGenerator::clockSeed();
     settings.botSpeed = options.botSpeed;
@@ -235,8 +247,8 @@ int main(int argc, char* argv[]) {
                         QString::number(TServerTables::tableSeed(settings.seed, table)));
         logLine(QString(), false,
                 "listening on ports " + options.port + " to " +
-                    QString::number(tables.port(tables.count() - 1)) + " (" +
-                    QString::number(tables.count()) + " tables)");
+                    tables.portName(tables.count() - 1) + " (" + QString::number(tables.count()) +
+                    " tables)");
     }
 
     const int result = QCoreApplication::exec();

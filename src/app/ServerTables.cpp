@@ -16,7 +16,7 @@ TServerTables::TServerTables(const Settings& settings, LogSink log)
         server.setBotSpeedSource([speed = settings.botSpeed] { return speed; });
         server.setBotSkillSource([skill = settings.botSkill] { return skill; });
         server.setPolicy(settings.policy);
-        server.Sock1.setPortName(QString::number(port(index)));
+        server.Sock1.setPortName(portName(index));
         m_tables.push_back(std::move(table));
         logRoster(index);
     }
@@ -24,10 +24,16 @@ TServerTables::TServerTables(const Settings& settings, LogSink log)
 
 TServerTables::~TServerTables() = default;
 
+QString TServerTables::portName(int table) const {
+    if (m_settings.count == 1)
+        return m_settings.portName;
+    return QString::number(m_settings.firstPort + table);
+}
+
 QString TServerTables::tag(int table) const {
     if (m_settings.count == 1)
         return QString();
-    return QStringLiteral("port ") + QString::number(port(table)) + QLatin1Char(':');
+    return QStringLiteral("port ") + portName(table) + QLatin1Char(':');
 }
 
 void TServerTables::listen() {
@@ -36,7 +42,7 @@ void TServerTables::listen() {
             m_tables[std::size_t(index)]->server.Sock1.setListen(true);
         } catch (const std::exception& error) {
             throw std::runtime_error(std::string(error.what()) + " (port " +
-                                     std::to_string(port(index)) + ")");
+                                     portName(index).toStdString() + ")");
         }
     }
 }

@@ -23,7 +23,8 @@ public:
     static constexpr int DescriptorsPerTable = 11;
 
     struct Settings {
-        int firstPort = 7772;
+        QString portName = QStringLiteral("7772"); // a lone table's, as given
+        int firstPort = 7772;                      // of several tables: a number
         int count = 1;
         std::uint32_t seed = 0; // table 0's; the others' follow from it
         int botSpeed = 1000;
@@ -49,7 +50,7 @@ public:
     void listen();
 
     int count() const { return int(m_tables.size()); }
-    int port(int table) const { return m_settings.firstPort + table; }
+    QString portName(int table) const;
     QString tag(int table) const;
 
 private:

@@ -20,9 +20,10 @@ namespace {
 // dunvex-server with its standard output and error kept apart.
 class Server {
 public:
-    explicit Server(const QStringList& arguments) {
+    explicit Server(const QStringList& arguments, const QString& portName = QString()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DUNVEX_PORT"), QString::number(freeTcpPort()));
+        environment.insert(QStringLiteral("DUNVEX_PORT"),
+                           portName.isEmpty() ? QString::number(freeTcpPort()) : portName);
         environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                            QStringLiteral("dunvex.*.info=true"));
         m_process.setProcessEnvironment(environment);
@@ -168,6 +169,11 @@ TEST(ServerTables, TableCountIsCheckedAndEveryTableListens) {
     ASSERT_TRUE(pastTheEnd.waitForExit());
     EXPECT_EQ(pastTheEnd.exitCode(), 2);
     EXPECT_TRUE(pastTheEnd.err().contains("3 tables from port 65534 would go past port 65535"));
+    // A lone table may take a service name from DUNVEX_PORT; tables count up from a number.
+    Server named({"--tables", "2"}, "http");
+    ASSERT_TRUE(named.waitForExit());
+    EXPECT_EQ(named.exitCode(), 2);
+    EXPECT_TRUE(named.err().contains("--tables needs a port number, not 'http'"));
 
     // The most there may be: a thousand tables, each greeting on its own port.
     const std::uint16_t first = freePortRange(1000);
