@@ -6,7 +6,7 @@
 // table and how long a chat line takes from its sender to each other player
 // and spectator of the table.
 //
-//   capacity --tables K [--seconds S] [--processes]
+//   capacity --tables K [--seconds S] [--processes] [-- SERVER OPTIONS]
 //
 // --processes runs K lone dunvex-server processes (one table each) instead
 // of one process with --tables K.
@@ -61,6 +61,7 @@ struct Options {
     int tables = 10;
     int seconds = 60;
     bool processes = false;
+    std::vector<std::string> serverOptions; // after --, passed on to every server
     std::string server = DUNVEX_BUILD_DIR "/dunvex-server";
 };
 
@@ -252,14 +253,19 @@ bool Bench::startServers() {
         return false;
     const std::string log = "/tmp/dunvex-capacity-" + std::to_string(::getpid()) + ".log";
     std::fprintf(stderr, "capacity: server log in %s\n", log.c_str());
+    const auto arguments = [this](std::vector<std::string> list) {
+        list.push_back("--quiet");
+        list.insert(list.end(), m_options.serverOptions.begin(), m_options.serverOptions.end());
+        return list;
+    };
     if (m_options.processes) {
         for (int table = 0; table < count; ++table)
             m_servers.push_back(spawn(
-                m_options.server, {"--port", std::to_string(m_firstPort + table), "--quiet"}, log));
+                m_options.server, arguments({"--port", std::to_string(m_firstPort + table)}), log));
     } else {
         m_servers.push_back(spawn(
             m_options.server,
-            {"--port", std::to_string(m_firstPort), "--tables", std::to_string(count), "--quiet"},
+            arguments({"--port", std::to_string(m_firstPort), "--tables", std::to_string(count)}),
             log));
     }
     const double end = now() + 60;
@@ -587,6 +593,10 @@ int main(int argc, char* argv[]) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        if (argument == "--") {
+            options.serverOptions.assign(argv + i + 1, argv + argc);
+            break;
+        }
         if (argument == "--processes") {
             options.processes = true;
         } else if ((argument == "--tables" || argument == "--seconds") && i + 1 < argc) {
@@ -597,7 +607,9 @@ int main(int argc, char* argv[]) {
             }
             (argument == "--tables" ? options.tables : options.seconds) = value;
         } else {
-            std::fprintf(stderr, "usage: capacity --tables K [--seconds S] [--processes]\n");
+            std::fprintf(
+                stderr,
+                "usage: capacity --tables K [--seconds S] [--processes] [-- SERVER OPTIONS]\n");
             return 2;
         }
     }
