@@ -39,6 +39,13 @@ configure_file(${DUNVEX_LINUX}/dunvex-server.service ${CMAKE_BINARY_DIR}/dunvex-
 install(FILES ${CMAKE_BINARY_DIR}/dunvex-server.service DESTINATION lib/systemd/system)
 install(FILES ${DUNVEX_LINUX}/dunvex-server.default DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default
         RENAME dunvex-server)
+# The template for several processes, each with its tables and its options
+# in /etc/dunvex-server/NAME.conf: installed, not enabled.
+configure_file(${DUNVEX_LINUX}/dunvex-server@.service ${CMAKE_BINARY_DIR}/dunvex-server@.service
+               @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/dunvex-server@.service DESTINATION lib/systemd/system)
+install(FILES ${DUNVEX_LINUX}/dunvex-server-example.conf
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/dunvex-server RENAME example.conf)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dunvex)

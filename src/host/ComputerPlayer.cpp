@@ -101,7 +101,7 @@ void TServer::computerworking(int seat) {
     else if (target == SmStraight || target == BigStraight)
         workstraight(seat);
     else if (target == FiveOfAKind || target == Freebie)
-        worknums(seat, TRandomGenerator::shared().face());
+        worknums(seat, random().face());
 
     Timer1.setInterval(botspeed());
     Timer1.start();

@@ -6,6 +6,7 @@
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
 
+#include <QDebug>
 #include <algorithm>
 #include <cstring>
 
@@ -13,6 +14,19 @@ using net::FieldReader;
 using net::WireMessage;
 
 namespace {
+
+// A table's tag in front of a trace, with nothing (not even a space) when the
+// process runs one table.
+struct TraceTag {
+    const QString& text;
+};
+
+QDebug operator<<(QDebug stream, TraceTag tag) {
+    if (tag.text.isEmpty())
+        return stream;
+    stream.nospace() << tag.text;
+    return stream.space(); // writes the space after the tag
+}
 
 bool isSlotNumber(int slot) {
     return slot >= 1 && slot <= TServer::MaxSlots;
@@ -133,7 +147,8 @@ void TServer::Sock1Accept(TGameSocket* sender) {
     connection->OnDisconnect = tempsock.OnDisconnect;
     connection->OnInfo = tempsock.OnInfo;
     connection->OnRead = Sock1.OnRead;
-    qCInfo(lcHost).noquote() << "slot" << slot << "taken by" << connection->HostName();
+    qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "slot" << slot << "taken by"
+                             << connection->HostName();
     emit slotTaken(slot, connection->HostName());
     sendTo(slot, WireMessage("CMD_sendlogininfo").field(slot).bytes());
     armLoginTimeout(slot);
@@ -148,7 +163,8 @@ void TServer::backOffAccepting(int error) {
     m_acceptBackoffMs = std::clamp(m_acceptBackoffMs * 2, MinAcceptBackoffMs, MaxAcceptBackoffMs);
     const QString reason = QString::fromLocal8Bit(std::strerror(error));
     // No QDebug stream: nothing here may need a descriptor.
-    qCWarning(lcHost, "cannot accept a connection: %s - trying again in %d ms", qPrintable(reason),
+    qCWarning(lcHost, "%s%scannot accept a connection: %s - trying again in %d ms",
+              qPrintable(m_traceTag), m_traceTag.isEmpty() ? "" : " ", qPrintable(reason),
               m_acceptBackoffMs);
     emit acceptPaused(reason, m_acceptBackoffMs);
     m_acceptRetry.start(m_acceptBackoffMs);
@@ -165,7 +181,8 @@ void TServer::acceptRetryTimer() {
 // nothing else changes.
 void TServer::refuseConnection(TGameSocket* connection, const QString& reason) {
     connection->Tag = RefusalSlot;
-    qCInfo(lcHost).noquote() << "connection from" << connection->HostName() << "refused:" << reason;
+    qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "connection from" << connection->HostName()
+                             << "refused:" << reason;
     emit connectionRefused(connection->HostName(), reason);
     connection->Send(WireMessage("CMD_full").field("").bytes());
     delete connection;
@@ -258,11 +275,11 @@ void TServer::socktimerTimer() {
         dispatch(message);
     } catch (const platform::EConvertError& error) {
         // A remote peer must not be able to pop boxes on the host's screen.
-        qCWarning(lcHost).noquote()
-            << "message from slot" << message.slot << "abandoned:" << error.what();
+        qCWarning(lcHost).noquote() << TraceTag{m_traceTag} << "message from slot" << message.slot
+                                    << "abandoned:" << error.what();
     } catch (const std::exception& error) {
-        qCWarning(lcHost).noquote()
-            << "message from slot" << message.slot << "failed:" << error.what();
+        qCWarning(lcHost).noquote() << TraceTag{m_traceTag} << "message from slot" << message.slot
+                                    << "failed:" << error.what();
     }
     if (m_receivedlist.empty())
         socktimer.stop();
@@ -305,7 +322,7 @@ void TServer::receivedlogininfo(int sender, const QString& arguments) {
     players[slot].name = name;
     players[slot].inuse = true;
     m_connections[slot].loggedIn = true;
-    qCInfo(lcHost).noquote() << "slot" << slot << "logged in as" << name;
+    qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "slot" << slot << "logged in as" << name;
     emit loggedIn(slot, name);
 
     broadcast(WireMessage("CMD_newplayerinfo").field(slot).field(name).bytes());
@@ -448,7 +465,7 @@ void TServer::dropConnection(int slot, const QString& reason) {
     const quint64 serial = connection.serial;
     std::erase_if(m_receivedlist, [&](const ReceivedMessage& m) { return m.serial == serial; });
     connection.waiting = 0;
-    qCWarning(lcHost).noquote() << "dropping slot" << slot << "-" << reason;
+    qCWarning(lcHost).noquote() << TraceTag{m_traceTag} << "dropping slot" << slot << "-" << reason;
     emit connectionDropped(slot, reason);
     QTimer::singleShot(0, this, [this, slot, serial] {
         if (m_connections[slot].serial == serial && players[slot].connection)
@@ -486,7 +503,7 @@ void TServer::departure(int slot) {
     player.connection = nullptr;
     m_connections[slot].framer.clear();
     m_connections[slot].dropping = false;
-    qCInfo(lcHost).noquote() << "slot" << slot << "left";
+    qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "slot" << slot << "left";
     emit slotFreed(slot, name);
     // The departed player's turn ends without a posting. Any seat counts, slot
     // 1 too: in the dedicated server it is an ordinary connection.

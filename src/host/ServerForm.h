@@ -70,8 +70,16 @@ public:
     int bonusface = 0;  // drawn every turn, counts only in a bonus-dice game
     int pausecount = 0; // ticks of timer_pauser left before the next turn
 
+    // This table's dice: the process's generator, unless one process runs
+    // several tables, each with a generator and a seed of its own.
+    void setRandomGenerator(TRandomGenerator& generator) { m_random = &generator; }
+    TRandomGenerator& random() const { return *m_random; }
     // Where rolled faces come from; tests put chosen dice here.
-    std::function<int()> faceSource = [] { return TRandomGenerator::shared().face(); };
+    std::function<int()> faceSource = [this] { return random().face(); };
+
+    // Put in front of this host's traces ("port 7773: "), so that a process
+    // running several tables says which one a line is about.
+    void setTraceTag(const QString& tag) { m_traceTag = tag; }
 
     // The computer players' pace in milliseconds; the game reads the hosting
     // player's setting, the dedicated server its command line.
@@ -196,6 +204,8 @@ private:
     std::function<BotSkill()> m_botSkill = [] { return BotSkill::Classic; };
     bool m_posted = false; // set by a posting, cleared by the next turn
     THostPolicy m_policy;
+    TRandomGenerator* m_random = &TRandomGenerator::shared();
+    QString m_traceTag;
     QElapsedTimer m_clock;
     static constexpr int MinAcceptBackoffMs = 100;
     static constexpr int MaxAcceptBackoffMs = 1000;

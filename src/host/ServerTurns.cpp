@@ -49,7 +49,7 @@ void TServer::startgame(const QString& arguments) {
 void TServer::findplayer() {
     rollcount = 0;
     m_posted = false;
-    bonusface = TRandomGenerator::shared().face();
+    bonusface = random().face();
     if (bonusgame)
         broadcast(WireMessage("CMD_setbonusdice").field(bonusface).bytes());
     livedice.fill(-1);

@@ -33,6 +33,19 @@ appstreamcli validate --no-net --pedantic "$share/metainfo/dunvex.metainfo.xml"
 unit=$(find "$root" -name dunvex-server.service)
 grep -q "^ExecStart=$prefix/bin/dunvex-server " "$unit"
 SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --recursive-errors=no --root="$root" "$unit"
+# The template, as the instance its example options file names: verify takes
+# instances, not templates. Its descriptor limit holds 1000 full tables.
+template=$(find "$root" -name 'dunvex-server@.service')
+grep -qx "ExecStart=$prefix/bin/dunvex-server \$DUNVEX_SERVER_OPTS" "$template"
+options=$(sed -n 's/^EnvironmentFile=//p' "$template")
+[[ "$options" == */dunvex-server/%i.conf ]] || { echo "unexpected EnvironmentFile=$options"; exit 1; }
+example="${options%/%i.conf}/example.conf"
+[[ -f "$root$example" ]] || { echo "missing: $example"; exit 1; }
+limit=$(sed -n 's/^LimitNOFILE=//p' "$template")
+((limit >= 1000 * 11 + 16)) || { echo "LimitNOFILE=$limit is too low for 1000 tables"; exit 1; }
+instance="$(dirname "$template")/dunvex-server@example.service"
+ln -s "$(basename "$template")" "$instance"
+SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --recursive-errors=no --root="$root" "$instance"
 # The package's long description: a list's ";" separators would start its lines in apt.
 description=$(sed -n '/^set(CPACK_PACKAGE_DESCRIPTION "/,/")$/p' "$build/CPackConfig.cmake")
 [[ -n "$description" ]] || { echo "no package description"; exit 1; }
