@@ -37,7 +37,7 @@ void Tchat::buildSounds() {
                                                 [this, tag] { wave20Click(tag); });
         item->setObjectName(tag == 0 ? QStringLiteral("Cancel1")
                                      : QStringLiteral("wave%1").arg(tag));
-        item->setToolTip(item->text());
+        item->setToolTip(QString::fromLatin1(ChatterCaptions[std::size_t(tag)]));
     }
     connect(b_phrase[10], &TSkinSpeedButton::clicked, this, &Tchat::b_phrase10Click);
 }
