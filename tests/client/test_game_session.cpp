@@ -2,6 +2,9 @@
 // message a player window handles, and the session's model, signals and
 // requests are checked. QCoreApplication only: no widgets are linked.
 #include "client/GameSession.h"
+#include "game/ScoringRules.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
@@ -271,6 +274,71 @@ TEST_F(GameSessionTest, ChatLinesRequestsAndABadNumber) {
     EXPECT_EQ(requests(), expected);
 }
 
+// Each malformed message is one red line and nothing else: no exception, no
+// lost login, and colours only where the last field names one.
+TEST_F(GameSessionTest, MalformedMessagesBecomeOneRedLineEach) {
+    QSignalSpy lines(&session, &TGameSession::chatLine);
+    int exceptions = 0;
+    platform::setExceptionHandler([&](const std::exception&) { ++exceptions; });
+    send("CMD_sendlogininfo+x");
+    send("CMD_newplayerinfo+junk+Q");
+    send("CMD_chat+plain line");
+    send("CMD_chat+a|b|clGreen");
+    send("CMD_action+waves|$00FF0000");
+    send("CMD_justwatching+99+1");
+    send("CMD_playerdisconnected+7+Nobody");
+    send("CMD_sendlogininfo+2");
+    ASSERT_TRUE(barrier());
+    platform::setExceptionHandler(nullptr);
+    EXPECT_EQ(exceptions, 0);
+    EXPECT_TRUE(session.loggedIn());
+    EXPECT_EQ(session.model().ownSeat(), 2);
+    const auto colourOf = [&](const QString& text) {
+        for (const QList<QVariant>& line : lines)
+            if (line.at(0).toString() == text)
+                return line.at(1).toInt();
+        return -1;
+    };
+    EXPECT_EQ(colourOf("'x' is not a valid integer value"), int(clRed));
+    EXPECT_EQ(colourOf("'junk' is not a valid integer value"), int(clRed));
+    EXPECT_EQ(colourOf("plain line"), int(clRed));
+    EXPECT_EQ(colourOf("a"), int(clRed)) << "the rest after the text is no colour";
+    EXPECT_EQ(colourOf("waves"), 0x00FF0000);
+    EXPECT_EQ(requests().value(0), "CMD_logininfo+2+1.0.3+Ann");
+}
+
+// A card cut short changes nothing; a seat left mid-game keeps its card and
+// total for the computer and for whoever takes it over.
+TEST_F(GameSessionTest, ShortCardsAndASeatLeftMidGame) {
+    seatAnnOnTurn();
+    send("CMD_newplayerinfo+3+Cid");
+    send("CMD_pscore+2+24+6+1000+1000+1000+1000+1000+24+1000+1000+1000+1000+1000+1000+24+0+0");
+    send("CMD_pscore+3+12+*+1000+1000+1000+12+1000+1000+1000+1000+1000+1000+1000+1000+12+0+0");
+    send("CMD_pscore+2+99+1+5+1000");
+    ASSERT_TRUE(barrier());
+    EXPECT_EQ(session.model().seat(2).total, "24");
+    EXPECT_EQ(session.model().seat(2).card[scoring::Ones], 1000) << "the short card wrote nothing";
+    EXPECT_TRUE(session.model().ownCategoryFree(scoring::Fives));
+    EXPECT_FALSE(session.model().ownCategoryFree(scoring::Sixes));
+
+    send("CMD_playerdisconnected+3+Cid");
+    send("CMD_nextplayer+3+1+12+0+");
+    ASSERT_TRUE(barrier());
+    EXPECT_EQ(session.model().seatName(3), "Cid (left)");
+    EXPECT_EQ(session.model().seat(3).total, "12");
+    send("CMD_newplayerinfo+3+Dee");
+    ASSERT_TRUE(barrier());
+    EXPECT_EQ(session.model().seatName(3), "Dee");
+    EXPECT_EQ(session.model().seat(3).card[scoring::Fours], 12);
+    EXPECT_EQ(session.model().currentSeat(), 3);
+
+    // Once the game is over, a departure takes the seat's total with it.
+    send("CMD_winner+Ann+24+");
+    send("CMD_playerdisconnected+3+Dee");
+    ASSERT_TRUE(barrier());
+    EXPECT_EQ(session.model().seat(3).total, "0");
+}
+
 TEST_F(GameSessionTest, TheHostsLastWordsAreReadBeforeTheCloseIsReported) {
     QSignalSpy full(&session, &TGameSession::gameFull);
     QSignalSpy closed(&session, &TGameSession::hostClosed);
@@ -335,4 +403,37 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
          {"Botspeed=1500", "BotSkill=Expert", "Zoom=125", "Turnsound=1", "Playsounds=true",
           "Doublecheck=false", "Lobby=kept", "Phrase4=/me hops", "Textcolor=$00123456"})
         EXPECT_TRUE(written.contains(line)) << line;
+}
+
+// Odd values fall back to their defaults, and saving writes every key with
+// named colours, leaving other sections alone.
+TEST(PlayerSettings, OddValuesFallBackAndEveryKeyIsWritten) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("kelvlobby.ini");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Lobby]\nNick=Ann\n[Dunvex]\nBotspeed=750\nTextsize=11\nTextcolor=$000000FF\n"
+               "Actioncolor=nonsense\n");
+    file.close();
+    TPlayerSettings settings;
+    settings.load(path);
+    EXPECT_EQ(settings.botSpeed, 1000);
+    EXPECT_EQ(settings.textSize, 11);
+    EXPECT_EQ(settings.textColor, clRed);
+    EXPECT_EQ(settings.actionColor, clBlack);
+    ASSERT_TRUE(settings.save(path));
+    platform::IniFile ini(path);
+    for (const char* key :
+         {"Textsize", "Textcolor", "Actioncolor", "Botspeed", "Top", "Left", "Width", "Height",
+          "Playsounds", "Doublecheck", "Turnsound", "ChatterSounds"})
+        EXPECT_NE(ini.readString("Dunvex", key, "<none>"), "<none>") << key;
+    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clRed");
+    EXPECT_EQ(ini.readString("Dunvex", "Actioncolor", ""), "clBlack");
+    EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Dunvex]\nBotspeed=fast\n");
+    file.close();
+    settings.load(path);
+    EXPECT_EQ(settings.botSpeed, 1000) << "a word is no speed";
 }
