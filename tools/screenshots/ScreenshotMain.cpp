@@ -322,8 +322,10 @@ bool playGame(GameApplication& game, Photographer& camera) {
         if (!seat.score())
             return fail("scoring");
     }
+    // The last roll may still tumble (a computer seat's): the picture shows where it landed.
     QWidget* rollButton = part<QWidget>(chat, QStringLiteral("image_throwdice"));
-    return waitFor([&] { return rollButton->isHidden(); }, 5000);
+    TDiceTumble& tumble = *chat.findChild<TDiceTumble*>();
+    return waitFor([&] { return rollButton->isHidden() && !tumble.running(); }, 5000);
 }
 
 bool photographSideWindows(GameApplication& game, Photographer& camera) {
@@ -384,6 +386,8 @@ bool photographRemovedPlayer(GameApplication& host, Photographer& camera) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A steady text cursor: a blinking one is caught on or off by chance.
+    QApplication::setCursorFlashTime(0);
     controls::SkinFont::install();
     const QStringList arguments = app.arguments();
     const QString folder = arguments.value(1, QStringLiteral("docs/screenshots"));
