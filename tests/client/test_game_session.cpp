@@ -260,6 +260,7 @@ TEST_F(GameSessionTest, ChatLinesRequestsAndABadNumber) {
     session.phrase("Good One!", clMaroon);
     session.playSound(20);
     session.playSound(21);
+    session.playSound(0);
     session.remove(3); // only the hosting player's window removes
     session.start(true, false);
     session.announceBotSpeed();
@@ -337,6 +338,17 @@ TEST_F(GameSessionTest, ShortCardsAndASeatLeftMidGame) {
     send("CMD_playerdisconnected+3+Dee");
     ASSERT_TRUE(barrier());
     EXPECT_EQ(session.model().seat(3).total, "0");
+}
+
+// Chatter sounds go from seats only; a spectator's chat still goes.
+TEST_F(GameSessionTest, ASpectatorSendsNoChatterSounds) {
+    send("CMD_sendlogininfo+5");
+    ASSERT_TRUE(barrier());
+    session.playSound(4);
+    session.chat("after", clBlack);
+    ASSERT_TRUE(waitForRequest("CMD_chat+5+after|clBlack"));
+    EXPECT_EQ(requests(),
+              (QByteArrayList{"CMD_logininfo+5+1.0.3+Ann", "", "CMD_chat+5+after|clBlack"}));
 }
 
 TEST_F(GameSessionTest, TheHostsLastWordsAreReadBeforeTheCloseIsReported) {
