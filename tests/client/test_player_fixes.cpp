@@ -1,5 +1,5 @@
 // What a new player runs into: double presses, refusals, watching the own
-// seat, departures, the start options, links, the host's end, leaving, the
+// seat, the start options, links, the host's end, leaving, the
 // chat's text size and where side windows open. Offscreen windows against a
 // host the test plays by hand, or a real one.
 #include "app/GameApplication.h"
@@ -163,25 +163,6 @@ TEST_F(PlayerFixesTest, WatchingTheOwnSeatIsAnotherSeatsTurn) {
     ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
     EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Your Turn.");
     EXPECT_TRUE(ui(chat).image_throwdice->isVisible());
-}
-
-TEST_F(PlayerFixesTest, DepartedSeatKeepsItsTotalWhileTheGameRuns) {
-    RawSocket link;
-    auto game = joinFakeHost(link);
-    Tchat& chat = game->chat();
-    const QByteArray card = "+1000+1000+1000+1000+1000+1000+1000+25+1000+1000+1000+1000+0+0+25";
-    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+3+Cat" + T +
-                             "CMD_newplayerinfo+4+Dan" + T + "CMD_startgame+1+f+false" + T +
-                             "CMD_pscore+3+25+8" + card + T + "CMD_pscore+4+25+8" + card + T +
-                             "CMD_playerdisconnected+3+Cat" + T));
-    ASSERT_TRUE(waitForLine(chat, "Cat disconnected."));
-    EXPECT_EQ(ui(chat).label_playername[3]->text(), "Cat (left)");
-    EXPECT_EQ(ui(chat).label_score[3]->text(), "25");
-    EXPECT_EQ(ui(chat).panel_scorecard->score[3][8]->text(), "25");
-
-    ASSERT_TRUE(link.sendAll("CMD_winner+Dan+0+" + T + "CMD_playerdisconnected+4+Dan" + T));
-    ASSERT_TRUE(waitForLine(chat, "Dan disconnected."));
-    EXPECT_EQ(ui(chat).label_score[4]->text(), "0") << "no game runs any more";
 }
 
 TEST_F(PlayerFixesTest, ClosingTheStartOptionsGivesTheStartButtonBack) {
