@@ -47,8 +47,6 @@ protected:
 TEST_F(SessionTest, HostingWindowSeatsItselfAndNewcomersAndThenSleeps) {
     auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
-    EXPECT_EQ(chat.model().ownSeat(), 1);
-    EXPECT_TRUE(chat.session().loggedIn());
     EXPECT_EQ(ui(chat).label_playername[1]->text(), "Ann");
     EXPECT_EQ(ui(chat).label_playername[2]->text(), "<Waiting>");
 
@@ -108,7 +106,6 @@ TEST_F(SessionTest, SpectatorReadsItsOwnSpyingLine) {
     auto game = launch({"Eve", "127.0.0.1", "false"});
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitForLine(chat, "You are spying."));
-    EXPECT_EQ(chat.model().ownSeat(), 5);
     EXPECT_TRUE(waitForLine(chat, "Dan is Connected."));
     EXPECT_EQ(game->forms().spylist->listbox_spys->item(0)->text(), "5: Eve");
 }
