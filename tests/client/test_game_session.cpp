@@ -281,6 +281,9 @@ TEST_F(GameSessionTest, MalformedMessagesBecomeOneRedLineEach) {
     QSignalSpy lines(&session, &TGameSession::chatLine);
     int exceptions = 0;
     platform::setExceptionHandler([&](const std::exception&) { ++exceptions; });
+    const struct Restore {
+        ~Restore() { platform::setExceptionHandler(nullptr); }
+    } restore;
     send("CMD_sendlogininfo+x");
     send("CMD_newplayerinfo+junk+Q");
     send("CMD_chat+plain line");
@@ -290,7 +293,6 @@ TEST_F(GameSessionTest, MalformedMessagesBecomeOneRedLineEach) {
     send("CMD_playerdisconnected+7+Nobody");
     send("CMD_sendlogininfo+2");
     ASSERT_TRUE(barrier());
-    platform::setExceptionHandler(nullptr);
     EXPECT_EQ(exceptions, 0);
     EXPECT_TRUE(session.loggedIn());
     EXPECT_EQ(session.model().ownSeat(), 2);
