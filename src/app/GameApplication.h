@@ -33,6 +33,10 @@ public:
 
 private:
     void connectWindows();
+    void connectSideWindows();
+    void connectSpectators();
+    void connectTally();
+    void offerDownload();
 
     TFormSet m_forms;
     // Declared in creation order, so they are destroyed in the reverse order.
@@ -45,4 +49,5 @@ private:
     std::unique_ptr<Tgamestartform> m_gamestartform;
     std::unique_ptr<Tphrases> m_phrases;
     std::unique_ptr<Tdownload> m_download;
+    bool m_downloadOffered = false; // the lobby's offer is made once
 };

@@ -30,7 +30,7 @@ QString placeWord(client::DiePlace place) {
 
 // "Die 3, four, kept"
 QString Tchat::dieAccessibleName(int die) const {
-    const client::DieState& state = model.die(die);
+    const client::DieState& state = model().die(die);
     return QStringLiteral("Die %1, %2, %3")
         .arg(die)
         .arg(faceWord(state.face), placeWord(state.place));
@@ -38,22 +38,22 @@ QString Tchat::dieAccessibleName(int die) const {
 
 // "Ann, Sixes, 24"; a row not scored yet says so.
 QString Tchat::cellAccessibleName(int seat, int row) const {
-    const int value = model.seat(seat).card[row];
+    const int value = model().seat(seat).card[row];
     const QString shown =
         value == scoring::Unscored ? QStringLiteral("not scored") : QString::number(value);
-    const QString name = model.seatName(seat) + ", " + scoring::cardLabel(row) + ", " + shown;
+    const QString name = model().seatName(seat) + ", " + scoring::cardLabel(row) + ", " + shown;
     const std::optional<int> preview = previewPoints(seat, row);
     return preview ? name + QStringLiteral(", %1 if scored now").arg(*preview) : name;
 }
 
 // "Your turn, roll 2 of 3": the roll the next press of the roll button makes.
 QString Tchat::turnAccessibleName() const {
-    const int seat = model.currentSeat();
-    if (!model.inProgress() || !client::TGameModel::validSeat(seat))
-        return panel_scorecard->label_turn->text();
-    if (!playsOwnTurn())
-        return model.seatName(seat) + "'s turn";
-    const int made = std::max(model.rollsMade(), 0);
+    const int seat = model().currentSeat();
+    if (!model().inProgress() || !client::TGameModel::validSeat(seat))
+        return m_turnCaption;
+    if (!model().ownTurn())
+        return model().seatName(seat) + "'s turn";
+    const int made = std::max(model().rollsMade(), 0);
     if (made >= 3)
         return QStringLiteral("Your turn, all 3 rolls made, choose a category");
     return QStringLiteral("Your turn, roll %1 of 3").arg(made + 1);
@@ -64,7 +64,7 @@ void Tchat::buildAccessibleNames() {
     button_start->setAccessibleName(QStringLiteral("Start Game"));
     panel_board->setAccessibleName(QStringLiteral("Board"));
     panel_scorecard->setAccessibleName(QStringLiteral("Score Card"));
-    connect(&model, &client::TGameModel::changed, this, &Tchat::showAccessibleNames);
+    connect(&m_session.model(), &client::TGameModel::changed, this, &Tchat::showAccessibleNames);
     showAccessibleNames();
 }
 
@@ -72,15 +72,16 @@ void Tchat::showAccessibleNames() {
     QStringList kept;
     for (int die = 1; die <= 5; ++die) {
         dice[die]->setAccessibleName(dieAccessibleName(die));
-        if (model.die(die).kept())
-            kept << faceWord(model.die(die).face);
+        if (model().die(die).kept())
+            kept << faceWord(model().die(die).face);
     }
-    Image2->setAccessibleName(kept.isEmpty() ? QStringLiteral("Keep tray, empty")
-                                             : "Keep tray, " + kept.join(QStringLiteral(", ")));
+    image_keeptray->setAccessibleName(kept.isEmpty()
+                                          ? QStringLiteral("Keep tray, empty")
+                                          : "Keep tray, " + kept.join(QStringLiteral(", ")));
     for (int seat = 1; seat <= 4; ++seat) {
-        const client::SeatState& state = model.seat(seat);
+        const client::SeatState& state = model().seat(seat);
         QString name = state.name;
-        if (seat == model.ownSeat())
+        if (seat == model().ownSeat())
             name += QStringLiteral(", you");
         if (state.watching)
             name += QStringLiteral(", just watching");

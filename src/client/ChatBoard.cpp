@@ -14,8 +14,6 @@
 #include "game/RandomGenerator.h"
 #include "game/ScoringRules.h"
 #include "game/StrategyStore.h"
-#include "platform/StrToInt.h"
-#include "windows/TallyListForm.h"
 
 #include <QAction>
 #include <QEvent>
@@ -23,13 +21,11 @@
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 
-using net::FieldReader;
-using net::WireMessage;
+using client::TGameModel;
 
 namespace {
 
@@ -76,9 +72,9 @@ void Tchat::buildBoard() {
     image_table->setGeometry(0, 0, 484, 312);
     image_table->lower();
 
-    Image2 = new TPlainLabel(panel_board);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(425, 1, 58, 181);
+    image_keeptray = new TPlainLabel(panel_board);
+    image_keeptray->setObjectName(QStringLiteral("Image2"));
+    image_keeptray->setGeometry(425, 1, 58, 181);
 
     for (int die = 1; die <= 5; ++die) {
         auto* picture = new TPlainLabel(panel_board);
@@ -147,13 +143,13 @@ void Tchat::buildScorecard() {
 // Names and columns match at a glance: the own column is tinted, the column
 // of the seat on turn framed in gold with the arrow over it.
 void Tchat::markColumns() {
-    const int current = model.currentSeat();
-    panel_scorecard->markColumns(model.ownSeat(), model.inProgress() ? current : 0);
+    const int current = model().currentSeat();
+    panel_scorecard->markColumns(model().ownSeat(), model().inProgress() ? current : 0);
     for (int seat = 1; seat <= 4; ++seat) {
-        if (model.inProgress())
+        if (model().inProgress())
             panel_scorecard->image_crown[seat]->hide();
         QLabel* name = label_playername[seat];
-        const QString ground = seat == model.ownSeat()
+        const QString ground = seat == model().ownSeat()
                                    ? QStringLiteral("background: rgba(30, 123, 52, 34); "
                                                     "border-radius: 3px;")
                                    : QString();
@@ -167,8 +163,9 @@ void Tchat::markWinnerColumn(const QString& winners) {
     const QStringList names = winners.split(QStringLiteral(" and "));
     std::array<bool, 5> crowned{};
     for (int seat = 1; seat <= 4; ++seat)
-        crowned[seat] = names.contains(model.seatName(seat)) ||
-                        (!model.finalName(seat).isEmpty() && names.contains(model.finalName(seat)));
+        crowned[seat] =
+            names.contains(model().seatName(seat)) ||
+            (!model().finalName(seat).isEmpty() && names.contains(model().finalName(seat)));
     panel_scorecard->showCrowns(crowned);
 }
 
@@ -214,12 +211,12 @@ void Tchat::clearall() {
 // A seat's column and total as the model holds them; a seat that takes no
 // turns in this game is dimmed.
 void Tchat::showCard(int seat) {
-    const client::SeatState& state = model.seat(seat);
+    const client::SeatState& state = model().seat(seat);
     label_score[seat]->setText(state.total);
-    const bool own = seat == model.ownSeat();
-    const TColor colour = own ? (playsOwnTurn() ? clGreen : clMaroon) : clBlack;
+    const bool own = seat == model().ownSeat();
+    const TColor colour = own ? (model().ownTurn() ? clGreen : clMaroon) : clBlack;
     panel_scorecard->showColumn(seat, state.card, colour);
-    panel_scorecard->dimColumn(seat, model.idleSeat(seat));
+    panel_scorecard->dimColumn(seat, model().idleSeat(seat));
     if (own)
         showScorePreview();
 }
@@ -227,44 +224,38 @@ void Tchat::showCard(int seat) {
 // What the dice would score now in a free category of the own column, while
 // the own turn may choose; none otherwise. The same rules as the host's.
 std::optional<int> Tchat::previewPoints(int seat, int row) const {
-    if (seat != model.ownSeat() || !model.ownCategoryFree(row) || !mayChoose())
+    if (seat != model().ownSeat() || !model().ownCategoryFree(row) || !mayChoose())
         return std::nullopt;
-    return scoring::points(model.faces(), row, model.bonusFace());
+    return scoring::points(model().faces(), row, model().bonusFace());
 }
 
 // The own column's free cells show their preview, pale, or nothing. Only the
 // window shows it: nothing goes to the host.
 void Tchat::showScorePreview() {
-    if (!model.seated())
+    if (!model().seated())
         return;
-    const int seat = model.ownSeat();
+    const int seat = model().ownSeat();
     for (int row = 1; row <= scoring::CategoryCount; ++row)
-        if (model.ownCategoryFree(row))
+        if (model().ownCategoryFree(row))
             panel_scorecard->showPreview(seat, row, previewPoints(seat, row));
     showAccessibleNames();
 }
 
 // A seat's name, also in the turn caption when the seat is on turn.
 void Tchat::showSeatName(int seat) {
-    label_playername[seat]->setText(model.seatName(seat));
-    panel_scorecard->dimColumn(seat, model.idleSeat(seat));
-    if (model.inProgress() && seat == model.currentSeat() && !playsOwnTurn())
+    label_playername[seat]->setText(model().seatName(seat));
+    panel_scorecard->dimColumn(seat, model().idleSeat(seat));
+    if (model().inProgress() && seat == model().currentSeat() && !model().ownTurn())
         showOtherTurnCaption();
 }
 
-void Tchat::startthegame(const QString& arguments) {
-    FieldReader fields(arguments);
-    const int starter = fields.number();
-    const bool bonusGame = fields.text() == QLatin1String("t");
-    const bool teamGame = fields.rest() == QLatin1String("true");
-    model.gameStarted(teamGame, bonusGame);
+void Tchat::startthegame(int starter, bool bonusGame, bool teamGame) {
     clearall();
-    canact = false;
     // Just Watch stays as the host keeps it: the mark and the eyes too.
-    JustWatch1->setChecked(model.seat(model.ownSeat()).watching);
+    JustWatch1->setChecked(m_session.justWatching());
     image_bonus->setVisible(bonusGame);
     image_bonusback->setVisible(bonusGame);
-    const QString starterName = model.seatName(starter);
+    const QString starterName = model().seatName(starter);
     // The solo player is "You".
     const QString started =
         starterName == QLatin1String("You") ? " have started a" : " has started a";
@@ -273,30 +264,21 @@ void Tchat::startthegame(const QString& arguments) {
                   clBlue);
     // Nobody is on turn before the first turn comes: the names alone.
     for (int seat = 1; seat <= 4; ++seat) {
-        label_playername[seat]->setText(model.seatName(seat));
-        image_eyes[seat]->setVisible(model.seat(seat).watching);
+        label_playername[seat]->setText(model().seatName(seat));
+        image_eyes[seat]->setVisible(model().seat(seat).watching);
     }
 }
 
-void Tchat::setbonusdice(const QString& arguments) {
-    const int face = platform::StrToInt(arguments);
-    if (face < 1 || face > 6)
-        return;
-    model.setBonusFace(face);
+void Tchat::setbonusdice(int face) {
     image_bonus->setPixmap(dieArt(face, true));
     image_bonus->show();
     image_bonusback->show();
 }
 
 void Tchat::colourOwnColumn(TColor color) {
-    if (model.seated())
-        panel_scorecard->colourColumn(model.ownSeat(), model.seat(model.ownSeat()).card, color);
-}
-
-// The own seat plays its turns unless its player is just watching: then the
-// computer plays them and the window only looks on.
-bool Tchat::playsOwnTurn() const {
-    return model.ownTurn();
+    if (model().seated())
+        panel_scorecard->colourColumn(model().ownSeat(), model().seat(model().ownSeat()).card,
+                                      color);
 }
 
 // The turn caption, the roll button and the own column's colour for the seat on turn.
@@ -304,108 +286,100 @@ void Tchat::showTurn() {
     markColumns();
     showDiceCursors();
     colourOwnColumn(clMaroon);
-    if (playsOwnTurn()) {
-        panel_scorecard->label_turn->setText(QStringLiteral("Your Turn."));
-        image_throwdice->setVisible(model.moreRolls());
-        canact = true;
+    showRollButton();
+    if (model().ownTurn()) {
+        showTurnCaption(QStringLiteral("Your Turn."));
         colourOwnColumn(clGreen);
-        showDiceCursors();
-        showScorePreview();
-        return;
+    } else {
+        showOtherTurnCaption();
     }
-    showOtherTurnCaption();
-    image_throwdice->hide();
-    canact = false;
     showDiceCursors();
     showScorePreview();
+}
+
+// The caption over the card; the screen reader's name for it is made from
+// the same text, never read back from the label.
+void Tchat::showTurnCaption(const QString& caption) {
+    m_turnCaption = caption;
+    panel_scorecard->label_turn->setText(caption);
+}
+
+// The roll button is up while the host lets the own turn roll again.
+void Tchat::showRollButton() {
+    image_throwdice->setVisible(m_session.rollOffered());
+}
+
+void Tchat::showStartButton(bool shown) {
+    m_startOffered = shown;
+    button_start->setVisible(shown);
 }
 
 // Another seat on turn, or the own seat played by the computer; also when a
 // player takes over or leaves the seat on turn.
 void Tchat::showOtherTurnCaption() {
-    const int seat = model.currentSeat();
-    const QString name = model.seatName(seat);
+    const int seat = model().currentSeat();
+    const QString name = model().seatName(seat);
     if (expertThinking()) {
         const QString computer = game::computerName(seat);
-        panel_scorecard->label_turn->setText(
-            (computer.isEmpty() ? QStringLiteral("The computer") : computer) +
-            QStringLiteral(" is thinking\u2026"));
+        showTurnCaption((computer.isEmpty() ? QStringLiteral("The computer") : computer) +
+                        QStringLiteral(" is thinking\u2026"));
         return;
     }
-    panel_scorecard->label_turn->setText(
-        seat == model.ownSeat() ? name + "'s turn (computer plays)." : name + "'s turn.");
+    showTurnCaption(seat == model().ownSeat() ? name + "'s turn (computer plays)."
+                                              : name + "'s turn.");
 }
 
 // The caption of a turn the computer plays, when it may have changed.
 void Tchat::showComputerTurn() {
-    if (model.inProgress() && model.currentSeat() != 0 && !playsOwnTurn())
+    if (model().inProgress() && model().currentSeat() != 0 && !model().ownTurn())
         showOtherTurnCaption();
 }
 
 // The host of this process has an Expert on turn whose strategy tables are
 // still being worked out: it waits for them, and the player should see why.
 bool Tchat::expertThinking() const {
-    return hosting && botSkillTag == 1 && model.inProgress() &&
-           model.computerPlays(model.currentSeat()) &&
-           !game::StrategyStore::shared().tables(model.bonusGame());
+    return m_session.hosting() &&
+           m_session.settings().botSkill == client::TPlayerSettings::BotSkill::Expert &&
+           model().inProgress() && model().computerPlays(model().currentSeat()) &&
+           !game::StrategyStore::shared().tables(model().bonusGame());
 }
 
-void Tchat::getnextplayer(const QString& arguments) {
-    FieldReader fields(arguments);
-    const int seat = fields.number();
-    const QString round = fields.text();
-    fields.text(); // the seat's total: shown by its score messages
-    bool rollsKnown = false;
-    const int rolls = fields.text().toInt(&rollsKnown);
+void Tchat::getnextplayer(int, int rollsMade) {
     for (int die = 1; die <= 5; ++die)
         moveDie(die, DiceDesignPositions[die]);
-    model.turnPassed(seat, round, rollsKnown ? rolls : -1);
-    panel_scorecard->label_roundnum->setText("Round: " + model.round());
-    if (rollsKnown)
-        panel_scorecard->setRollMarks(rolls);
+    panel_scorecard->label_roundnum->setText("Round: " + model().round());
+    if (rollsMade >= 0)
+        panel_scorecard->setRollMarks(rollsMade);
     showTurn();
-    if (playsOwnTurn())
-        playsounds(turnSoundTag == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
+    if (model().ownTurn())
+        playsounds(m_session.settings().turnSound == client::TPlayerSettings::TurnSound::New
+                       ? QStringLiteral("turnnew")
+                       : QStringLiteral("turn"));
 }
 
 // ---------------------------------------------------------------- dice
 
 void Tchat::image_throwdiceClick() {
     if (ownMoveOpen()) {
-        image_throwdice->hide();
-        canact = false;
-        sendToHost(WireMessage("CMD_rolldice").field(model.ownSeat()).bytes());
+        m_session.roll();
+        showRollButton();
         showKeyMarker();
         showScorePreview();
     }
     giveBoardTheKeys();
 }
 
-void Tchat::thedice(const QString& arguments) {
-    FieldReader fields(arguments);
-    const int seat = fields.number();
-    const bool more = fields.text() == QLatin1String("y");
-    bool rollsKnown = false;
-    const int rolls = fields.text().toInt(&rollsKnown);
-    std::vector<std::pair<int, int>> thrown;
-    while (!fields.atEnd()) {
-        const int die = fields.number();
-        const int face = fields.number();
-        if (client::TGameModel::validDie(die) && face >= 1 && face <= 6)
-            thrown.emplace_back(die, face);
-    }
-    model.diceThrown(seat, more, rollsKnown ? rolls : -1, thrown);
-    if (rollsKnown)
-        panel_scorecard->setRollMarks(rolls);
+void Tchat::thedice(int seat, int rollsMade, const std::vector<std::pair<int, int>>& thrown) {
+    if (rollsMade >= 0)
+        panel_scorecard->setRollMarks(rollsMade);
     std::vector<int> tumbling;
     for (const auto& [die, face] : thrown) {
         placedice(die, face);
         tumbling.push_back(die);
     }
     tumble->start(tumbling);
-    if (seat == model.ownSeat() && playsOwnTurn()) {
-        image_throwdice->setVisible(model.moreRolls());
-        canact = true;
+    if (seat == model().ownSeat() && model().ownTurn()) {
+        showRollButton();
         showDiceCursors();
         showScorePreview();
         playsounds(QStringLiteral("dice2"));
@@ -414,13 +388,14 @@ void Tchat::thedice(const QString& arguments) {
     }
 }
 
-// Draws a thrown die at a random place on its part of the table.
+// Draws a thrown die at a random place on its part of the table. The place
+// comes from the window's own generator: drawing never moves the host's dice.
 void Tchat::placedice(int die, int face) {
     QLabel* picture = dice[die];
-    picture->setPixmap(dieArt(face, face == model.bonusFace()));
+    picture->setPixmap(dieArt(face, face == model().bonusFace()));
     // Thrown on the design's table; the zoom shows it at the window's scale.
     const QSize table = zoom->designGeometry(panel_board).size();
-    TRandomGenerator& random = TRandomGenerator::shared();
+    TRandomGenerator& random = m_diceScatter;
     const int left = int(random.below(10)) + ScatterColumn[die] * (table.width() / 7);
     const int row = die % 2 == 1 ? int(random.below(3)) + 1 : int(random.below(2)) + 3;
     const int top = int(random.below(8)) + row * (table.height() / 5) - DieSize;
@@ -432,12 +407,12 @@ void Tchat::placedice(int die, int face) {
 
 // The own turn, played by this window, waits for its next move.
 bool Tchat::ownMoveOpen() const {
-    return canact && playsOwnTurn() && loggedin;
+    return m_session.moveOpen();
 }
 
 // A category may be chosen once the dice have been rolled.
 bool Tchat::mayChoose() const {
-    return ownMoveOpen() && model.rollsMade() >= 1;
+    return ownMoveOpen() && model().rollsMade() >= 1;
 }
 
 // Only a die that can be kept or returned now reacts to the mouse; the rest
@@ -450,18 +425,12 @@ void Tchat::showDiceCursors() {
 }
 
 void Tchat::dice1Click(int die) {
-    if (!ownMoveOpen() || !client::TGameModel::validDie(die))
+    if (!ownMoveOpen() || !TGameModel::validDie(die))
         return;
-    const bool onTable = model.die(die).place == client::DiePlace::Table;
-    sendToHost(WireMessage(onTable ? "CMD_setdice" : "CMD_unsetdice")
-                   .field(model.ownSeat())
-                   .field(die)
-                   .bytes());
-}
-
-void Tchat::placeDieInColumn(int die, int left, client::DiePlace place) {
-    model.dieMoved(die, place);
-    moveDie(die, {left, KeepTops[die]});
+    if (model().die(die).place == client::DiePlace::Table)
+        m_session.keep(die);
+    else
+        m_session.putBack(die);
 }
 
 // A die and its key number go together.
@@ -471,16 +440,16 @@ void Tchat::moveDie(int die, QPoint design) {
         zoom->move(label_dicekey[die], design + DieKeyOffset);
 }
 
-// The die as it lies, from the model.
+// The die as it lies, from the model().
 void Tchat::drawDie(int die) {
-    const int face = model.die(die).face;
-    dice[die]->setPixmap(dieArt(face, face == model.bonusFace()));
+    const int face = model().die(die).face;
+    dice[die]->setPixmap(dieArt(face, face == model().bonusFace()));
 }
 
 // A frame of the tumble: a face at a slant, a little smaller so the corners
 // stay inside the die's square.
 void Tchat::drawTumblingDie(int die, int face, qreal angle) {
-    const QPixmap upright = dieArt(face, face == model.bonusFace());
+    const QPixmap upright = dieArt(face, face == model().bonusFace());
     QPixmap slanted(upright.size());
     slanted.setDevicePixelRatio(upright.devicePixelRatio());
     slanted.fill(Qt::transparent);
@@ -496,27 +465,18 @@ void Tchat::drawTumblingDie(int die, int face, qreal angle) {
     dice[die]->setPixmap(slanted);
 }
 
-void Tchat::setdice(const QString& arguments) {
-    const int die = platform::StrToInt(arguments);
-    if (!client::TGameModel::validDie(die))
-        return;
-    placeDieInColumn(die, KeptLeft, client::DiePlace::Kept);
-    playsounds(QStringLiteral("setdice"));
-}
-
-void Tchat::unsetdice(const QString& arguments) {
-    const int die = platform::StrToInt(arguments);
-    if (!client::TGameModel::validDie(die))
-        return;
-    placeDieInColumn(die, ReleasedLeft, client::DiePlace::PutBack);
-    playsounds(QStringLiteral("unsetdice"));
+// A kept die goes into the tray, a returned one beside it.
+void Tchat::dieMoved(int die, client::DiePlace place) {
+    const bool kept = place == client::DiePlace::Kept;
+    moveDie(die, {kept ? KeptLeft : ReleasedLeft, KeepTops[die]});
+    playsounds(kept ? QStringLiteral("setdice") : QStringLiteral("unsetdice"));
 }
 
 // ---------------------------------------------------------------- scoring
 
 void Tchat::score1_1Click(int category) {
     if (mayChoose()) {
-        if (doubleCheck->isChecked())
+        if (m_session.settings().doubleCheck)
             return doublecheck(category);
         sendscore(category);
     }
@@ -528,37 +488,35 @@ void Tchat::score1_1Click(int category) {
 void Tchat::doublecheck(int category) {
     if (category < 1 || category > scoring::CategoryCount)
         return;
-    if (category == scoring::Freebie || scoring::points(model.faces(), category) > 0)
+    if (category == scoring::Freebie || scoring::points(model().faces(), category) > 0)
         return sendscore(category);
-    zeroScoreBox =
+    m_zeroScoreBox =
         new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"),
                         QStringLiteral("Are you sure you want to score 0 for this category?"),
                         QMessageBox::Yes | QMessageBox::No, this);
-    zeroScoreBox->setAttribute(Qt::WA_DeleteOnClose);
-    connect(zeroScoreBox, &QMessageBox::finished, this, [this, category](int answer) {
-        zeroScoreBox = nullptr;
+    m_zeroScoreBox->setObjectName(QStringLiteral("zeroScoreBox"));
+    m_zeroScoreBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_zeroScoreBox, &QMessageBox::finished, this, [this, category](int answer) {
+        m_zeroScoreBox = nullptr;
         if (answer == QMessageBox::Yes)
             sendscore(category);
     });
-    zeroScoreBox->open();
+    m_zeroScoreBox->open();
 }
 
 void Tchat::sendscore(int category) {
-    image_throwdice->hide();
-    canact = false;
+    m_session.score(category);
+    showRollButton();
     showKeyMarker();
     showScorePreview();
-    if (loggedin)
-        sendToHost(WireMessage("CMD_setscore").field(model.ownSeat()).field(category).bytes());
 }
 
 void Tchat::rollagain() {
     label_status->setText(QStringLiteral("You need to roll the dice!"));
     playsounds(QStringLiteral("error"));
-    if (!playsOwnTurn())
+    if (!model().ownTurn())
         return;
-    image_throwdice->show();
-    canact = true;
+    showRollButton();
     showScorePreview();
 }
 
@@ -566,85 +524,69 @@ void Tchat::rollagain() {
 void Tchat::chooseagain() {
     label_status->setText(QStringLiteral("Invalid Choice, Choose Again!"));
     playsounds(QStringLiteral("error"));
-    if (!playsOwnTurn())
+    if (!model().ownTurn())
         return;
-    image_throwdice->setVisible(model.moreRolls());
-    canact = true;
+    showRollButton();
     showScorePreview();
 }
 
 // The start options closed by their frame or Esc: the game was not started,
 // so the start button is offered again.
 void Tchat::gamestartformClose() {
-    if (hosting && !model.inProgress())
-        button_start->show();
+    if (m_session.hosting() && !model().inProgress())
+        showStartButton(true);
 }
 
-void Tchat::pscore(const QString& arguments) {
-    FieldReader fields(arguments);
-    const int seat = fields.number();
-    const QString total = fields.text();
-    const QString mark = fields.text();
-    if (!client::TGameModel::validSeat(seat))
-        return;
-    game::Card card = game::freshCard();
-    for (int row = 1; row <= scoring::RowCount; ++row)
-        card[row] = fields.number();
-    model.cardReported(seat, total, card);
+void Tchat::pscore(int seat, int category) {
     showCard(seat);
-    if (mark.startsWith(QLatin1Char('*')))
+    if (category == 0)
         return;
-    const int category = platform::StrToInt(mark);
-    if (category < 1 || category > scoring::CategoryCount)
-        return;
-    const QString points = panel_scorecard->score[seat][category]->text();
-    label_status->setText(model.seatName(seat) + " tagged " +
+    const int scored = model().seat(seat).card[category];
+    const QString points = scored == scoring::Unscored ? QString() : QString::number(scored);
+    label_status->setText(model().seatName(seat) + " tagged " +
                           scoring::announcementPhrase(category) + " +" + points);
-    if (seat == model.ownSeat() && category == scoring::FiveOfAKind &&
-        points != QLatin1String("0") && m_forms.tallylist)
-        m_forms.tallylist->addtomine(3);
+    if (seat == model().ownSeat() && category == scoring::FiveOfAKind &&
+        points != QLatin1String("0"))
+        emit fiveOfAKindScored();
     playsounds(points == QLatin1String("0")       ? QStringLiteral("noscore")
                : category == scoring::FiveOfAKind ? QStringLiteral("fivekind")
                                                   : QStringLiteral("scored"));
 }
 
-void Tchat::winner(const QString& arguments) {
-    const QString winners = arguments.section(QLatin1Char('+'), 0, 0);
+void Tchat::winner(const QString& winners) {
+    const QString playername = m_session.playerName();
     QString line = winners.contains(QLatin1String(" and ")) ? winners + " have Won the Game!"
                    : winners != playername                  ? winners + " has Won the Game!"
                                            : QStringLiteral("You have Won the Game!");
     // A watcher's seat was won by the computer: the watcher's own window says so.
     const bool ownSeatWon =
         winners == playername || winners.split(QStringLiteral(" and ")).contains(playername);
-    if (model.seated() && model.seat(model.ownSeat()).watching && ownSeatWon)
+    if (model().seated() && model().seat(model().ownSeat()).watching && ownSeatWon)
         line += QStringLiteral(" (computer played)");
-    model.gameWon();
     addlinetochat(line, clBlue);
-    panel_scorecard->label_turn->setText(QStringLiteral("Winner's Score Card"));
+    showTurnCaption(QStringLiteral("Winner's Score Card"));
     label_winner->setText(line);
     layWinnerDice();
     image_winner->show();
     label_winner->show();
-    image_throwdice->hide();
-    canact = false;
+    showRollButton();
     showScorePreview();
     markColumns();
     markWinnerColumn(winners);
     showDiceCursors();
-    if (hosting)
-        button_start->show();
+    if (m_session.hosting())
+        showStartButton(true);
     playsounds(QStringLiteral("gameover"));
-    if (model.seated() && m_forms.tallylist) {
-        m_forms.tallylist->checkhighscore(model.seat(model.ownSeat()).total);
-        m_forms.tallylist->addgame(winners == playername ? QStringLiteral("addtomine") : winners);
-    }
+    if (model().seated())
+        emit gameRecorded(model().seat(model().ownSeat()).total,
+                          winners == playername ? QStringLiteral("addtomine") : winners);
 }
 
 // The banner and the winner's text take the middle of the table; the dice
 // still on it move into a row below them, the kept ones stay in the tray.
 void Tchat::layWinnerDice() {
     for (int die = 1; die <= 5; ++die)
-        if (!model.die(die).kept())
+        if (!model().die(die).kept())
             moveDie(die, {FinalDiceLeft + (die - 1) * FinalDiceStep, FinalDiceTop});
 }
 
@@ -662,7 +604,7 @@ void Tchat::applySkin() {
     using controls::SkinArt;
     TiledBackground1->setImage(art(QStringLiteral("background-tile")));
     image_table->setPixmap(art(QStringLiteral("table-felt")));
-    Image2->setPixmap(art(QStringLiteral("keep-tray")));
+    image_keeptray->setPixmap(art(QStringLiteral("keep-tray")));
     // The winner's shadow falls as far, at the window's scale, as the art's.
     if (auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(label_winner->graphicsEffect())) {
         shadow->setOffset(zoom->factor(), 2 * zoom->factor());
@@ -670,8 +612,8 @@ void Tchat::applySkin() {
     }
     for (int die = 1; die <= 5; ++die)
         drawDie(die);
-    if (model.bonusFace() != 0)
-        image_bonus->setPixmap(dieArt(model.bonusFace(), true));
+    if (model().bonusFace() != 0)
+        image_bonus->setPixmap(dieArt(model().bonusFace(), true));
     image_bonusback->setPixmap(art(QStringLiteral("bonus-plate")));
     image_winner->setPixmap(art(QStringLiteral("winner-banner")));
     const QSize buttonSize = zoom->scaled(QSize(99, 24));
@@ -684,24 +626,19 @@ void Tchat::applySkin() {
         image_eyes[seat]->setPixmap(art(QStringLiteral("eyes")));
     for (int button = 1; button <= 10; ++button)
         b_phrase[button]->setGlyph(art(QStringLiteral("phrase-%1").arg(button)));
-    Image4->setPixmap(art(QStringLiteral("site-badge")));
+    image_sitebadge->setPixmap(art(QStringLiteral("site-badge")));
     setWindowIcon(SkinArt::windowIcon());
 }
 
-void Tchat::loadchecklist() {
-    if (!m_forms.tallylist)
-        return;
-    QListWidget* players = m_forms.tallylist->checklist;
-    QListWidget* tallied = m_forms.tallylist->listbox_tally;
-    players->clear();
-    // Opponents by the names the host gives them; not seats that took no turns.
+// The opponents by the names the host gives them; not seats that took no turns.
+QStringList Tchat::loadchecklist() const {
+    QStringList names;
     for (int seat = 1; seat <= 4; ++seat) {
-        const QString name = model.gameStartedOnce() ? model.finalName(seat) : model.seatName(seat);
-        if (seat == model.ownSeat() || name.isEmpty() || name == client::TGameModel::Waiting)
+        const QString name =
+            model().gameStartedOnce() ? model().finalName(seat) : model().seatName(seat);
+        if (seat == model().ownSeat() || name.isEmpty() || name == TGameModel::Waiting)
             continue;
-        auto* entry = new QListWidgetItem(name, players);
-        entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
-        entry->setCheckState(tallied->findItems(name, Qt::MatchExactly).isEmpty() ? Qt::Unchecked
-                                                                                  : Qt::Checked);
+        names << name;
     }
+    return names;
 }

@@ -4,14 +4,11 @@
 #include "client/WindowZoom.h"
 #include "controls/SkinSpeedButton.h"
 #include "controls/TiledBackground.h"
-#include "host/ServerForm.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/Logging.h"
 #include "platform/NamedMutex.h"
 #include "platform/SoundPlayer.h"
-#include "windows/DownloadForm.h"
-#include "windows/GameStartForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,9 +31,8 @@ constexpr QSize DesignMargin(5, 9);
 
 } // namespace
 
-Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
+Tchat::Tchat(QStringList parameters, QWidget* parent)
     : QMainWindow(parent)
-    , m_forms(forms)
     , m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("chat"));
     setWindowTitle(QStringLiteral("Dunvex"));
@@ -56,15 +52,13 @@ Tchat::Tchat(const TFormSet& forms, QStringList parameters, QWidget* parent)
     markZoomItems();
     FormResize();
     applySkin();
-    sock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) { sockInfo(s, i, m); };
-    sock.OnRead = [this](TGameSocket* s, int count) { sockRead(s, count); };
+    connectSession();
     FormCreate();
 }
 
 Tchat::~Tchat() {
-    // The socket reports its close while the window is half gone: not to us.
-    sock.OnInfo = nullptr;
-    sock.OnRead = nullptr;
+    // The session reports its close while the window is half gone: not to us.
+    m_session.disconnect(this);
     // Nor the focus leaving the widgets as they go.
     delete m_boardKeys;
 }
@@ -74,32 +68,41 @@ void Tchat::FormCreate() {
     // The design-time place; the saved one is applied once the host confirms us.
     move(3, 5);
     resize(775, 466);
-    hosting = false;
-    sock.setPortName(platform::gamePortName());
-    Timer1.setInterval(1);
-    Timer1.setTimerType(Qt::PreciseTimer);
-    connect(&Timer1, &QTimer::timeout, this, &Tchat::Timer1Timer);
+    m_session.setPortName(platform::gamePortName());
+    timer_phrase = new QTimer(this);
+    timer_phrase->setObjectName(QStringLiteral("timer_phrase"));
+    timer_phrase->setInterval(1);
+    timer_phrase->setTimerType(Qt::PreciseTimer);
+    connect(timer_phrase, &QTimer::timeout, this, &Tchat::timer_phraseTimer);
 }
 
 void Tchat::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     StartGame1 = file->addAction(QStringLiteral("&Start Game"), this, &Tchat::button_startClick);
+    StartGame1->setObjectName(QStringLiteral("StartGame1"));
     StartGame1->setEnabled(false);
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"), this, &Tchat::Exit1Click);
+    Exit1->setObjectName(QStringLiteral("Exit1"));
 
     buildOptionsMenu(menuBar()->addMenu(QStringLiteral("&Options")));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    ViewTally1 = view->addAction(QStringLiteral("View &Tally"), this, &Tchat::ViewTally1Click);
-    SpyList1 = view->addAction(QStringLiteral("&Spy List"), this, &Tchat::SpyList1Click);
-    PhraseList1 = view->addAction(QStringLiteral("&Phrase List"), this, &Tchat::PhraseList1Click);
+    view->addAction(QStringLiteral("View &Tally"), this, &Tchat::tallyWanted)
+        ->setObjectName(QStringLiteral("ViewTally1"));
+    view->addAction(QStringLiteral("&Spy List"), this, &Tchat::spyListWanted)
+        ->setObjectName(QStringLiteral("SpyList1"));
+    view->addAction(QStringLiteral("&Phrase List"), this, &Tchat::PhraseList1Click)
+        ->setObjectName(QStringLiteral("PhraseList1"));
     Hint1 = view->addAction(QStringLiteral("&Hint"), this, &Tchat::Hint1Click);
+    Hint1->setObjectName(QStringLiteral("Hint1"));
     buildZoomMenu(view->addMenu(QStringLiteral("&Zoom")));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    Help2 = help->addAction(QStringLiteral("&Help"), this, &Tchat::Help2Click);
-    About1 = help->addAction(QStringLiteral("&About"), this, &Tchat::About1Click);
+    help->addAction(QStringLiteral("&Help"), this, &Tchat::helpWanted)
+        ->setObjectName(QStringLiteral("Help2"));
+    help->addAction(QStringLiteral("&About"), this, &Tchat::aboutWanted)
+        ->setObjectName(QStringLiteral("About1"));
 }
 
 void Tchat::buildPanels() {
@@ -133,6 +136,10 @@ void Tchat::buildPanels() {
 
 // ---------------------------------------------------------------- launch
 
+QPixmap Tchat::backdrop() const {
+    return TiledBackground1->Image();
+}
+
 void Tchat::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_shownOnce)
@@ -155,14 +162,11 @@ void Tchat::FormShow() {
 
 void Tchat::processparams() {
     StartGame1->setEnabled(false);
-    logintext.clear();
     if (m_parameters.isEmpty()) {
         addlinetochat(QStringLiteral("Loading Solo Game..Please wait."), clBlue);
-        showdownload();
-        hostaddress = LoopbackAddress;
-        playername = QStringLiteral("You");
+        emit downloadWanted();
         qCInfo(lcLaunch) << "launch mode: solo";
-        hostpress();
+        hostpress(QStringLiteral("You"), LoopbackAddress);
         return;
     }
     addlinetochat(QStringLiteral("Loading Multi-player Game.. Please Wait."), clBlue);
@@ -170,78 +174,38 @@ void Tchat::processparams() {
         qCInfo(lcLaunch) << "launch mode: idle";
         return;
     }
-    playername = m_parameters.at(0);
-    hostaddress = m_parameters.at(1);
+    const QString playerName = m_parameters.at(0);
     if (m_parameters.at(2) == QLatin1String("true")) {
         qCInfo(lcLaunch) << "launch mode: host";
-        hostpress();
+        hostpress(playerName, m_parameters.at(1));
     } else {
         qCInfo(lcLaunch) << "launch mode: join";
-        joinpress();
+        joinpress(playerName, m_parameters.at(1));
     }
     openPresenceConnection();
 }
 
-namespace {
-
-// A message box on screen, modal or not; the game's own notices are not modal.
-QDialog* openMessageBox() {
-    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-        return modal;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
-            return box;
-    }
-    return nullptr;
-}
-
-} // namespace
-
-// The lobby's offer never covers a message box open at start (a damaged
-// tally's notice, say): it opens once the last one has closed. It belongs to
-// the player window, above that one alone.
-void Tchat::showdownload() {
-    if (!m_forms.download || m_downloadOffered)
-        return;
-    if (QDialog* box = openMessageBox()) {
-        const auto retry = [this] { QTimer::singleShot(0, this, [this] { showdownload(); }); };
-        connect(box, &QDialog::finished, this, retry, Qt::SingleShotConnection);
-        connect(box, &QObject::destroyed, this, retry, Qt::SingleShotConnection);
-        return;
-    }
-    m_downloadOffered = true;
-    QWidget& download = *m_forms.download;
-    download.winId();
-    if (QWindow* window = download.windowHandle())
-        window->setTransientParent(windowHandle());
-    client::showCentredOn(download, *this);
-}
-
 void Tchat::openPresenceConnection() {
     try {
-        Sock11.setHostName(LoopbackAddress);
-        Sock11.setPortName(platform::lobbyPortName());
-        Sock11.Open();
+        sock_lobby.setHostName(LoopbackAddress);
+        sock_lobby.setPortName(platform::lobbyPortName());
+        sock_lobby.Open();
     } catch (const std::exception&) {
         // Without a lobby the game runs just the same.
     }
 }
 
-void Tchat::hostpress() {
-    m_forms.server->Sock1.setListen(true);
-    logintext = playername.toLocal8Bit() + char(0xFF);
-    hosting = true;
-    sock.setHostName(LoopbackAddress);
-    sock.Open();
+// The host of this process listens first; the window joins it like anyone.
+void Tchat::hostpress(const QString& playerName, const QString& hostAddress) {
+    emit hostingStarted();
+    m_session.connectTo(hostAddress, playerName, true);
     StartGame1->setEnabled(true);
     enableHostOptions(true);
-    button_start->show();
+    showStartButton(true);
 }
 
-void Tchat::joinpress() {
-    logintext = playername.toLocal8Bit() + char(0xFF);
-    sock.setHostName(hostaddress);
-    sock.Open();
+void Tchat::joinpress(const QString& playerName, const QString& hostAddress) {
+    m_session.connectTo(hostAddress, playerName, false);
     StartGame1->setEnabled(false);
     enableHostOptions(false);
 }
@@ -256,13 +220,8 @@ void Tchat::enableHostOptions(bool enabled) {
 // ---------------------------------------------------------------- commands
 
 void Tchat::button_startClick() {
-    button_start->hide();
-    if (!m_forms.gamestartform)
-        return;
-    client::showCentredOn(*m_forms.gamestartform, *this);
-    // Asked for by a key as often as by a click: the options take the keys,
-    // also when they were open already, so Enter starts.
-    m_forms.gamestartform->activateWindow();
+    showStartButton(false);
+    emit startOptionsWanted();
 }
 
 void Tchat::Exit1Click() {
@@ -289,15 +248,16 @@ void Tchat::closeEvent(QCloseEvent* event) {
 // A player who holds a seat in a running game is asked before leaving it; the
 // window closes once the answer is Yes.
 bool Tchat::askBeforeLeaving() {
-    if (m_leaveConfirmed || m_hostGone || !model.inProgress() || !model.seated())
+    if (m_leaveConfirmed || m_session.hostGone() || !model().inProgress() || !model().seated())
         return false;
     if (m_leaveBox) {
         m_leaveBox->raise();
         return true;
     }
     const QString question =
-        hosting ? QStringLiteral("Leave the game in progress? The game ends for everyone.")
-                : QStringLiteral("Leave the game in progress?");
+        m_session.hosting()
+            ? QStringLiteral("Leave the game in progress? The game ends for everyone.")
+            : QStringLiteral("Leave the game in progress?");
     m_leaveBox = new QMessageBox(QMessageBox::Question, QStringLiteral("Dunvex"), question,
                                  QMessageBox::Yes | QMessageBox::No, this);
     m_leaveBox->setAttribute(Qt::WA_DeleteOnClose);
@@ -315,9 +275,9 @@ bool Tchat::askBeforeLeaving() {
 void Tchat::FormClose() {
     const QScreen* screen = this->screen();
     const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
-    const auto bounds = client::boundsToSave(client::outerBounds(*this), savedBounds, workArea);
+    const auto bounds = client::boundsToSave(client::outerBounds(*this), m_savedBounds, workArea);
     if (!bounds)
         return;
-    savedBounds = *bounds;
+    m_savedBounds = *bounds;
     writeSettings(*bounds);
 }

@@ -7,6 +7,7 @@
 #include "client/ChatForm.h"
 #include "controls/SkinSpeedButton.h"
 #include "game/StrategyStore.h"
+#include "net/WireCommands.h"
 
 #include <QAction>
 #include <QHelpEvent>
@@ -14,10 +15,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolTip>
-
-namespace {
-
-const char* const HintMark = "hintmark";
 
 // Tool tips of the category captions and cells, answered by the window.
 class HintTips : public QObject {
@@ -40,6 +37,10 @@ public:
 private:
     Tchat& m_chat;
 };
+
+namespace {
+
+const char* const HintMark = "hintmark";
 
 // A ring drawn over the edge of the hinted widget: bright yellow between two
 // dark lines, so it stands out on the green table and on the ivory card alike.
@@ -88,9 +89,10 @@ void mark(QWidget* widget, bool on) {
 }
 
 bool isGameCommand(const QString& command) {
+    namespace cmd = net::commands;
     static const QStringList Commands = {
-        "CMD_startgame", "CMD_nextplayer", "CMD_thedice",   "CMD_setdice",     "CMD_unsetdice",
-        "CMD_pscore",    "CMD_winner",     "CMD_rollagain", "CMD_chooseagain", "CMD_justwatching"};
+        cmd::StartGame, cmd::NextPlayer, cmd::TheDice,   cmd::SetDice,     cmd::UnsetDice,
+        cmd::PScore,    cmd::Winner,     cmd::RollAgain, cmd::ChooseAgain, cmd::JustWatching};
     return Commands.contains(command);
 }
 
@@ -134,7 +136,7 @@ bool Tchat::hintable() const {
 
 game::TurnPosition Tchat::hintposition() const {
     game::TurnPosition position;
-    const game::Card& card = model.seat(model.ownSeat()).card;
+    const game::Card& card = model().seat(model().ownSeat()).card;
     for (int category = 1; category <= scoring::CategoryCount; ++category) {
         if (card[category] == scoring::Unscored)
             continue;
@@ -142,14 +144,14 @@ game::TurnPosition Tchat::hintposition() const {
         if (category <= scoring::Sixes)
             position.upperTotal += card[category];
     }
-    position.bonusFace = model.bonusFace();
-    position.rollsMade = std::max(model.rollsMade(), 0);
-    position.dice = model.faces();
+    position.bonusFace = model().bonusFace();
+    position.rollsMade = std::max(model().rollsMade(), 0);
+    position.dice = model().faces();
     return position;
 }
 
 const game::OptimalStrategy* Tchat::hintstrategy() const {
-    return game::StrategyStore::shared().tables(model.bonusFace() != 0);
+    return game::StrategyStore::shared().tables(model().bonusFace() != 0);
 }
 
 void Tchat::Hint1Click() {
@@ -176,7 +178,7 @@ void Tchat::showhint() {
     std::array<int, 7> wanted = advice.keep;
     for (const bool kept : {true, false})
         for (int die = 1; die <= 5; ++die) {
-            const client::DieState& state = model.die(die);
+            const client::DieState& state = model().die(die);
             const bool thrown = state.place != client::DiePlace::Unthrown;
             if (state.kept() != kept || !thrown || wanted[state.face] == 0)
                 continue;
@@ -198,8 +200,9 @@ void Tchat::hintsSeeMessage(const QString& command) {
     if (!isGameCommand(command))
         return;
     clearhint();
-    if (command != QLatin1String("CMD_thedice") && command != QLatin1String("CMD_setdice") &&
-        command != QLatin1String("CMD_unsetdice"))
+    namespace cmd = net::commands;
+    if (command != QLatin1String(cmd::TheDice) && command != QLatin1String(cmd::SetDice) &&
+        command != QLatin1String(cmd::UnsetDice))
         m_hintWanted = false;
     button_hint->setVisible(hintable());
 }
@@ -208,8 +211,8 @@ QString Tchat::hinttip(QObject* watched) {
     const int category = watched->property("tag").toInt();
     if (category < 1 || category > scoring::CategoryCount || !hintable() ||
         (watched != panel_scorecard->label[category] &&
-         watched != panel_scorecard->score[model.ownSeat()][category]) ||
-        !model.ownCategoryFree(category))
+         watched != panel_scorecard->score[model().ownSeat()][category]) ||
+        !model().ownCategoryFree(category))
         return QString();
     const game::TurnPosition position = hintposition();
     if (position.rollsMade == 0)

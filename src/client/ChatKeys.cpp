@@ -18,8 +18,6 @@
 #include <QMenuBar>
 #include <QShortcut>
 
-namespace {
-
 // Sees the keys of the board's widgets and Esc in the chat line.
 class BoardKeys : public QObject {
 public:
@@ -45,6 +43,8 @@ public:
 private:
     Tchat& m_chat;
 };
+
+namespace {
 
 // The menu shows the key, the board acts on it: the shortcut is tied to the
 // menu alone, so it never takes a key from the chat line.
@@ -222,7 +222,7 @@ bool Tchat::boardKeyPress(QKeyEvent* event) {
 
 // Only what the board offers now: the roll button, the Start button.
 void Tchat::keyRoll() {
-    if (ownMoveOpen() && !image_throwdice->isHidden())
+    if (ownMoveOpen() && m_session.rollOffered())
         image_throwdiceClick();
 }
 
@@ -232,7 +232,7 @@ void Tchat::keyScore() {
 }
 
 void Tchat::keyStart() {
-    if (!button_start->isHidden())
+    if (m_startOffered)
         button_startClick();
 }
 
@@ -243,20 +243,20 @@ void Tchat::keyStart() {
 void Tchat::showKeyMarker() {
     if (!mayChoose()) {
         frame_keymarker->hide();
-        if (!playsOwnTurn())
+        if (!model().ownTurn())
             m_keyRow = 0;
         return;
     }
-    if (!model.ownCategoryFree(m_keyRow)) {
+    if (!model().ownCategoryFree(m_keyRow)) {
         m_keyRow = 0;
         for (int row = scoring::CategoryCount; row >= 1; --row)
-            if (model.ownCategoryFree(row))
+            if (model().ownCategoryFree(row))
                 m_keyRow = row;
     }
     if (m_keyRow == 0)
         return frame_keymarker->hide();
     zoom->setGeometry(frame_keymarker,
-                      zoom->designGeometry(panel_scorecard->score[model.ownSeat()][m_keyRow]));
+                      zoom->designGeometry(panel_scorecard->score[model().ownSeat()][m_keyRow]));
     frame_keymarker->raise();
     frame_keymarker->show();
 }
@@ -264,12 +264,12 @@ void Tchat::showKeyMarker() {
 // The categories stand in number order down the card; the marker wraps.
 void Tchat::moveKeyMarker(int step) {
     showKeyMarker();
-    if (m_keyRow == 0 || frame_keymarker->isHidden())
+    if (m_keyRow == 0 || !mayChoose())
         return;
     int row = m_keyRow;
     for (int tried = 0; tried < scoring::CategoryCount; ++tried) {
         row = (row - 1 + step + scoring::CategoryCount) % scoring::CategoryCount + 1;
-        if (model.ownCategoryFree(row))
+        if (model().ownCategoryFree(row))
             break;
     }
     m_keyRow = row;

@@ -3,14 +3,11 @@
 #include "client/ChatForm.h"
 #include "client/ChatLinks.h"
 #include "client/ColorConversion.h"
-#include "client/WindowBounds.h"
 #include "controls/PlainLabel.h"
 #include "controls/SkinArt.h"
 #include "controls/SkinSpeedButton.h"
 #include "controls/URL.h"
 #include "platform/Logging.h"
-#include "windows/AboutForm.h"
-#include "windows/PhrasesForm.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -24,8 +21,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
-
-using net::WireMessage;
 
 namespace {
 
@@ -65,12 +60,15 @@ void Tchat::buildChat() {
     followChatEnd();
 
     PopupMenu1 = new QMenu(this);
-    Copy1 = PopupMenu1->addAction(QStringLiteral("Copy"), this, &Tchat::Copy1Click);
-    Copy1->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* copy = PopupMenu1->addAction(QStringLiteral("Copy"), this, &Tchat::Copy1Click);
+    copy->setObjectName(QStringLiteral("Copy1"));
+    copy->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
     PopupMenu1->addSeparator();
-    ScrollChatOff1 =
-        PopupMenu1->addAction(QStringLiteral("Scroll Chat Off"), this, &Tchat::ScrollChatOff1Click);
+    ScrollChatOff1 = PopupMenu1->addAction(QStringLiteral("Scroll Chat Off"));
+    ScrollChatOff1->setObjectName(QStringLiteral("ScrollChatOff1"));
     ScrollChatOff1->setCheckable(true);
+    connect(ScrollChatOff1, &QAction::triggered, this, &Tchat::ScrollChatOff1Click);
     ScrollChatOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     connect(mainchat, &QTextEdit::customContextMenuRequested, this,
             [this](QPoint at) { PopupMenu1->popup(mainchat->mapToGlobal(at)); });
@@ -86,12 +84,12 @@ void Tchat::buildChat() {
     mychat->setProperty("look", mychat->styleSheet()); // the text colour goes on top of it
     mychat->installEventFilter(this);
 
-    Image4 = new TPlainLabel(background);
-    Image4->setObjectName(QStringLiteral("Image4"));
-    Image4->setGeometry(368, 426, 114, 22);
-    Image4->setToolTip(QStringLiteral("www.dunvex.example"));
-    Image4->setCursor(Qt::PointingHandCursor);
-    Image4->installEventFilter(this);
+    image_sitebadge = new TPlainLabel(background);
+    image_sitebadge->setObjectName(QStringLiteral("Image4"));
+    image_sitebadge->setGeometry(368, 426, 114, 22);
+    image_sitebadge->setToolTip(QStringLiteral("www.dunvex.example"));
+    image_sitebadge->setCursor(Qt::PointingHandCursor);
+    image_sitebadge->installEventFilter(this);
 
     for (int button = 1; button <= 10; ++button) {
         auto* phraseButton = new TSkinSpeedButton(background);
@@ -120,19 +118,19 @@ void Tchat::followChatEnd() {
     connect(scroll, &QScrollBar::valueChanged, this,
             [this, scroll](int value) { m_chatAtEnd = value == scroll->maximum(); });
     connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
-        if (m_chatAtEnd && !(ScrollChatOff1 && ScrollChatOff1->isChecked()))
+        if (m_chatAtEnd && !m_scrollChatOff)
             scroll->setValue(maximum);
     });
 }
 
 QString Tchat::phrase(int button) const {
-    return b_phrase[button]->property("phrase").toString();
+    return m_phrases[std::size_t(button)];
 }
 
 // A phrase comes from the settings file, which the lobby writes too: its hint
 // shows it as written.
 void Tchat::setPhrase(int button, const QString& text) {
-    b_phrase[button]->setProperty("phrase", text);
+    m_phrases[std::size_t(button)] = text;
     b_phrase[button]->setToolTip(controls::plainToolTip(text));
     b_phrase[button]->setAccessibleName(text);
 }
@@ -140,7 +138,7 @@ void Tchat::setPhrase(int button, const QString& text) {
 void Tchat::addlinetochat(const QString& text, TColor color) {
     qCInfo(lcChat).noquote() << text;
     QScrollBar* scroll = mainchat->verticalScrollBar();
-    const bool keepView = ScrollChatOff1 && ScrollChatOff1->isChecked();
+    const bool keepView = m_scrollChatOff;
     const int firstVisible = scroll->value();
     // As numbers: a cursor at the end would move along with the new text and
     // stretch the player's selection over it.
@@ -185,14 +183,6 @@ void Tchat::markLinks(int lineStart, const QString& text) {
     }
 }
 
-void Tchat::chatrecieved(const QString& arguments) {
-    const qsizetype bar = arguments.indexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return addlinetochat(arguments, clRed);
-    const auto color = net::StringToColor(arguments.mid(bar + 1));
-    addlinetochat(arguments.left(bar), color.value_or(clRed));
-}
-
 // ---------------------------------------------------------------- sending
 
 bool Tchat::mychatKeyPress(int key) {
@@ -202,36 +192,36 @@ bool Tchat::mychatKeyPress(int key) {
     return true;
 }
 
+// The entry line's text is the player's input: chat, or an action after "/me".
 void Tchat::sendit() {
-    if (!loggedin)
+    if (!m_session.loggedIn())
         return;
     const QString text = mychat->text();
-    if (!text.isEmpty() && !text.startsWith(QLatin1Char('/'))) {
-        sendToHost(WireMessage("CMD_chat")
-                       .field(model.ownSeat())
-                       .field(text + '|' + net::ColorToString(textColor))
-                       .bytes());
-    } else if (text.startsWith(QLatin1String("/me"))) {
-        sendToHost(WireMessage("CMD_action")
-                       .field(model.ownSeat())
-                       .field(text.mid(4) + '|' + net::ColorToString(actionColor))
-                       .bytes());
-    }
+    const client::TPlayerSettings& settings = m_session.settings();
+    m_session.chat(text, text.startsWith(QLatin1String("/me")) ? settings.actionColor
+                                                               : settings.textColor);
     mychat->clear();
 }
 
 void Tchat::b_phrase1Click(int button) {
-    if (!phraseready || !loggedin)
+    if (!phraseready || !m_session.loggedIn())
         return;
-    const QString text = phrase(button);
-    const QString said = text.startsWith(QLatin1String("/me ")) ? text.mid(4) : "says: " + text;
-    sendToHost(WireMessage("CMD_action")
-                   .field(model.ownSeat())
-                   .field(said + '|' + net::ColorToString(actionColor))
-                   .bytes());
+    m_session.phrase(phrase(button), m_session.settings().actionColor);
     phraseready = false;
     phraseticks = 0;
-    Timer1.start();
+    timer_phrase->start();
+}
+
+// Ticks of the 1 ms timer before the next phrase may go.
+constexpr int PhraseCoolDownTicks = 100;
+
+// The phrase cool-down, counted in ticks while it runs.
+void Tchat::timer_phraseTimer() {
+    if (phraseready || ++phraseticks <= PhraseCoolDownTicks)
+        return;
+    phraseready = true;
+    phraseticks = 0;
+    timer_phrase->stop();
 }
 
 // ---------------------------------------------------------------- display
@@ -240,26 +230,18 @@ void Tchat::Copy1Click() {
     QApplication::clipboard()->setText(mainchat->textCursor().selectedText());
 }
 
-void Tchat::ScrollChatOff1Click() {
-    // Both items toggle one switch; whichever was clicked, both show its state.
-    const bool off = sender() == ScrollOff1 ? ScrollOff1->isChecked() : ScrollChatOff1->isChecked();
+// Both items toggle one switch; whichever was clicked, both show its state.
+void Tchat::ScrollChatOff1Click(bool off) {
+    m_scrollChatOff = off;
     ScrollChatOff1->setChecked(off);
     ScrollOff1->setChecked(off);
 }
 
 void Tchat::PhraseList1Click() {
-    if (!m_forms.phrases)
-        return;
     QStringList nine;
     for (int button = 1; button <= 9; ++button)
         nine << phrase(button);
-    m_forms.phrases->setPhrases(nine);
-    client::showCentredOn(*m_forms.phrases, *this);
-}
-
-void Tchat::Image4Click() {
-    if (m_forms.about)
-        m_forms.about->URL1->open();
+    emit phraseListWanted(nine);
 }
 
 // The link under a point of the display: none beyond the end of a line.
@@ -314,8 +296,8 @@ bool Tchat::eventFilter(QObject* watched, QEvent* event) {
             return true;
     } else if (event->type() == QEvent::Enter && watched->parent() == panel_board) {
         showDiceCursors();
-    } else if (watched == Image4 && event->type() == QEvent::MouseButtonRelease) {
-        Image4Click();
+    } else if (watched == image_sitebadge && event->type() == QEvent::MouseButtonRelease) {
+        emit siteWanted();
     } else if (event->type() == QEvent::MouseButtonRelease && watched->property("tag").isValid()) {
         boardClick(watched);
     }

@@ -6,12 +6,7 @@
 #include "client/WindowZoom.h"
 #include "game/StrategyStore.h"
 #include "platform/Environment.h"
-#include "platform/IniFile.h"
 #include "platform/Logging.h"
-#include "windows/AboutForm.h"
-#include "windows/DownloadForm.h"
-#include "windows/HelpForm.h"
-#include "windows/TallyListForm.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,40 +18,26 @@
 
 namespace {
 
-const QString Section = QStringLiteral("Dunvex");
-const QString SettingsFile = QStringLiteral("kelvlobby.ini");
+using client::TPlayerSettings;
 constexpr std::array<int, 4> TextSizes = {8, 10, 12, 14};
 constexpr std::array<int, 4> ZoomSteps = {100, 125, 150, 200};
-
-// Only the exact text "false" is false.
-bool readSwitch(const platform::IniFile& ini, const char* key) {
-    return ini.readString(Section, QLatin1String(key), QStringLiteral("true")) !=
-           QLatin1String("false");
-}
-
-TColor readColor(const platform::IniFile& ini, const char* key) {
-    return net::StringToColor(
-               ini.readString(Section, QLatin1String(key), QStringLiteral("clblack")))
-        .value_or(clBlack);
-}
-
-QString switchText(const QAction* item) {
-    return item->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
-}
 
 } // namespace
 
 void Tchat::buildOptionsMenu(QMenu* options) {
-    PlaySounds1 =
-        options->addAction(QStringLiteral("Play &Sounds"), this, &Tchat::PlaySounds1Click);
+    PlaySounds1 = options->addAction(QStringLiteral("Play &Sounds"));
+    PlaySounds1->setObjectName(QStringLiteral("PlaySounds1"));
     PlaySounds1->setCheckable(true);
     PlaySounds1->setChecked(true);
+    connect(PlaySounds1, &QAction::triggered, this, &Tchat::PlaySounds1Click);
 
     QMenu* turnSound = options->addMenu(QStringLiteral("&Turn Sound"));
-    TurnSound1 = turnSound->menuAction();
+    turnSound->menuAction()->setObjectName(QStringLiteral("TurnSound1"));
     auto* turnSounds = new QActionGroup(this);
     Classic1 = turnSound->addAction(QStringLiteral("&Classic"));
+    Classic1->setObjectName(QStringLiteral("Classic1"));
     New1 = turnSound->addAction(QStringLiteral("&New"));
+    New1->setObjectName(QStringLiteral("New1"));
     for (QAction* item : {Classic1, New1}) {
         item->setCheckable(true);
         turnSounds->addAction(item);
@@ -64,16 +45,21 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     Classic1->setChecked(true);
     connect(turnSounds, &QActionGroup::triggered, this, &Tchat::New1Click);
 
-    PlayChatterSounds1 = options->addAction(QStringLiteral("Play C&hatter Sounds"), this,
-                                            &Tchat::PlayChatterSounds1Click);
+    PlayChatterSounds1 = options->addAction(QStringLiteral("Play C&hatter Sounds"));
+    PlayChatterSounds1->setObjectName(QStringLiteral("PlayChatterSounds1"));
     PlayChatterSounds1->setCheckable(true);
+    connect(PlayChatterSounds1, &QAction::triggered, this, &Tchat::PlayChatterSounds1Click);
 
     QMenu* botSpeed = options->addMenu(QStringLiteral("&Bot Speed"));
     BotSpeed1 = botSpeed->menuAction();
+    BotSpeed1->setObjectName(QStringLiteral("BotSpeed1"));
     auto* speeds = new QActionGroup(this);
     Slow1 = botSpeed->addAction(QStringLiteral("&Slow"));
     Normal1 = botSpeed->addAction(QStringLiteral("&Normal"));
     Fast1 = botSpeed->addAction(QStringLiteral("&Fast"));
+    Slow1->setObjectName(QStringLiteral("Slow1"));
+    Normal1->setObjectName(QStringLiteral("Normal1"));
+    Fast1->setObjectName(QStringLiteral("Fast1"));
     for (auto [item, tag] :
          {std::pair{Slow1, 1500}, std::pair{Normal1, 1000}, std::pair{Fast1, 500}}) {
         item->setCheckable(true);
@@ -85,9 +71,12 @@ void Tchat::buildOptionsMenu(QMenu* options) {
 
     QMenu* skill = options->addMenu(QStringLiteral("Co&mputer Players"));
     ComputerPlayers1 = skill->menuAction();
+    ComputerPlayers1->setObjectName(QStringLiteral("ComputerPlayers1"));
     auto* skills = new QActionGroup(this);
     ClassicPlayers1 = skill->addAction(QStringLiteral("&Classic"));
     ExpertPlayers1 = skill->addAction(QStringLiteral("&Expert"));
+    ClassicPlayers1->setObjectName(QStringLiteral("ClassicPlayers1"));
+    ExpertPlayers1->setObjectName(QStringLiteral("ExpertPlayers1"));
     for (auto [item, tag] : {std::pair{ClassicPlayers1, 0}, std::pair{ExpertPlayers1, 1}}) {
         item->setCheckable(true);
         item->setData(tag);
@@ -97,9 +86,10 @@ void Tchat::buildOptionsMenu(QMenu* options) {
     connect(skills, &QActionGroup::triggered, this, &Tchat::ClassicPlayers1Click);
 
     options->addSeparator();
-    TextColor1 = options->addAction(QStringLiteral("Te&xt Color"), this, &Tchat::TextColor1Click);
-    ActionColor1 =
-        options->addAction(QStringLiteral("&Action Color"), this, &Tchat::ActionColor1Click);
+    options->addAction(QStringLiteral("Te&xt Color"), this, &Tchat::TextColor1Click)
+        ->setObjectName(QStringLiteral("TextColor1"));
+    options->addAction(QStringLiteral("&Action Color"), this, &Tchat::ActionColor1Click)
+        ->setObjectName(QStringLiteral("ActionColor1"));
     QMenu* textSize = options->addMenu(QStringLiteral("Text Si&ze"));
     for (std::size_t i = 0; i < TextSizes.size(); ++i) {
         const int size = TextSizes[i];
@@ -109,30 +99,34 @@ void Tchat::buildOptionsMenu(QMenu* options) {
         item->setCheckable(true);
         textSizeItems[i] = item;
     }
-    ScrollOff1 =
-        options->addAction(QStringLiteral("Scroll Chat O&ff"), this, &Tchat::ScrollChatOff1Click);
+    ScrollOff1 = options->addAction(QStringLiteral("Scroll Chat O&ff"));
+    ScrollOff1->setObjectName(QStringLiteral("ScrollOff1"));
     ScrollOff1->setCheckable(true);
     ScrollOff1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
-    ResetScreenLocation1 = options->addAction(QStringLiteral("&Reset Screen Location"), this,
-                                              &Tchat::ResetScreenLocation1Click);
+    connect(ScrollOff1, &QAction::triggered, this, &Tchat::ScrollChatOff1Click);
+    options
+        ->addAction(QStringLiteral("&Reset Screen Location"), this,
+                    &Tchat::ResetScreenLocation1Click)
+        ->setObjectName(QStringLiteral("ResetScreenLocation1"));
     options->addSeparator();
     JustWatch1 = options->addAction(QStringLiteral("&Just Watch"), this, &Tchat::JustWatch1Click);
+    JustWatch1->setObjectName(QStringLiteral("JustWatch1"));
     JustWatch1->setCheckable(true);
-    doubleCheck =
-        options->addAction(QStringLiteral("&Double Check for 0 Score"), this, &Tchat::doubleClick);
+    doubleCheck = options->addAction(QStringLiteral("&Double Check for 0 Score"));
     doubleCheck->setObjectName(QStringLiteral("double"));
     doubleCheck->setCheckable(true);
+    connect(doubleCheck, &QAction::triggered, this, &Tchat::doubleClick);
 }
 
 // ---------------------------------------------------------------- option handlers
 
 void Tchat::TextColor1Click() {
     // Asynchronous, so the message pump keeps running while the player chooses.
-    auto* dialog = new QColorDialog(client::toQColor(textColor), this);
+    auto* dialog = new QColorDialog(client::toQColor(m_session.settings().textColor), this);
     dialog->setObjectName(QStringLiteral("ColorDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor& color) {
-        textColor = client::fromQColor(color);
+        m_session.settings().textColor = client::fromQColor(color);
         showTextColor();
         saveinifile();
     });
@@ -141,18 +135,19 @@ void Tchat::TextColor1Click() {
 
 // The entry line's own look stays under the colour.
 void Tchat::showTextColor() {
-    zoom->setStyleSheet(
-        mychat,
-        mychat->property("look").toString() +
-            QStringLiteral(" QLineEdit { color: %1; }").arg(client::toQColor(textColor).name()));
+    zoom->setStyleSheet(mychat,
+                        mychat->property("look").toString() +
+                            QStringLiteral(" QLineEdit { color: %1; }")
+                                .arg(client::toQColor(m_session.settings().textColor).name()));
 }
 
 void Tchat::ActionColor1Click() {
-    auto* dialog = new QColorDialog(client::toQColor(actionColor), this);
+    auto* dialog = new QColorDialog(client::toQColor(m_session.settings().actionColor), this);
     dialog->setObjectName(QStringLiteral("ColorDialog2"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QColorDialog::colorSelected, this,
-            [this](const QColor& color) { actionColor = client::fromQColor(color); });
+    connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor& color) {
+        m_session.settings().actionColor = client::fromQColor(color);
+    });
     // Saved whether the player confirmed or cancelled.
     connect(dialog, &QDialog::finished, this, [this] { saveinifile(); });
     dialog->open();
@@ -162,21 +157,26 @@ void Tchat::N14Click(int size) {
     QFont font = zoom->designFont(mainchat);
     font.setPointSize(size);
     zoom->setFont(mainchat, font);
-    for (QAction* item : textSizeItems)
-        item->setChecked(item->text() == QString::number(size));
+    markTextSize(size);
     saveinifile();
+}
+
+void Tchat::markTextSize(int size) {
+    for (std::size_t i = 0; i < TextSizes.size(); ++i)
+        textSizeItems[i]->setChecked(TextSizes[i] == size);
 }
 
 void Tchat::Slow1Click(QAction* item) {
     item->setChecked(true);
-    botSpeedTag = item->data().toInt();
+    m_session.settings().botSpeed = item == Slow1 ? 1500 : item == Fast1 ? 500 : 1000;
     saveinifile();
 }
 
 // The host of this process reads the tag at every computer step.
 void Tchat::ClassicPlayers1Click(QAction* item) {
     item->setChecked(true);
-    botSkillTag = item->data().toInt();
+    m_session.settings().botSkill = item == ExpertPlayers1 ? TPlayerSettings::BotSkill::Expert
+                                                           : TPlayerSettings::BotSkill::Classic;
     saveinifile();
     prepareExpertPlayers();
     showComputerTurn();
@@ -185,26 +185,30 @@ void Tchat::ClassicPlayers1Click(QAction* item) {
 // The Expert's tables take seconds: they are worked out from the moment the
 // Expert is chosen, for both kinds of game, not at its first turn.
 void Tchat::prepareExpertPlayers() {
-    if (botSkillTag != 1 || !hosting)
+    if (m_session.settings().botSkill != TPlayerSettings::BotSkill::Expert || !m_session.hosting())
         return;
     game::StrategyStore::shared().tables(false);
     game::StrategyStore::shared().tables(true);
 }
 
-void Tchat::PlaySounds1Click() {
+void Tchat::PlaySounds1Click(bool on) {
+    m_session.settings().playSounds = on;
     saveinifile();
 }
 
 void Tchat::New1Click(QAction* item) {
-    turnSoundTag = item == New1 ? 1 : 0;
+    m_session.settings().turnSound =
+        item == New1 ? TPlayerSettings::TurnSound::New : TPlayerSettings::TurnSound::Classic;
     saveinifile();
 }
 
-void Tchat::PlayChatterSounds1Click() {
+void Tchat::PlayChatterSounds1Click(bool on) {
+    m_session.settings().chatterSounds = on;
     saveinifile();
 }
 
-void Tchat::doubleClick() {
+void Tchat::doubleClick(bool on) {
+    m_session.settings().doubleCheck = on;
     saveinifile();
 }
 
@@ -212,32 +216,9 @@ void Tchat::ResetScreenLocation1Click() {
     client::setOuterBounds(*this, client::DefaultWindowBounds);
 }
 
-void Tchat::ViewTally1Click() {
-    if (!m_forms.tallylist)
-        return;
-    loadchecklist();
-    client::showCentredOn(*m_forms.tallylist, *this);
-}
-
-void Tchat::Help2Click() {
-    if (m_forms.help)
-        client::showCentredOn(*m_forms.help, *this);
-}
-
-void Tchat::About1Click() {
-    if (m_forms.about)
-        client::showCentredOn(*m_forms.about, *this);
-}
-
 // The start dialog's choice: sent to the host, which starts the game for all.
 void Tchat::startgame(bool bonus, bool team) {
-    if (!sock.Connected())
-        return;
-    sendToHost(net::WireMessage("CMD_startgame")
-                   .field(model.ownSeat())
-                   .field(bonus ? "t" : "f")
-                   .field(team ? "true" : "false")
-                   .bytes());
+    m_session.start(bonus, team);
 }
 
 // The client area never gets smaller than the whole design, so nothing of the
@@ -295,69 +276,47 @@ void Tchat::zoomSettled() {
 
 // ---------------------------------------------------------------- the file
 
+// The host has seated us: the player's settings take effect.
 void Tchat::loadinifile() {
-    const platform::IniFile ini(platform::dataFilePath(SettingsFile));
-    QRect bounds(ini.readInteger(Section, QStringLiteral("Left"), 3),
-                 ini.readInteger(Section, QStringLiteral("Top"), 3),
-                 ini.readInteger(Section, QStringLiteral("Width"), 783),
-                 ini.readInteger(Section, QStringLiteral("Height"), 512));
-    savedBounds = bounds;
+    TPlayerSettings& settings = m_session.settings();
+    settings.load(TPlayerSettings::defaultPath());
+    QRect bounds = settings.bounds;
+    m_savedBounds = bounds;
     // A zoom the file names sets the size, unless the saved size shows that
     // zoom already (a window the player sized by hand comes back as it was).
     // Without one the size is as saved, as before there was a zoom.
-    const int percent = ini.readInteger(Section, QStringLiteral("Zoom"), 0);
+    const int percent = settings.zoomPercent;
     const QSize chrome = frameGeometry().size() - centralWidget()->size();
     if (percent >= TWindowZoom::MinPercent && percent <= TWindowZoom::MaxPercent &&
         zoom->percentFor(bounds.size() - chrome) != percent)
         bounds.setSize(zoom->groundSizeFor(percent) + chrome);
     client::setOuterBounds(*this, bounds);
-    // The solo start-up panel opened before the saved place was known.
-    if (m_forms.download && m_forms.download->isVisible())
-        client::showCentredOn(*m_forms.download, *this);
+    emit placeRestored();
 
-    const int size = ini.readInteger(Section, QStringLiteral("Textsize"), 8);
     QFont font = zoom->designFont(mainchat);
-    font.setPointSize(size > 0 ? size : 8);
+    font.setPointSize(settings.textSize > 0 ? settings.textSize : 8);
     zoom->setFont(mainchat, font);
-    for (QAction* item : textSizeItems)
-        item->setChecked(item->text() == QString::number(size));
-
-    textColor = readColor(ini, "Textcolor");
-    actionColor = readColor(ini, "Actioncolor");
+    markTextSize(settings.textSize);
     showTextColor();
 
-    for (int button = 1; button <= 9; ++button) {
-        const QString text =
-            ini.readString(Section, QStringLiteral("Phrase%1").arg(button), QString());
-        if (!text.isEmpty())
-            setPhrase(button, text);
-    }
+    for (int button = 1; button <= 9; ++button)
+        if (!settings.phrases[std::size_t(button)].isEmpty())
+            setPhrase(button, settings.phrases[std::size_t(button)]);
 
-    const int speed = ini.readInteger(Section, QStringLiteral("Botspeed"), 1000);
-    QAction* speedItem = speed == 500 ? Fast1 : speed == 1500 ? Slow1 : Normal1;
-    speedItem->setChecked(true);
-    botSpeedTag = speedItem->data().toInt();
-    if (model.ownSeat() == 1 && loggedin)
-        sendToHost(net::WireMessage("CMD_botspeed")
-                       .field(model.ownSeat())
-                       .field(botSpeedTag)
-                       .field("")
-                       .bytes());
+    (settings.botSpeed == 500    ? Fast1
+     : settings.botSpeed == 1500 ? Slow1
+                                 : Normal1)
+        ->setChecked(true);
+    m_session.announceBotSpeed();
 
-    const bool expert =
-        ini.readString(Section, QStringLiteral("BotSkill"), QStringLiteral("Classic"))
-            .compare(QLatin1String("Expert"), Qt::CaseInsensitive) == 0;
+    const bool expert = settings.botSkill == TPlayerSettings::BotSkill::Expert;
     (expert ? ExpertPlayers1 : ClassicPlayers1)->setChecked(true);
-    botSkillTag = expert ? 1 : 0;
     prepareExpertPlayers();
 
-    PlaySounds1->setChecked(readSwitch(ini, "Playsounds"));
-    doubleCheck->setChecked(readSwitch(ini, "Doublecheck"));
-    const bool newTurnSound = ini.readString(Section, QStringLiteral("Turnsound"),
-                                             QStringLiteral("0")) == QLatin1String("1");
-    (newTurnSound ? New1 : Classic1)->setChecked(true);
-    turnSoundTag = newTurnSound ? 1 : 0;
-    PlayChatterSounds1->setChecked(readSwitch(ini, "ChatterSounds"));
+    PlaySounds1->setChecked(settings.playSounds);
+    doubleCheck->setChecked(settings.doubleCheck);
+    (settings.turnSound == TPlayerSettings::TurnSound::New ? New1 : Classic1)->setChecked(true);
+    PlayChatterSounds1->setChecked(settings.chatterSounds);
 }
 
 void Tchat::saveinifile() {
@@ -365,22 +324,10 @@ void Tchat::saveinifile() {
 }
 
 void Tchat::writeSettings(const QRect& bounds) {
-    platform::IniFile ini(platform::dataFilePath(SettingsFile));
-    ini.writeInteger(Section, QStringLiteral("Textsize"), chatTextSize());
-    ini.writeString(Section, QStringLiteral("Textcolor"), net::ColorToString(textColor));
-    ini.writeString(Section, QStringLiteral("Actioncolor"), net::ColorToString(actionColor));
-    ini.writeInteger(Section, QStringLiteral("Botspeed"), botSpeedTag);
-    ini.writeInteger(Section, QStringLiteral("Top"), bounds.top());
-    ini.writeInteger(Section, QStringLiteral("Left"), bounds.left());
-    ini.writeInteger(Section, QStringLiteral("Width"), bounds.width());
-    ini.writeInteger(Section, QStringLiteral("Height"), bounds.height());
-    ini.writeString(Section, QStringLiteral("Playsounds"), switchText(PlaySounds1));
-    ini.writeString(Section, QStringLiteral("Doublecheck"), switchText(doubleCheck));
-    ini.writeInteger(Section, QStringLiteral("Turnsound"), turnSoundTag);
-    ini.writeString(Section, QStringLiteral("ChatterSounds"), switchText(PlayChatterSounds1));
-    ini.writeString(Section, QStringLiteral("BotSkill"),
-                    botSkillTag == 1 ? QStringLiteral("Expert") : QStringLiteral("Classic"));
-    ini.writeInteger(Section, QStringLiteral("Zoom"), zoom->percent());
-    if (!ini.save())
+    TPlayerSettings& settings = m_session.settings();
+    settings.bounds = bounds;
+    settings.textSize = chatTextSize();
+    settings.zoomPercent = zoom->percent();
+    if (!settings.save(TPlayerSettings::defaultPath()))
         qCWarning(lcLaunch) << "settings could not be written";
 }

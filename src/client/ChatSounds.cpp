@@ -9,9 +9,6 @@
 #include <QLabel>
 #include <QMenu>
 
-using net::FieldReader;
-using net::WireMessage;
-
 namespace {
 
 const std::array<const char*, 21> ChatterCaptions = {
@@ -19,6 +16,15 @@ const std::array<const char*, 21> ChatterCaptions = {
     "Snoring",        "Sneezing",     "Sorry", "Welcome", "Yeehaa",    "Yippee",
     "Oh No",          "Applause",     "Honk",  "Oooh",    "Razzberry", "Cheer",
     "Woman Laughing", "Man Laughing", "Crying"};
+
+// The caption of a chatter sound by its name on the wire, "wave1".."wave20";
+// empty for any other name.
+QString chatterCaption(const QString& wave) {
+    for (int tag = 1; tag <= 20; ++tag)
+        if (wave == QStringLiteral("wave%1").arg(tag))
+            return QString::fromLatin1(ChatterCaptions[std::size_t(tag)]);
+    return QString();
+}
 
 } // namespace
 
@@ -31,15 +37,14 @@ void Tchat::buildSounds() {
                                                 [this, tag] { wave20Click(tag); });
         item->setObjectName(tag == 0 ? QStringLiteral("Cancel1")
                                      : QStringLiteral("wave%1").arg(tag));
-        item->setToolTip(item->text());
-        wave[tag] = item;
+        item->setToolTip(QString::fromLatin1(ChatterCaptions[std::size_t(tag)]));
     }
     connect(b_phrase[10], &TSkinSpeedButton::clicked, this, &Tchat::b_phrase10Click);
 }
 
 void Tchat::playsounds(const QString& name) {
     qCInfo(lcChat).noquote() << "sound" << name;
-    if (PlaySounds1->isChecked())
+    if (m_session.settings().playSounds)
         sounds->play(name);
 }
 
@@ -49,26 +54,17 @@ void Tchat::b_phrase10Click() {
 }
 
 void Tchat::wave20Click(int tag) {
-    if (tag < 1 || tag > 20 || !model.seated() || !loggedin)
-        return;
-    sendToHost(WireMessage("CMD_playasound")
-                   .field(model.ownSeat())
-                   .field(QStringLiteral("wave%1").arg(tag))
-                   .field("")
-                   .bytes());
+    m_session.playSound(tag);
 }
 
-void Tchat::playasound(const QString& arguments) {
-    FieldReader fields(arguments);
-    const int seat = fields.number();
-    const QString name = fields.text();
-    if (PlayChatterSounds1->isChecked()) {
+void Tchat::playasound(int seat, const QString& name) {
+    if (m_session.settings().chatterSounds) {
         sounds->play(name);
         return;
     }
     // Switched off: say which sound it was instead.
-    QAction* item = popup_sounds->findChild<QAction*>(name);
-    if (!item || seat < 1 || seat > 4 || !name.startsWith(QLatin1String("wave")))
+    const QString caption = chatterCaption(name);
+    if (caption.isEmpty() || seat < 1 || seat > 4)
         return;
-    addlinetochat(label_playername[seat]->text() + ": <Chatter Sound> " + item->text(), clBlue);
+    addlinetochat(model().seatName(seat) + ": <Chatter Sound> " + caption, clBlue);
 }

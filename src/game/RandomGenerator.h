@@ -3,8 +3,9 @@
 #include <cstdint>
 
 // The game's dice: a linear congruential generator (multiplier 134775813,
-// increment 1, modulus 2^32). One per process, shared by the host, the
-// computer players and the player window; seeded once at start.
+// increment 1, modulus 2^32). One per process, shared by the host and the
+// computer players, seeded once at start; the player window scatters its
+// dice with one of its own, so the host's dice depend on the seed alone.
 class TRandomGenerator {
 public:
     explicit TRandomGenerator(std::uint32_t seed = 0)

@@ -2,6 +2,7 @@
 
 #include "net/HostAddress.h"
 #include "net/SocketCalls.h"
+#include "net/WireCommands.h"
 #include "platform/Environment.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
@@ -9,6 +10,8 @@
 #include <QDebug>
 #include <algorithm>
 #include <cstring>
+
+namespace cmd = net::commands;
 
 using net::FieldReader;
 using net::WireMessage;
@@ -41,20 +44,27 @@ struct HostCommand {
 };
 
 const HostCommand HostCommands[] = {
-    {"CMD_logininfo", &TServer::receivedlogininfo, nullptr},
-    {"CMD_kickhim", &TServer::kickhim, nullptr},
-    {"CMD_chat", &TServer::chat, nullptr},
-    {"CMD_action", &TServer::action, nullptr},
-    {"CMD_startgame", nullptr, &TServer::startgame},
-    {"CMD_justwatch", &TServer::justwatch, nullptr},
-    {"CMD_rolldice", nullptr, &TServer::rolldice},
-    {"CMD_unsetdice", nullptr, &TServer::unsetdice},
-    {"CMD_setdice", nullptr, &TServer::setdice},
-    {"CMD_setscore", nullptr, &TServer::setscore},
-    {"CMD_playasound", &TServer::playasound, nullptr},
+    {cmd::LoginInfo, &TServer::receivedlogininfo, nullptr},
+    {cmd::KickHim, &TServer::kickhim, nullptr},
+    {cmd::Chat, &TServer::chat, nullptr},
+    {cmd::Action, &TServer::action, nullptr},
+    {cmd::StartGame, nullptr, &TServer::startgame},
+    {cmd::JustWatch, &TServer::justwatch, nullptr},
+    {cmd::RollDice, nullptr, &TServer::rolldice},
+    {cmd::UnsetDice, nullptr, &TServer::unsetdice},
+    {cmd::SetDice, nullptr, &TServer::setdice},
+    {cmd::SetScore, nullptr, &TServer::setscore},
+    {cmd::PlayASound, &TServer::playasound, nullptr},
 };
 
 } // namespace
+
+QStringList TServer::handledCommands() {
+    QStringList names;
+    for (const HostCommand& entry : HostCommands)
+        names << QLatin1String(entry.name);
+    return names;
+}
 
 TServer::TServer(QObject* parent)
     : QObject(parent) {
@@ -65,7 +75,7 @@ TServer::~TServer() {
     // The connections die with the listener; their departures must not call
     // back into a host that is going away.
     for (TGameSocket* connection : Sock1.findChildren<TGameSocket*>(Qt::FindDirectChildrenOnly)) {
-        connection->OnInfo = nullptr;
+        connection->OnClose = nullptr;
         connection->OnDisconnect = nullptr;
         connection->OnRead = nullptr;
     }
@@ -82,9 +92,7 @@ void TServer::FormCreate() {
     Sock1.OnRead = [this](TGameSocket* s, int count) { Sock1Read(s, count); };
     Sock1.OnAccept = [this](TGameSocket* s) { Sock1Accept(s); };
     tempsock.OnDisconnect = [this](TGameSocket* s) { tempsockDisconnect(s); };
-    tempsock.OnInfo = [this](TGameSocket* s, TSocketInfo i, const QString& m) {
-        tempsockInfo(s, i, m);
-    };
+    tempsock.OnClose = [this](TGameSocket* s) { tempsockClose(s); };
 
     socktimer.setInterval(10);
     connect(&socktimer, &QTimer::timeout, this, &TServer::socktimerTimer);
@@ -145,12 +153,12 @@ void TServer::Sock1Accept(TGameSocket* sender) {
     m_connections[slot].lastRefill = m_clock.elapsed();
     connection->Tag = slot;
     connection->OnDisconnect = tempsock.OnDisconnect;
-    connection->OnInfo = tempsock.OnInfo;
+    connection->OnClose = tempsock.OnClose;
     connection->OnRead = Sock1.OnRead;
     qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "slot" << slot << "taken by"
                              << connection->HostName();
     emit slotTaken(slot, connection->HostName());
-    sendTo(slot, WireMessage("CMD_sendlogininfo").field(slot).bytes());
+    sendTo(slot, WireMessage(cmd::SendLoginInfo).field(slot).bytes());
     armLoginTimeout(slot);
 }
 
@@ -184,7 +192,7 @@ void TServer::refuseConnection(TGameSocket* connection, const QString& reason) {
     qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "connection from" << connection->HostName()
                              << "refused:" << reason;
     emit connectionRefused(connection->HostName(), reason);
-    connection->Send(WireMessage("CMD_full").field("").bytes());
+    connection->Send(WireMessage(cmd::Full).field("").bytes());
     delete connection;
 }
 
@@ -325,16 +333,16 @@ void TServer::receivedlogininfo(int sender, const QString& arguments) {
     qCInfo(lcHost).noquote() << TraceTag{m_traceTag} << "slot" << slot << "logged in as" << name;
     emit loggedIn(slot, name);
 
-    broadcast(WireMessage("CMD_newplayerinfo").field(slot).field(name).bytes());
+    broadcast(WireMessage(cmd::NewPlayerInfo).field(slot).field(name).bytes());
     for (int other = 1; other <= slotcount; ++other)
         if (other != slot && players[other].inuse)
             sendTo(
                 slot,
-                WireMessage("CMD_existingplayers").field(other).field(players[other].name).bytes());
+                WireMessage(cmd::ExistingPlayers).field(other).field(players[other].name).bytes());
     if (version != QLatin1String(net::GameVersion)) {
         if (players[1].inuse)
-            sendTo(1, WireMessage("CMD_havewrongversion").field(name).bytes());
-        sendTo(slot, WireMessage("CMD_wrongversion").field("").bytes());
+            sendTo(1, WireMessage(cmd::HaveWrongVersion).field(name).bytes());
+        sendTo(slot, WireMessage(cmd::WrongVersion).field("").bytes());
     }
     if (gameinprogress)
         sendGameState(slot);
@@ -342,7 +350,7 @@ void TServer::receivedlogininfo(int sender, const QString& arguments) {
 
 void TServer::sendGameState(int slot) {
     const tplayer& current = players[currentplayer];
-    sendTo(slot, WireMessage("CMD_nextplayer")
+    sendTo(slot, WireMessage(cmd::NextPlayer)
                      .field(currentplayer)
                      .field(current.turns)
                      .field(current.total)
@@ -350,7 +358,7 @@ void TServer::sendGameState(int slot) {
                      .field("")
                      .bytes());
     for (int seat = 1; seat <= SeatCount; ++seat) {
-        WireMessage score("CMD_pscore");
+        WireMessage score(cmd::PScore);
         score.field(seat).field(players[seat].total).field("*");
         for (int row = 1; row <= 15; ++row)
             score.field(players[seat].card[row]);
@@ -373,17 +381,17 @@ void TServer::disconnectsock(int slot) {
     if (!isSlotNumber(slot) || !players[slot].inuse || !players[slot].connection)
         return;
     sendTo(slot,
-           WireMessage("CMD_playerdisconnected").field(slot).field(players[slot].name).bytes());
+           WireMessage(cmd::PlayerDisconnected).field(slot).field(players[slot].name).bytes());
     if (players[slot].connection)
         players[slot].connection->Close();
 }
 
 void TServer::chat(int sender, const QString& arguments) {
-    relay("CMD_chat", sender, arguments, QStringLiteral(" chats: "));
+    relay(cmd::Chat, sender, arguments, QStringLiteral(" chats: "));
 }
 
 void TServer::action(int sender, const QString& arguments) {
-    relay("CMD_action", sender, arguments, QStringLiteral(" "));
+    relay(cmd::Action, sender, arguments, QStringLiteral(" "));
 }
 
 // The rest is passed on as it came, colour suffix and separators included.
@@ -403,7 +411,7 @@ void TServer::playasound(int sender, const QString& arguments) {
     const QString rest = fields.rest();
     if (!isSeatedSender(sender, slot))
         return;
-    broadcast(WireMessage("CMD_playasound").field(slot).field(rest).bytes());
+    broadcast(WireMessage(cmd::PlayASound).field(slot).field(rest).bytes());
 }
 
 void TServer::justwatch(int sender, const QString& arguments) {
@@ -415,10 +423,10 @@ void TServer::justwatch(int sender, const QString& arguments) {
         return;
     if (state == QLatin1String("2")) {
         players[seat].justwatch = false;
-        broadcast(WireMessage("CMD_justwatching").field(seat).field("2").bytes());
+        broadcast(WireMessage(cmd::JustWatching).field(seat).field("2").bytes());
     } else if (state == QLatin1String("1")) {
         players[seat].justwatch = true;
-        broadcast(WireMessage("CMD_justwatching").field(seat).field("1").bytes());
+        broadcast(WireMessage(cmd::JustWatching).field(seat).field("1").bytes());
         // A turn already scored only waits for the next; the computer has nothing to do.
         if (seat == currentplayer && !turnPosted()) {
             Timer1.setInterval(botspeed());
@@ -479,9 +487,7 @@ void TServer::tempsockDisconnect(TGameSocket* sender) {
         sender->Close();
 }
 
-void TServer::tempsockInfo(TGameSocket* sender, TSocketInfo, const QString& msg) {
-    if (msg != QLatin1String("Socket Closed"))
-        return;
+void TServer::tempsockClose(TGameSocket* sender) {
     const int slot = sender->Tag;
     // A late report from a connection whose slot has been given away is not
     // that slot's departure.
@@ -494,8 +500,7 @@ void TServer::departure(int slot) {
     tplayer& player = players[slot];
     const QString name = player.name;
     if (player.inuse)
-        broadcastExcept(slot,
-                        WireMessage("CMD_playerdisconnected").field(slot).field(name).bytes());
+        broadcastExcept(slot, WireMessage(cmd::PlayerDisconnected).field(slot).field(name).bytes());
     player.inuse = false;
     player.name.clear();
     player.justwatch = false;

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <array>
 #include <deque>
@@ -46,6 +47,9 @@ public:
 
     explicit TServer(QObject* parent = nullptr);
     ~TServer() override;
+
+    // The command names the host dispatches, in the order they are tested.
+    static QStringList handledCommands();
 
     TGameSocket Sock1;    // the listener
     TGameSocket tempsock; // never opened: holds the handlers every connection gets
@@ -102,7 +106,7 @@ public:
     void Sock1Accept(TGameSocket* sender);
     void Sock1Read(TGameSocket* sender, int count);
     void tempsockDisconnect(TGameSocket* sender);
-    void tempsockInfo(TGameSocket* sender, TSocketInfo info, const QString& msg);
+    void tempsockClose(TGameSocket* sender);
     void socktimerTimer();
     void Timer1Timer();
     void timer_pauserTimer();

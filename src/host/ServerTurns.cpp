@@ -5,6 +5,9 @@
 #include "game/ScoringRules.h"
 #include "game/StrategyStore.h"
 #include "host/ServerForm.h"
+#include "net/WireCommands.h"
+
+namespace cmd = net::commands;
 
 using net::FieldReader;
 using net::WireMessage;
@@ -30,7 +33,7 @@ void TServer::startgame(const QString& arguments) {
     const QString team = fields.rest();
     bonusgame = bonus == QLatin1String("t");
     teamgame = team == QLatin1String("true");
-    broadcast(WireMessage("CMD_startgame").field(starter).field(bonus).field(team).bytes());
+    broadcast(WireMessage(cmd::StartGame).field(starter).field(bonus).field(team).bytes());
 
     for (int seat = 1; seat <= SeatCount; ++seat) {
         tplayer& player = players[seat];
@@ -51,7 +54,7 @@ void TServer::findplayer() {
     m_posted = false;
     bonusface = random().face();
     if (bonusgame)
-        broadcast(WireMessage("CMD_setbonusdice").field(bonusface).bytes());
+        broadcast(WireMessage(cmd::SetBonusDice).field(bonusface).bytes());
     livedice.fill(-1);
     keptdice.fill(0);
 
@@ -67,7 +70,7 @@ void TServer::findplayer() {
 
     tplayer& player = players[currentplayer];
     player.worktarget = 0;
-    broadcast(WireMessage("CMD_nextplayer")
+    broadcast(WireMessage(cmd::NextPlayer)
                   .field(currentplayer)
                   .field(player.turns)
                   .field(player.total)
@@ -98,7 +101,7 @@ void TServer::rolldice(const QString& arguments) {
     if (computer && rollcount > RollsPerTurn)
         return findplayer(); // a stuck computer turn ends without a posting
 
-    WireMessage announcement("CMD_thedice");
+    WireMessage announcement(cmd::TheDice);
     announcement.field(seat).field(rollcount < RollsPerTurn ? "y" : "n").field(rollcount);
     bool rolled = false;
     for (int die = 1; die <= 5; ++die) {
@@ -124,7 +127,7 @@ void TServer::setdice(const QString& arguments) {
         return;
     keptdice[die] = livedice[die];
     livedice[die] = 0;
-    broadcast(WireMessage("CMD_setdice").field(die).bytes());
+    broadcast(WireMessage(cmd::SetDice).field(die).bytes());
 }
 
 void TServer::unsetdice(const QString& arguments) {
@@ -135,7 +138,7 @@ void TServer::unsetdice(const QString& arguments) {
         return;
     livedice[die] = keptdice[die];
     keptdice[die] = 0;
-    broadcast(WireMessage("CMD_unsetdice").field(die).bytes());
+    broadcast(WireMessage(cmd::UnsetDice).field(die).bytes());
 }
 
 void TServer::setscore(const QString& arguments) {
@@ -147,14 +150,14 @@ void TServer::setscore(const QString& arguments) {
     tplayer& player = players[seat];
     if (livedice[1] == -1) {
         if (player.inuse)
-            return sendTo(seat, WireMessage("CMD_rollagain").field("").bytes());
+            return sendTo(seat, WireMessage(cmd::RollAgain).field("").bytes());
         return rolldice(QString::number(seat));
     }
     // A number outside the card must not land in another row.
     if (category < 1 || category > scoring::CategoryCount ||
         player.card[category] != scoring::Unscored) {
         if (player.inuse)
-            return sendTo(seat, WireMessage("CMD_chooseagain").field("").bytes());
+            return sendTo(seat, WireMessage(cmd::ChooseAgain).field("").bytes());
         return rolldice(QString::number(seat));
     }
 
@@ -182,7 +185,7 @@ void TServer::setscore(const QString& arguments) {
 }
 
 void TServer::announceCard(int seat, const QString& mark) {
-    WireMessage score("CMD_pscore");
+    WireMessage score(cmd::PScore);
     score.field(seat).field(players[seat].total).field(mark);
     for (int row = 1; row <= scoring::RowCount; ++row)
         score.field(players[seat].card[row]);
@@ -224,5 +227,5 @@ void TServer::checkforwin() {
     for (int seat = 1; seat <= SeatCount; ++seat)
         if (seat != winner && players[seat].total == best)
             winners += QLatin1String(" and ") + players[seat].name;
-    broadcast(WireMessage("CMD_winner").field(winners).field(best).field("").bytes());
+    broadcast(WireMessage(cmd::Winner).field(winners).field(best).field("").bytes());
 }

@@ -52,6 +52,7 @@ TGameSocket::TGameSocket(TGameSocket* listener, int acceptedFd)
     OnRead = listener->OnRead;
     OnWrite = listener->OnWrite;
     OnDisconnect = listener->OnDisconnect;
+    OnClose = listener->OnClose;
     OnInfo = listener->OnInfo;
     m_connected = true;
     m_writeEventDue = true;
@@ -302,8 +303,11 @@ bool TGameSocket::Close() {
     m_acceptDue = false;
     m_sendQueue.clear();
     if (!wasListening) {
+        QPointer<TGameSocket> alive(this);
         try {
             info(siClose, QStringLiteral("Socket Closed"));
+            if (alive && OnClose)
+                OnClose(this);
         } catch (...) {
             // Closing never fails, whatever the handler does.
         }

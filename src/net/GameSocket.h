@@ -78,6 +78,9 @@ public:
 
     TNotifyEvent OnConnect;
     TNotifyEvent OnDisconnect;
+    // The connection has closed, by either end: after the siClose info, once
+    // per connection. Listeners never report it.
+    TNotifyEvent OnClose;
     TNotifyInfoEvent OnInfo;
     TNotifyReadEvent OnRead;
     TNotifyEvent OnWrite;

@@ -50,6 +50,24 @@ Tspylist::Tspylist(QWidget* parent)
             &Tspylist::listbox_spysContextPopup);
 }
 
+namespace {
+
+QString spyEntry(int slot, const QString& name) {
+    return QString::number(slot) + ": " + name;
+}
+
+} // namespace
+
+void Tspylist::addspy(int slot, const QString& name) {
+    listbox_spys->addItem(spyEntry(slot, name));
+}
+
+void Tspylist::removespy(int slot, const QString& name) {
+    const auto found = listbox_spys->findItems(spyEntry(slot, name), Qt::MatchExactly);
+    if (!found.isEmpty())
+        delete found.first();
+}
+
 void Tspylist::Button1Click() {
     close();
 }

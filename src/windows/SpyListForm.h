@@ -10,8 +10,8 @@ class QMenu;
 class TSelButton;
 class TTiledBackground;
 
-// The people watching the game, one entry "number: name" each. The player
-// window adds and removes the entries; the hosting player may remove a
+// The people watching the game, one entry "number: name" each, as the
+// player window's session reports them; the hosting player may remove a
 // spectator from the game through the list's context menu.
 class Tspylist : public QWidget {
     Q_OBJECT
@@ -29,6 +29,9 @@ public:
     // the hosting player's may), and its remove operation for a connection number.
     std::function<bool()> canRemove;
     std::function<void(int)> onRemove;
+
+    void addspy(int slot, const QString& name);
+    void removespy(int slot, const QString& name);
 
     void Button1Click();
     void listbox_spysMouseMove(const QPoint& position);

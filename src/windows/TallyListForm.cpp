@@ -124,6 +124,17 @@ void Ttallylist::buildOpponentFigures(QGridLayout* grid) {
 
 // ------------------------------------------------------------ the player window
 
+void Ttallylist::showplayers(const QStringList& names) {
+    checklist->clear();
+    for (const QString& name : names) {
+        auto* entry = new QListWidgetItem(name, checklist);
+        entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
+        entry->setCheckState(listbox_tally->findItems(name, Qt::MatchExactly).isEmpty()
+                                 ? Qt::Unchecked
+                                 : Qt::Checked);
+    }
+}
+
 void Ttallylist::checkhighscore(const QString& score) {
     if (m_book.checkhighscore(score))
         mylabel[TallyBook::HighScore]->setText(m_book.cell(TallyBook::HighScore, 0));

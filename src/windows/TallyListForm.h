@@ -2,6 +2,7 @@
 
 #include "windows/TallyBook.h"
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -36,8 +37,10 @@ public:
     TSelButton* SkinButton1 = nullptr; // "Done"
     TTiledBackground* TiledBackground1 = nullptr;
 
-    // Set by the player window: refills `checklist` with the current game's players.
+    // Refills `checklist` with the current game's players (set where the windows are made).
     std::function<void()> onLoadChecklist;
+    // The current game's opponents, each checked when tallied already.
+    void showplayers(const QStringList& names);
 
     const windows::TallyBook& book() const { return m_book; }
     QString tallyPath() const { return m_tallyPath; }

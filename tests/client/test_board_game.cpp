@@ -2,6 +2,7 @@
 // host, driven by clicks, offscreen.
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "game/RandomGenerator.h"
 #include "host/ServerForm.h"
 #include "support/GameWindowTest.h"
 #include "windows/GameStartForm.h"
@@ -27,25 +28,74 @@ protected:
 
     // One step of a player who rolls once and takes the first free category.
     static void play(Tchat& chat) {
-        if (auto* box = chat.zeroScoreBox) {
+        if (auto* box = ui(chat).zeroScoreBox) {
             box->button(QMessageBox::Yes)->click();
             return;
         }
-        if (chat.model.currentSeat() != chat.model.ownSeat() || !chat.canact)
+        if (chat.model().currentSeat() != chat.model().ownSeat() || !chat.session().canAct())
             return;
-        if (!chat.panel_scorecard->image_rolls[1]->isVisible()) {
-            click(chat.image_throwdice);
+        if (!ui(chat).panel_scorecard->image_rolls[1]->isVisible()) {
+            click(ui(chat).image_throwdice);
             return;
         }
         for (int row = 1; row <= 12; ++row)
-            if (chat.model.ownCategoryFree(row)) {
-                click(chat.panel_scorecard->label[row]);
+            if (chat.model().ownCategoryFree(row)) {
+                click(ui(chat).panel_scorecard->label[row]);
                 return;
             }
     }
 };
 
+// The first dice of a game that seats 1 and 2 only watch, as an observer in
+// seat 2 sees them, once `annTakesSeat1` has seated Ann, just watching.
+QByteArrayList firstDice(std::uint32_t seed, std::uint16_t port,
+                         const std::function<void()>& annTakesSeat1) {
+    annTakesSeat1();
+    ProtocolClient observer;
+    EXPECT_TRUE(observer.connectTo(port));
+    observer.login(observer.waitForGreeting(), QStringLiteral("Obi"));
+    observer.send("CMD_justwatch+2+1");
+    EXPECT_TRUE(observer.waitFor("CMD_justwatching+2+1"));
+    TRandomGenerator::shared().seed(seed);
+    observer.send("CMD_startgame+2+f+false");
+    EXPECT_TRUE(testsupport::waitFor([&] { return observer.count("CMD_thedice+") >= 12; }, 20000));
+    QByteArrayList dice;
+    for (const QByteArray& message : observer.messages())
+        if (message.startsWith("CMD_thedice+") && dice.size() < 12)
+            dice << message;
+    return dice;
+}
+
 } // namespace
+
+// Drawing a game moves none of its dice: a window that hosts rolls what the
+// host alone rolls from the same seed.
+TEST_F(BoardTest, AHostedGameRollsTheSeedsDiceWhateverTheWindowDraws) {
+    constexpr std::uint32_t Seed = 424242;
+    QByteArrayList hosted;
+    {
+        auto game = launch({"Ann", "127.0.0.1", "true"});
+        Tchat& chat = game->chat();
+        game->server().setBotSpeedSource([] { return 1; });
+        hosted = firstDice(Seed, port, [&] {
+            ui(chat).JustWatch1->trigger();
+            ASSERT_TRUE(waitForLine(chat, "Ann is just watching"));
+        });
+    }
+    TServer alone;
+    alone.setBotSpeedSource([] { return 1; });
+    alone.Sock1.setPortName(QString::number(port));
+    alone.Sock1.setListen(true);
+    ProtocolClient ann;
+    const QByteArrayList bare = firstDice(Seed, port, [&] {
+        ASSERT_TRUE(ann.connectTo(port));
+        ann.login(ann.waitForGreeting(), QStringLiteral("Ann"));
+        ann.send("CMD_justwatch+1+1");
+        ASSERT_TRUE(ann.waitFor("CMD_justwatching+1+1"));
+    });
+    ASSERT_EQ(hosted.size(), 12);
+    EXPECT_EQ(hosted, bare);
+}
 
 TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
     auto ann = launch({"Ann", "127.0.0.1", "true"});
@@ -53,30 +103,30 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
     ASSERT_TRUE(waitForLine(bob->chat(), "You are Connected."));
     Tchat& host = ann->chat();
     Tchat& guest = bob->chat();
-    ASSERT_TRUE(waitFor([&] { return host.label_playername[2]->text() == "Bob"; }));
-    host.botSpeedTag = 1; // the host's pauses follow the hosting window's setting
-    guest.doubleCheck->setChecked(false);
-    ASSERT_TRUE(host.doubleCheck->isChecked()) << "zero scores are confirmed in Ann's window";
+    ASSERT_TRUE(waitFor([&] { return ui(host).label_playername[2]->text() == "Bob"; }));
+    host.session().settings().botSpeed = 1; // the host's pauses follow the hosting window's setting
+    choose(ui(guest).doubleCheck, false);
+    ASSERT_TRUE(ui(host).doubleCheck->isChecked()) << "zero scores are confirmed in Ann's window";
 
     // Ann's rolls all show five sixes, Bob's five fives.
     TServer& server = ann->server();
     server.faceSource = [&] { return server.currentplayer == 1 ? 6 : 5; };
 
-    ASSERT_TRUE(host.button_start->isVisible());
-    EXPECT_FALSE(guest.button_start->isVisible());
-    click(host.button_start);
+    ASSERT_TRUE(ui(host).button_start->isVisible());
+    EXPECT_FALSE(ui(guest).button_start->isVisible());
+    click(ui(host).button_start);
     Tgamestartform& options = *ann->forms().gamestartform;
     ASSERT_TRUE(options.isVisible());
     click(options.button_start);
-    ASSERT_TRUE(
-        waitFor([&] { return guest.mainchat->toPlainText().contains("Ann has started a game."); }));
-    EXPECT_FALSE(guest.image_bonus->isVisible()) << "no bonus die without bonus dice";
+    ASSERT_TRUE(waitFor(
+        [&] { return ui(guest).mainchat->toPlainText().contains("Ann has started a game."); }));
+    EXPECT_FALSE(ui(guest).image_bonus->isVisible()) << "no bonus die without bonus dice";
 
     ASSERT_TRUE(waitFor(
         [&] {
             play(host);
             play(guest);
-            return host.label_winner->isVisible() && guest.label_winner->isVisible();
+            return ui(host).label_winner->isVisible() && ui(guest).label_winner->isVisible();
         },
         120000));
 
@@ -89,18 +139,18 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
         QStringList cards[5];
         for (int seat = 1; seat <= 4; ++seat)
             for (int row = 1; row <= 15; ++row)
-                cards[seat] << window->panel_scorecard->score[seat][row]->text();
+                cards[seat] << ui(*window).panel_scorecard->score[seat][row]->text();
         EXPECT_EQ(cards[1], annCard);
         EXPECT_EQ(cards[2], bobCard);
         EXPECT_EQ(cards[3], QStringList(15, QString())) << "empty seats are skipped";
-        EXPECT_EQ(window->label_score[1]->text(), "165");
-        EXPECT_EQ(window->label_score[2]->text(), "150");
+        EXPECT_EQ(ui(*window).label_score[1]->text(), "165");
+        EXPECT_EQ(ui(*window).label_score[2]->text(), "150");
     }
-    EXPECT_EQ(host.label_winner->text(), "You have Won the Game!");
-    EXPECT_EQ(guest.label_winner->text(), "Ann has Won the Game!");
-    EXPECT_EQ(host.panel_scorecard->label_roundnum->text(), "Round: 12");
-    EXPECT_TRUE(host.button_start->isVisible()) << "the hosting window may start again";
-    EXPECT_FALSE(guest.button_start->isVisible());
+    EXPECT_EQ(ui(host).label_winner->text(), "You have Won the Game!");
+    EXPECT_EQ(ui(guest).label_winner->text(), "Ann has Won the Game!");
+    EXPECT_EQ(ui(host).panel_scorecard->label_roundnum->text(), "Round: 12");
+    EXPECT_TRUE(ui(host).button_start->isVisible()) << "the hosting window may start again";
+    EXPECT_FALSE(ui(guest).button_start->isVisible());
     using windows::TallyBook;
     const TallyBook& annTally = ann->forms().tallylist->book();
     const TallyBook& bobTally = bob->forms().tallylist->book();
@@ -113,29 +163,29 @@ TEST_F(BoardTest, TwoWindowsPlayAWholeGame) {
 TEST_F(BoardTest, SoloGameAgainstTheComputerRunsToTheEnd) {
     auto game = launch({});
     Tchat& chat = game->chat();
-    chat.botSpeedTag = 1;
-    chat.doubleCheck->setChecked(false);
-    click(chat.button_start);
+    chat.session().settings().botSpeed = 1;
+    choose(ui(chat).doubleCheck, false);
+    click(ui(chat).button_start);
     click(game->forms().gamestartform->button_start);
     ASSERT_TRUE(waitFor(
         [&] {
             play(chat);
-            return chat.label_winner->isVisible();
+            return ui(chat).label_winner->isVisible();
         },
         120000));
-    EXPECT_EQ(chat.label_playername[2]->text(), "Klot");
+    EXPECT_EQ(ui(chat).label_playername[2]->text(), "Klot");
     for (int row = 1; row <= 15; ++row) {
-        EXPECT_FALSE(chat.panel_scorecard->score[1][row]->text().isEmpty()) << row;
-        EXPECT_FALSE(chat.panel_scorecard->score[2][row]->text().isEmpty())
+        EXPECT_FALSE(ui(chat).panel_scorecard->score[1][row]->text().isEmpty()) << row;
+        EXPECT_FALSE(ui(chat).panel_scorecard->score[2][row]->text().isEmpty())
             << "the computer fills its card too";
-        EXPECT_TRUE(chat.panel_scorecard->score[3][row]->text().isEmpty());
+        EXPECT_TRUE(ui(chat).panel_scorecard->score[3][row]->text().isEmpty());
     }
-    const int mine = chat.label_score[1]->text().toInt();
-    const int klot = chat.label_score[2]->text().toInt();
-    EXPECT_EQ(chat.label_winner->text(), mine > klot ? QString("You have Won the Game!")
-                                         : klot > mine
-                                             ? QString("Klot has Won the Game!")
-                                             : QString("You and Klot have Won the Game!"));
+    const int mine = ui(chat).label_score[1]->text().toInt();
+    const int klot = ui(chat).label_score[2]->text().toInt();
+    EXPECT_EQ(ui(chat).label_winner->text(), mine > klot ? QString("You have Won the Game!")
+                                             : klot > mine
+                                                 ? QString("Klot has Won the Game!")
+                                                 : QString("You and Klot have Won the Game!"));
 }
 
 TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
@@ -145,51 +195,51 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                              "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T +
                              "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 2 && chat.canact; }));
+    ASSERT_TRUE(
+        waitFor([&] { return chat.model().currentSeat() == 2 && chat.session().canAct(); }));
     link.readAvailable();
-    EXPECT_TRUE(chat.mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
-    EXPECT_TRUE(chat.image_bonus->isVisible());
-    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
-    EXPECT_EQ(chat.label_playername[3]->text(), "<Waiting>") << "seat 3 takes no turns";
+    EXPECT_TRUE(ui(chat).mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
+    EXPECT_TRUE(ui(chat).image_bonus->isVisible());
+    EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Your Turn.");
+    EXPECT_EQ(ui(chat).label_playername[3]->text(), "<Waiting>") << "seat 3 takes no turns";
 
-    click(chat.panel_scorecard->label[3]); // before any roll: nothing goes out
-    EXPECT_TRUE(chat.canact);
-    click(chat.image_throwdice);
+    click(ui(chat).panel_scorecard->label[3]); // before any roll: nothing goes out
+    EXPECT_TRUE(chat.session().canAct());
+    click(ui(chat).image_throwdice);
     EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+2")), "CMD_rolldice+2" + T);
-    EXPECT_FALSE(chat.canact);
+    EXPECT_FALSE(chat.session().canAct());
 
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_TRUE(chat.panel_scorecard->image_rolls[1]->isVisible());
-    EXPECT_FALSE(chat.panel_scorecard->image_rolls[2]->isVisible());
-    EXPECT_EQ(chat.model.die(1).face, 4);
-    EXPECT_TRUE(chat.image_throwdice->isVisible());
-    click(chat.dice[2]);
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_TRUE(ui(chat).panel_scorecard->image_rolls[1]->isVisible());
+    EXPECT_FALSE(ui(chat).panel_scorecard->image_rolls[2]->isVisible());
+    EXPECT_TRUE(ui(chat).image_throwdice->isVisible());
+    click(ui(chat).dice[2]);
     EXPECT_EQ(link.readExactly(sizeof("CMD_setdice+2+2")), "CMD_setdice+2+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_setdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.dice[2]->x() == 438; }));
-    EXPECT_TRUE(chat.model.die(2).kept());
-    click(chat.dice[2]); // and back to the table
+    ASSERT_TRUE(waitFor([&] { return ui(chat).dice[2]->x() == 438; }));
+    click(ui(chat).dice[2]); // and back to the table
     EXPECT_EQ(link.readExactly(sizeof("CMD_unsetdice+2+2")), "CMD_unsetdice+2+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_unsetdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return !chat.model.die(2).kept(); }));
-    EXPECT_EQ(chat.dice[2]->x(), 376);
+    ASSERT_TRUE(waitFor([&] { return !chat.model().die(2).kept(); }));
+    EXPECT_EQ(ui(chat).dice[2]->x(), 376);
 
     // Faces 4-1-2-3-6: Full House scores nothing, so Ann is asked first.
-    click(chat.panel_scorecard->score[1][8]); // another seat's cell picks the row for our own card
-    ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
-    EXPECT_EQ(chat.zeroScoreBox->text(), "Are you sure you want to score 0 for this category?");
-    chat.zeroScoreBox->button(QMessageBox::No)->click();
-    EXPECT_TRUE(chat.canact);
+    click(ui(chat)
+              .panel_scorecard->score[1][8]); // another seat's cell picks the row for our own card
+    ASSERT_TRUE(waitFor([&] { return ui(chat).zeroScoreBox != nullptr; }));
+    EXPECT_EQ(ui(chat).zeroScoreBox->text(), "Are you sure you want to score 0 for this category?");
+    ui(chat).zeroScoreBox->button(QMessageBox::No)->click();
+    EXPECT_TRUE(chat.session().canAct());
     EXPECT_TRUE(link.readAvailable().isEmpty());
-    click(chat.panel_scorecard->label[9]); // Sm Straight holds: no question
+    click(ui(chat).panel_scorecard->label[9]); // Sm Straight holds: no question
     EXPECT_EQ(link.readExactly(sizeof("CMD_setscore+2+9")), "CMD_setscore+2+9" + T);
-    click(chat.panel_scorecard->label[13]); // totals are not clickable
+    click(ui(chat).panel_scorecard->label[13]); // totals are not clickable
     EXPECT_TRUE(link.readAvailable().isEmpty());
 
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_EQ(chat.label_status->text(), "Invalid Choice, Choose Again!");
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_EQ(ui(chat).label_status->text(), "Invalid Choice, Choose Again!");
 
     ASSERT_TRUE(link.sendAll("CMD_pscore+2+30+9+1000+1000+1000+1000+1000+1000+1000+1000+30+1000+"
                              "1000+1000+0+0+30" +
@@ -197,17 +247,18 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
                              "CMD_pscore+1+5+*+5+1000+1000+1000+1000+1000+1000+1000+1000+1000+1000+"
                              "1000+5+0+0" +
                              T));
-    ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "5"; }));
-    EXPECT_EQ(chat.label_status->text(), "Ann tagged a SM STRAIGHT +30") << "a replay leaves it";
-    EXPECT_EQ(chat.panel_scorecard->score[2][9]->text(), "30");
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_score[1]->text() == "5"; }));
+    EXPECT_EQ(ui(chat).label_status->text(), "Ann tagged a SM STRAIGHT +30")
+        << "a replay leaves it";
+    EXPECT_EQ(ui(chat).panel_scorecard->score[2][9]->text(), "30");
     // Ones is still free, and the move still open: it previews the dice, not seat 1's 5.
-    EXPECT_EQ(chat.panel_scorecard->score[2][1]->text(), "1");
-    EXPECT_EQ(chat.label_score[2]->text(), "30");
+    EXPECT_EQ(ui(chat).panel_scorecard->score[2][1]->text(), "1");
+    EXPECT_EQ(ui(chat).label_score[2]->text(), "30");
 
     ASSERT_TRUE(link.sendAll("CMD_winner+No One and Host and Ann and Kling and Klick+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
-    EXPECT_EQ(chat.label_winner->text(),
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }));
+    EXPECT_EQ(ui(chat).label_winner->text(),
               "No One and Host and Ann and Kling and Klick have Won the Game!");
     EXPECT_EQ(game->forms().tallylist->book().cell(windows::TallyBook::Wins, 0), "0");
-    EXPECT_FALSE(chat.button_start->isVisible()) << "only the hosting window starts games";
+    EXPECT_FALSE(ui(chat).button_start->isVisible()) << "only the hosting window starts games";
 }

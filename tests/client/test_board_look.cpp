@@ -25,7 +25,7 @@ protected:
         auto game = joinFakeHost(link);
         EXPECT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                                  "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+f+false" + T));
-        EXPECT_TRUE(waitFor([&] { return game->chat().model.inProgress(); }));
+        EXPECT_TRUE(waitFor([&] { return game->chat().model().inProgress(); }));
         return game;
     }
 
@@ -36,7 +36,7 @@ protected:
     // The column of `seat` is the one whose cells lie inside `mark`.
     static bool marksColumn(Tchat& chat, const QWidget* mark, int seat) {
         for (int other = 1; other <= 4; ++other)
-            if (mark->geometry().contains(chat.panel_scorecard->score[other][1]->geometry()) !=
+            if (mark->geometry().contains(ui(chat).panel_scorecard->score[other][1]->geometry()) !=
                 (other == seat))
                 return false;
         return true;
@@ -51,27 +51,27 @@ TEST_F(BoardLookTest, DiceOutOfReachLookLikeDice) {
     Tchat& chat = game->chat();
     ASSERT_TRUE(
         link.sendAll("CMD_nextplayer+1+1+0+0+" + T + "CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(5).face == 6; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(5).face == 6; }));
     const int faces[] = {0, 4, 1, 2, 3, 6};
     // The dice tumble a moment, then settle as thrown, and the tumble's timer stops.
     ASSERT_TRUE(waitFor([&] {
-        if (chat.tumble->running())
+        if (ui(chat).tumble->running())
             return false;
         for (int die = 1; die <= 5; ++die)
-            if (!sameFace(chat.dice[die], faces[die]))
+            if (!sameFace(ui(chat).dice[die], faces[die]))
                 return false;
         return true;
     }));
     for (int die = 1; die <= 5; ++die) {
-        EXPECT_TRUE(chat.dice[die]->isEnabled()) << "a disabled label greys its picture";
-        EXPECT_EQ(chat.dice[die]->cursor().shape(), Qt::ArrowCursor) << die;
+        EXPECT_TRUE(ui(chat).dice[die]->isEnabled()) << "a disabled label greys its picture";
+        EXPECT_EQ(ui(chat).dice[die]->cursor().shape(), Qt::ArrowCursor) << die;
     }
 
     ASSERT_TRUE(
         link.sendAll("CMD_nextplayer+2+1+0+0+" + T + "CMD_thedice+2+y+1+1+5+2+5+3+1+4+1+5+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(5).face == 2 && chat.canact; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(5).face == 2 && chat.session().canAct(); }));
     for (int die = 1; die <= 5; ++die)
-        EXPECT_EQ(chat.dice[die]->cursor().shape(), Qt::PointingHandCursor) << die;
+        EXPECT_EQ(ui(chat).dice[die]->cursor().shape(), Qt::PointingHandCursor) << die;
 }
 
 TEST_F(BoardLookTest, TheScorecardMarksTheOwnColumnAndTheSeatOnTurn) {
@@ -80,15 +80,15 @@ TEST_F(BoardLookTest, TheScorecardMarksTheOwnColumnAndTheSeatOnTurn) {
     Tchat& chat = game->chat();
     for (int seat : {1, 3, 2}) {
         ASSERT_TRUE(link.sendAll("CMD_nextplayer+" + QByteArray::number(seat) + "+1+0+0+" + T));
-        ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == seat; }));
-        EXPECT_TRUE(marksColumn(chat, chat.panel_scorecard->column_own, 2))
+        ASSERT_TRUE(waitFor([&] { return chat.model().currentSeat() == seat; }));
+        EXPECT_TRUE(marksColumn(chat, ui(chat).panel_scorecard->column_own, 2))
             << "on the turn of seat " << seat;
-        ASSERT_TRUE(chat.panel_scorecard->column_turn->isVisible());
-        EXPECT_TRUE(marksColumn(chat, chat.panel_scorecard->column_turn, seat)) << seat;
-        const QRect arrow = chat.panel_scorecard->image_turn->geometry();
-        EXPECT_TRUE(chat.panel_scorecard->image_turn->isVisible());
+        ASSERT_TRUE(ui(chat).panel_scorecard->column_turn->isVisible());
+        EXPECT_TRUE(marksColumn(chat, ui(chat).panel_scorecard->column_turn, seat)) << seat;
+        const QRect arrow = ui(chat).panel_scorecard->image_turn->geometry();
+        EXPECT_TRUE(ui(chat).panel_scorecard->image_turn->isVisible());
         // Over its column, on the left: the right part is the just-watching eyes'.
-        const QRect cell = chat.panel_scorecard->score[seat][1]->geometry();
+        const QRect cell = ui(chat).panel_scorecard->score[seat][1]->geometry();
         EXPECT_TRUE(arrow.left() >= cell.left() && arrow.right() < cell.center().x()) << seat;
     }
 }
@@ -102,20 +102,20 @@ TEST_F(BoardLookTest, TheWinnerBannerLeavesEveryDieInView) {
     TRandomGenerator::shared().seed(7);
     ASSERT_TRUE(link.sendAll("CMD_nextplayer+2+12+0+0+" + T +
                              "CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T + "CMD_setdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(2).kept(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(2).kept(); }));
     ASSERT_TRUE(link.sendAll("CMD_winner+Ann+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }));
     for (int die = 1; die <= 5; ++die) {
-        const QRect place = chat.dice[die]->geometry();
-        EXPECT_TRUE(chat.dice[die]->isVisible());
-        EXPECT_FALSE(place.intersects(chat.image_winner->geometry())) << die;
-        EXPECT_FALSE(place.intersects(chat.label_winner->geometry())) << die;
-        EXPECT_TRUE(chat.panel_board->rect().contains(place)) << die;
+        const QRect place = ui(chat).dice[die]->geometry();
+        EXPECT_TRUE(ui(chat).dice[die]->isVisible());
+        EXPECT_FALSE(place.intersects(ui(chat).image_winner->geometry())) << die;
+        EXPECT_FALSE(place.intersects(ui(chat).label_winner->geometry())) << die;
+        EXPECT_TRUE(ui(chat).panel_board->rect().contains(place)) << die;
     }
-    EXPECT_EQ(chat.dice[2]->x(), 438) << "a kept die stays in the tray";
+    EXPECT_EQ(ui(chat).dice[2]->x(), 438) << "a kept die stays in the tray";
     for (int seat = 1; seat <= 4; ++seat)
-        EXPECT_EQ(chat.panel_scorecard->image_crown[seat]->isVisible(), seat == 2) << seat;
-    EXPECT_FALSE(chat.panel_scorecard->column_turn->isVisible())
+        EXPECT_EQ(ui(chat).panel_scorecard->image_crown[seat]->isVisible(), seat == 2) << seat;
+    EXPECT_FALSE(ui(chat).panel_scorecard->column_turn->isVisible())
         << "nobody is on turn after the end";
 }
 
@@ -129,7 +129,7 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
     const auto column = [&](int seat) {
         QStringList texts;
         for (int row = 1; row <= 12; ++row)
-            texts << chat.panel_scorecard->score[seat][row]->text();
+            texts << ui(chat).panel_scorecard->score[seat][row]->text();
         return texts;
     };
     const QStringList blank(12, QString());
@@ -139,8 +139,8 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
         "CMD_nextplayer+1+1+0+0+" + T + "CMD_thedice+1+y+1+1+2+2+2+3+2+4+5+5+5" + T));
     const auto rolled = [&](int seat, int rolls) {
         return waitFor([&, seat, rolls] {
-            return chat.model.currentSeat() == seat && chat.model.rollsMade() == rolls &&
-                   (seat != 2 || chat.canact);
+            return chat.model().currentSeat() == seat && chat.model().rollsMade() == rolls &&
+                   (seat != 2 || chat.session().canAct());
         });
     };
     ASSERT_TRUE(rolled(1, 1));
@@ -157,7 +157,7 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
               QStringList({"0", "4", "0", "0", "10", "0", "0", "25", "0", "0", "0", "16"}));
     for (int seat : {1, 3, 4})
         EXPECT_EQ(column(seat), blank) << seat;
-    QLabel* fives = chat.panel_scorecard->score[2][5];
+    QLabel* fives = ui(chat).panel_scorecard->score[2][5];
     fives->ensurePolished();
     EXPECT_LT(fives->palette().color(QPalette::WindowText).alpha(), 255) << "pale";
     EXPECT_FALSE(fives->font().bold());
@@ -169,7 +169,7 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
     EXPECT_EQ(column(2),
               QStringList({"0", "4", "3", "4", "5", "6", "0", "25", "30", "40", "0", "20"}));
 
-    chat.score1_1Click(6);
+    invoke(chat, "score1_1Click", 6);
     // The choice is the first thing the window sends after its login: the
     // previews sent nothing.
     const QByteArray sent = "CMD_logininfo+2+1.0.3+Ann" + T + T + "CMD_setscore+2+6" + T;
@@ -178,7 +178,7 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
         << "chosen: the preview goes at once";
     ASSERT_TRUE(link.sendAll(
         "CMD_pscore+2+35+6+1000+4+1000+1000+1000+6+1000+25+1000+1000+1000+1000+10+0+25" + T));
-    ASSERT_TRUE(waitFor([&] { return !chat.model.ownCategoryFree(6); }));
+    ASSERT_TRUE(waitFor([&] { return !chat.model().ownCategoryFree(6); }));
     EXPECT_EQ(column(2), QStringList({"", "4", "", "", "", "6", "", "25", "", "", "", ""}));
 
     // A bonus-dice game with the bonus face 4: 4-4-4-2-1 makes 24 in Fours.
@@ -189,6 +189,6 @@ TEST_F(BoardLookTest, TheOwnFreeCategoriesPreviewTheDiceAfterEachRoll) {
     EXPECT_EQ(column(2),
               QStringList({"1", "2", "0", "24", "0", "0", "0", "0", "0", "0", "0", "15"}));
     ASSERT_TRUE(link.sendAll("CMD_nextplayer+3+1+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().currentSeat() == 3; }));
     EXPECT_EQ(column(2), blank) << "the turn has passed";
 }

@@ -5,6 +5,7 @@
 #include "host/ServerForm.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/IniFile.h"
+#include "support/ChatParts.h"
 #include "support/TestSupport.h"
 #include "windows/AboutForm.h"
 #include "windows/DownloadForm.h"
@@ -58,17 +59,17 @@ protected:
 TEST_F(ChatFormTest, SoloGameHostsAndConnectsItsOwnWindowAsYou) {
     auto game = launch({});
     Tchat& chat = game->chat();
-    ASSERT_TRUE(waitFor([&] { return chat.sock.Connected(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.session().socket().Connected(); }));
     EXPECT_TRUE(waitFor([&] { return game->server().players[1].inuse; }));
     EXPECT_TRUE(game->server().Sock1.Listen());
-    EXPECT_EQ(chat.sock.HostName(), "127.0.0.1");
-    EXPECT_EQ(chat.playername, "You");
-    EXPECT_EQ(chat.logintext, QByteArray("You\xFF"));
-    EXPECT_TRUE(chat.hosting);
-    EXPECT_TRUE(chat.StartGame1->isEnabled());
-    EXPECT_TRUE(chat.button_start->isVisible());
+    EXPECT_EQ(chat.session().socket().HostName(), "127.0.0.1");
+    EXPECT_EQ(chat.session().playerName(), "You");
+    EXPECT_EQ(chat.session().loginText(), QByteArray("You\xFF"));
+    EXPECT_TRUE(chat.session().hosting());
+    EXPECT_TRUE(ui(chat).StartGame1->isEnabled());
+    EXPECT_TRUE(ui(chat).button_start->isVisible());
     EXPECT_TRUE(game->forms().download->isVisible());
-    EXPECT_TRUE(chat.mainchat->toPlainText().startsWith("Loading Solo Game..Please wait."));
+    EXPECT_TRUE(ui(chat).mainchat->toPlainText().startsWith("Loading Solo Game..Please wait."));
     // The launch opens it before the game's own connection is up.
     EXPECT_FALSE(lobby.accept(0).isValid()) << "a solo game opens no presence connection";
     EXPECT_TRUE(errors.isEmpty());
@@ -95,7 +96,8 @@ TEST_F(ChatFormTest, TheLobbyOfferOpensOnlyOnceTheMessageBoxOpenAtStartIsClosed)
     EXPECT_FALSE(download.windowFlags() & Qt::WindowStaysOnTopHint);
     ASSERT_TRUE(box);
     // The launch has passed the point where the offer would open.
-    ASSERT_TRUE(waitFor([&] { return chat.sock.Connected() && chat.hosting; }));
+    ASSERT_TRUE(
+        waitFor([&] { return chat.session().socket().Connected() && chat.session().hosting(); }));
     EXPECT_TRUE(box->isVisible());
     EXPECT_FALSE(download.isVisible());
 
@@ -109,28 +111,28 @@ TEST_F(ChatFormTest, ChatLinesAreBoldUpToTheFirstColonInTheirColour) {
     auto game = launch({QStringLiteral("Ann")});
     Tchat& chat = game->chat();
     chat.addlinetochat(QStringLiteral("Ann: hello: there"), clGreen);
-    QTextCursor cursor(chat.mainchat->document()->lastBlock());
+    QTextCursor cursor(ui(chat).mainchat->document()->lastBlock());
     cursor.movePosition(QTextCursor::NextCharacter);
     EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
     EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 0x80, 0));
     cursor.movePosition(QTextCursor::EndOfBlock);
     EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Normal);
-    EXPECT_EQ(chat.mainchat->document()->lastBlock().text(), "Ann: hello: there");
+    EXPECT_EQ(ui(chat).mainchat->document()->lastBlock().text(), "Ann: hello: there");
 }
 
 TEST_F(ChatFormTest, HostModeConnectsToLoopbackAndOpensThePresenceConnection) {
     auto game =
         launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.2"), QStringLiteral("true")});
     Tchat& chat = game->chat();
-    ASSERT_TRUE(waitFor([&] { return chat.sock.Connected(); }));
-    EXPECT_EQ(chat.sock.HostName(), "127.0.0.1");
-    EXPECT_EQ(chat.playername, "Ann");
-    EXPECT_EQ(chat.hostaddress, "127.0.0.2");
-    EXPECT_TRUE(chat.hosting);
+    ASSERT_TRUE(waitFor([&] { return chat.session().socket().Connected(); }));
+    EXPECT_EQ(chat.session().socket().HostName(), "127.0.0.1");
+    EXPECT_EQ(chat.session().playerName(), "Ann");
+    EXPECT_EQ(chat.session().hostAddress(), "127.0.0.2");
+    EXPECT_TRUE(chat.session().hosting());
     EXPECT_TRUE(lobby.accept().isValid());
     EXPECT_FALSE(game->forms().download->isVisible());
     EXPECT_TRUE(
-        chat.mainchat->toPlainText().startsWith("Loading Multi-player Game.. Please Wait."));
+        ui(chat).mainchat->toPlainText().startsWith("Loading Multi-player Game.. Please Wait."));
 }
 
 TEST_F(ChatFormTest, JoinModeConnectsToTheGivenHostAndDoesNotListen) {
@@ -140,23 +142,23 @@ TEST_F(ChatFormTest, JoinModeConnectsToTheGivenHostAndDoesNotListen) {
                         QStringLiteral("ignored")});
     Tchat& chat = game->chat();
     EXPECT_TRUE(remoteHost.accept().isValid());
-    ASSERT_TRUE(waitFor([&] { return chat.sock.Connected(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.session().socket().Connected(); }));
     EXPECT_FALSE(game->server().Sock1.Listen());
-    EXPECT_FALSE(chat.hosting);
-    EXPECT_FALSE(chat.StartGame1->isEnabled());
-    EXPECT_FALSE(chat.button_start->isVisible());
-    EXPECT_EQ(chat.logintext, QByteArray("Ann\xFF"));
+    EXPECT_FALSE(chat.session().hosting());
+    EXPECT_FALSE(ui(chat).StartGame1->isEnabled());
+    EXPECT_FALSE(ui(chat).button_start->isVisible());
+    EXPECT_EQ(chat.session().loginText(), QByteArray("Ann\xFF"));
 }
 
 TEST_F(ChatFormTest, OneOrTwoParametersLeaveTheWindowIdle) {
     for (const QStringList& parameters : {QStringList{"Ann"}, QStringList{"Ann", "127.0.0.1"}}) {
         auto game = launch(parameters);
         Tchat& chat = game->chat();
-        ASSERT_TRUE(waitFor([&] { return !chat.mainchat->toPlainText().isEmpty(); }));
-        EXPECT_EQ(chat.mainchat->toPlainText(), "Loading Multi-player Game.. Please Wait.");
-        EXPECT_FALSE(chat.sock.isOpen());
+        ASSERT_TRUE(waitFor([&] { return !ui(chat).mainchat->toPlainText().isEmpty(); }));
+        EXPECT_EQ(ui(chat).mainchat->toPlainText(), "Loading Multi-player Game.. Please Wait.");
+        EXPECT_FALSE(chat.session().socket().isOpen());
         EXPECT_FALSE(game->server().Sock1.Listen());
-        EXPECT_TRUE(chat.logintext.isEmpty());
+        EXPECT_TRUE(chat.session().loginText().isEmpty());
         EXPECT_FALSE(lobby.accept(0).isValid()) << "it would be opened with the first line";
     }
 }
@@ -168,9 +170,9 @@ TEST_F(ChatFormTest, TakenPortShowsTheListenErrorAndStopsTheLaunch) {
     Tchat& chat = game->chat();
     ASSERT_TRUE(waitFor([&] { return !errors.isEmpty(); }));
     EXPECT_EQ(errors, QStringList{"Listen - Error Binding Socket"});
-    EXPECT_FALSE(chat.sock.isOpen());
-    EXPECT_TRUE(chat.logintext.isEmpty());
-    EXPECT_FALSE(chat.StartGame1->isEnabled());
+    EXPECT_FALSE(chat.session().socket().isOpen());
+    EXPECT_TRUE(chat.session().loginText().isEmpty());
+    EXPECT_FALSE(ui(chat).StartGame1->isEnabled());
     EXPECT_TRUE(chat.isVisible()) << "the window stays open and idle";
 }
 
@@ -197,12 +199,13 @@ TEST_F(ChatFormTest, LosingTheConnectionClosesTheWindowAndSavesItsBounds) {
 }
 
 TEST_F(ChatFormTest, ClosingWithoutMovingWritesNothing) {
-    auto game = launch({QStringLiteral("Ann")});
+    // Seated, the window takes the place the settings give (here the defaults).
+    auto game =
+        launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("true")});
     Tchat& chat = game->chat();
-    ASSERT_TRUE(waitFor([&] { return chat.isVisible(); }));
-    chat.savedBounds = client::outerBounds(chat);
+    ASSERT_TRUE(waitFor([&] { return client::outerBounds(chat) == client::DefaultWindowBounds; }));
     QSignalSpy closed(&chat, &Tchat::closed);
-    chat.Exit1->trigger();
+    ui(chat).Exit1->trigger();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(QFile::exists(settingsPath()));
 }
@@ -211,11 +214,11 @@ TEST_F(ChatFormTest, SideWindowsOpenCentredOnTheMainWindow) {
     auto game = launch({QStringLiteral("Ann")});
     Tchat& chat = game->chat();
     chat.move(200, 150);
-    chat.Help2->trigger();
+    ui(chat).Help2->trigger();
     QWidget& help = *game->forms().help;
     ASSERT_TRUE(help.isVisible());
     const QPoint offset = help.frameGeometry().center() - chat.frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2);
-    chat.About1->trigger();
+    ui(chat).About1->trigger();
     EXPECT_TRUE(game->forms().about->isVisible());
 }

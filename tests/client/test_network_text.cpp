@@ -117,12 +117,12 @@ TEST_F(NetworkTextTest, MarkupInNamesStatusAndWinnerIsShownLiterallyAndLoadsNoth
         if (window->isVisible())
             window->grab(); // lays out and paints every label
 
-    EXPECT_EQ(chat.label_playername[1]->text(), bold);
-    EXPECT_EQ(chat.label_playername[3]->text(), blocking);
-    EXPECT_EQ(chat.label_playername[4]->text(), tables);
-    EXPECT_EQ(chat.label_score[1]->text(), "<b>9</b>");
-    EXPECT_EQ(chat.label_status->text(), bold + " tagged the ONES +1");
-    EXPECT_EQ(chat.label_winner->text(), tables + " has Won the Game!");
+    EXPECT_EQ(ui(chat).label_playername[1]->text(), bold);
+    EXPECT_EQ(ui(chat).label_playername[3]->text(), blocking);
+    EXPECT_EQ(ui(chat).label_playername[4]->text(), tables);
+    EXPECT_EQ(ui(chat).label_score[1]->text(), "<b>9</b>");
+    EXPECT_EQ(ui(chat).label_status->text(), bold + " tagged the ONES +1");
+    EXPECT_EQ(ui(chat).label_winner->text(), tables + " has Won the Game!");
     inotify_event event;
     EXPECT_LT(::read(inotify, &event, sizeof event), 0) << "the window opened the bait file";
     ::close(inotify);
@@ -146,7 +146,7 @@ TEST_F(NetworkTextTest, BareTerminatorsAreDroppedAndTheNextChatShowsPromptly) {
     ASSERT_TRUE(sendPumping(link, QByteArray(1000000, char(0xFF)) + "CMD_chat+after|clBlack" + T,
                             [] { return false; }));
     EXPECT_TRUE(waitForText(chat, "after"));
-    EXPECT_LT(chat.receivedlist.size(), 2u);
+    EXPECT_LT(chat.session().queuedMessages(), 2u);
     EXPECT_LT(residentKiB() - before, 64 * 1024);
 }
 
@@ -158,7 +158,7 @@ TEST_F(NetworkTextTest, AHostThatFloodsPastTheQueueLimitIsLeft) {
     QObject::connect(&chat, &Tchat::closed, [&] { closed = true; });
     QByteArray flood;
     // Twice the limit: the window works some off while it reads.
-    for (std::size_t n = 0; n < 2 * Tchat::MaxReceivedMessages; ++n)
+    for (std::size_t n = 0; n < 2 * client::TGameSession::MaxReceivedMessages; ++n)
         flood += "CMD_x+" + T;
     QMessageBox* notice = nullptr;
     const auto noticeShown = [&] {
@@ -170,9 +170,9 @@ TEST_F(NetworkTextTest, AHostThatFloodsPastTheQueueLimitIsLeft) {
     // As when the host leaves: the window closes once the player has read why.
     notice->accept();
     ASSERT_TRUE(waitFor([&] { return closed; }));
-    EXPECT_TRUE(chat.mainchat->toPlainText().contains(
+    EXPECT_TRUE(ui(chat).mainchat->toPlainText().contains(
         "The host sent more messages than the game can handle; the connection was closed."));
-    EXPECT_TRUE(chat.receivedlist.empty());
+    EXPECT_TRUE((chat.session().queuedMessages() == 0));
     EXPECT_TRUE(link.peerClosed());
 }
 

@@ -1,5 +1,5 @@
 // What a new player runs into: double presses, refusals, watching the own
-// seat, departures, the start options, links, the host's end, leaving, the
+// seat, the start options, links, the host's end, leaving, the
 // chat's text size and where side windows open. Offscreen windows against a
 // host the test plays by hand, or a real one.
 #include "app/GameApplication.h"
@@ -39,7 +39,7 @@ protected:
         EXPECT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                                  "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+f+false" + T +
                                  "CMD_nextplayer+2+1+0+0+" + T));
-        EXPECT_TRUE(waitFor([&] { return chat.canact; }));
+        EXPECT_TRUE(waitFor([&] { return chat.session().canAct(); }));
         link.readExactly(27); // the login
         return game;
     }
@@ -47,8 +47,8 @@ protected:
     // Chat typed in the window reaches the host after anything sent before it:
     // the next message the host reads.
     static QByteArray barrier(Tchat& chat, RawSocket& link) {
-        chat.mychat->setText("after");
-        QTest::keyClick(chat.mychat, Qt::Key_Return);
+        ui(chat).mychat->setText("after");
+        QTest::keyClick(ui(chat).mychat, Qt::Key_Return);
         return link.readExactly(After.size());
     }
 
@@ -98,18 +98,19 @@ TEST_F(PlayerFixesTest, DoubleClickRollsOnceAndChoosesOnce) {
     auto game = annOnTurn(link);
     Tchat& chat = game->chat();
 
-    int first = firstClick(chat.image_throwdice);
+    int first = firstClick(ui(chat).image_throwdice);
     ASSERT_EQ(link.readExactly(15), "CMD_rolldice+2" + T);
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+1+1+1+2+2+3+3+4+4+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact && chat.image_throwdice->isVisible(); }));
-    secondClick(chat.image_throwdice, first, 90);
+    ASSERT_TRUE(
+        waitFor([&] { return chat.session().canAct() && ui(chat).image_throwdice->isVisible(); }));
+    secondClick(ui(chat).image_throwdice, first, 90);
     EXPECT_EQ(barrier(chat, link), After);
 
-    first = firstClick(chat.panel_scorecard->label[1]);
+    first = firstClick(ui(chat).panel_scorecard->label[1]);
     ASSERT_EQ(link.readExactly(17), "CMD_setscore+2+1" + T);
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    secondClick(chat.panel_scorecard->label[1], first, 90);
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    secondClick(ui(chat).panel_scorecard->label[1], first, 90);
     EXPECT_EQ(barrier(chat, link), After);
 }
 
@@ -117,27 +118,27 @@ TEST_F(PlayerFixesTest, RefusedChoiceGivesTheRollButtonBackWhileRollsAreLeft) {
     RawSocket link;
     auto game = annOnTurn(link);
     Tchat& chat = game->chat();
-    QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).image_throwdice, Qt::LeftButton);
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+y+2+1+1+2+2+3+3+4+4+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    QTest::mouseClick(chat.panel_scorecard->label[1], Qt::LeftButton);
-    EXPECT_FALSE(chat.image_throwdice->isVisible());
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    QTest::mouseClick(ui(chat).panel_scorecard->label[1], Qt::LeftButton);
+    EXPECT_FALSE(ui(chat).image_throwdice->isVisible());
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_EQ(chat.label_status->text(), "Invalid Choice, Choose Again!");
-    EXPECT_TRUE(chat.image_throwdice->isVisible()) << "the third roll is still there";
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_EQ(ui(chat).label_status->text(), "Invalid Choice, Choose Again!");
+    EXPECT_TRUE(ui(chat).image_throwdice->isVisible()) << "the third roll is still there";
 
-    QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).image_throwdice, Qt::LeftButton);
     ASSERT_TRUE(link.sendAll("CMD_thedice+2+n+3+1+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    QTest::mouseClick(chat.panel_scorecard->label[2],
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    QTest::mouseClick(ui(chat).panel_scorecard->label[2],
                       Qt::LeftButton); // the dice show a two: no zero question
     const QByteArray sent = "CMD_rolldice+2" + T + "CMD_setscore+2+1" + T + "CMD_rolldice+2" + T +
                             "CMD_setscore+2+2" + T;
     ASSERT_EQ(link.readExactly(sent.size()), sent);
     ASSERT_TRUE(link.sendAll("CMD_chooseagain+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_FALSE(chat.image_throwdice->isVisible()) << "no rolls left";
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_FALSE(ui(chat).image_throwdice->isVisible()) << "no rolls left";
 }
 
 TEST_F(PlayerFixesTest, WatchingTheOwnSeatIsAnotherSeatsTurn) {
@@ -148,60 +149,41 @@ TEST_F(PlayerFixesTest, WatchingTheOwnSeatIsAnotherSeatsTurn) {
                              "CMD_startgame+1+f+false" + T + "CMD_justwatching+2+1" + T +
                              "CMD_nextplayer+2+1+0+0+" + T +
                              "CMD_thedice+2+y+1+1+1+2+2+3+3+4+4+5+6" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.panel_scorecard->image_rolls[1]->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).panel_scorecard->image_rolls[1]->isVisible(); }));
     link.readExactly(27); // the login
-    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Ann's turn (computer plays).");
-    EXPECT_FALSE(chat.image_throwdice->isVisible());
-    QTest::mouseClick(chat.dice[1], Qt::LeftButton);
-    QTest::mouseClick(chat.panel_scorecard->label[1], Qt::LeftButton);
-    QTest::mouseClick(chat.image_throwdice, Qt::LeftButton);
+    EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Ann's turn (computer plays).");
+    EXPECT_FALSE(ui(chat).image_throwdice->isVisible());
+    QTest::mouseClick(ui(chat).dice[1], Qt::LeftButton);
+    QTest::mouseClick(ui(chat).panel_scorecard->label[1], Qt::LeftButton);
+    QTest::mouseClick(ui(chat).image_throwdice, Qt::LeftButton);
     EXPECT_EQ(barrier(chat, link), After);
 
     // Playing again takes the turn back where the computer left it.
     ASSERT_TRUE(link.sendAll("CMD_justwatching+2+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
-    EXPECT_TRUE(chat.image_throwdice->isVisible());
-}
-
-TEST_F(PlayerFixesTest, DepartedSeatKeepsItsTotalWhileTheGameRuns) {
-    RawSocket link;
-    auto game = joinFakeHost(link);
-    Tchat& chat = game->chat();
-    const QByteArray card = "+1000+1000+1000+1000+1000+1000+1000+25+1000+1000+1000+1000+0+0+25";
-    ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+3+Cat" + T +
-                             "CMD_newplayerinfo+4+Dan" + T + "CMD_startgame+1+f+false" + T +
-                             "CMD_pscore+3+25+8" + card + T + "CMD_pscore+4+25+8" + card + T +
-                             "CMD_playerdisconnected+3+Cat" + T));
-    ASSERT_TRUE(waitForLine(chat, "Cat disconnected."));
-    EXPECT_EQ(chat.label_playername[3]->text(), "Cat (left)");
-    EXPECT_EQ(chat.label_score[3]->text(), "25");
-    EXPECT_EQ(chat.panel_scorecard->score[3][8]->text(), "25");
-
-    ASSERT_TRUE(link.sendAll("CMD_winner+Dan+0+" + T + "CMD_playerdisconnected+4+Dan" + T));
-    ASSERT_TRUE(waitForLine(chat, "Dan disconnected."));
-    EXPECT_EQ(chat.label_score[4]->text(), "0") << "no game runs any more";
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Your Turn.");
+    EXPECT_TRUE(ui(chat).image_throwdice->isVisible());
 }
 
 TEST_F(PlayerFixesTest, ClosingTheStartOptionsGivesTheStartButtonBack) {
     auto game = launch({"Ann", "127.0.0.1", "true"});
     Tchat& chat = game->chat();
     Tgamestartform& options = *game->forms().gamestartform;
-    QTest::mouseClick(chat.button_start, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).button_start, Qt::LeftButton);
     ASSERT_TRUE(options.isVisible());
-    EXPECT_FALSE(chat.button_start->isVisible());
+    EXPECT_FALSE(ui(chat).button_start->isVisible());
     options.close(); // by the frame
-    EXPECT_TRUE(chat.button_start->isVisible());
+    EXPECT_TRUE(ui(chat).button_start->isVisible());
 
-    QTest::mouseClick(chat.button_start, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).button_start, Qt::LeftButton);
     QTest::keyClick(&options, Qt::Key_Escape);
     EXPECT_FALSE(options.isVisible());
-    EXPECT_TRUE(chat.button_start->isVisible());
+    EXPECT_TRUE(ui(chat).button_start->isVisible());
 
-    QTest::mouseClick(chat.button_start, Qt::LeftButton);
+    QTest::mouseClick(ui(chat).button_start, Qt::LeftButton);
     QTest::mouseClick(options.button_start, Qt::LeftButton);
     ASSERT_TRUE(waitForText(chat, "Ann has started a game."));
-    EXPECT_FALSE(chat.button_start->isVisible()) << "started: no start button during the game";
+    EXPECT_FALSE(ui(chat).button_start->isVisible()) << "started: no start button during the game";
 }
 
 TEST_F(PlayerFixesTest, SecureLinkOpensAsWritten) {
@@ -214,11 +196,11 @@ TEST_F(PlayerFixesTest, SecureLinkOpensAsWritten) {
     game->start();
     Tchat& chat = game->chat();
     chat.addlinetochat("Bob chats: see https://www.Example.org/Page. now", clBlack);
-    const QTextBlock block = chat.mainchat->document()->lastBlock();
+    const QTextBlock block = ui(chat).mainchat->document()->lastBlock();
     QTextCursor cursor(block);
     cursor.setPosition(block.position() + 17); // inside "https"
-    QTest::mouseClick(chat.mainchat->viewport(), Qt::LeftButton, {},
-                      chat.mainchat->cursorRect(cursor).center());
+    QTest::mouseClick(ui(chat).mainchat->viewport(), Qt::LeftButton, {},
+                      ui(chat).mainchat->cursorRect(cursor).center());
     controls::setShellOpenHandler(nullptr);
     EXPECT_EQ(opened, QStringList{"https://www.Example.org/Page"});
 }
@@ -229,7 +211,7 @@ TEST_F(PlayerFixesTest, HostGoneIsExplainedBeforeTheWindowCloses) {
     Tchat& chat = game->chat();
     QSignalSpy closed(&chat, &Tchat::closed);
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_startgame+1+f+false" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().inProgress(); }));
     link.close();
     QMessageBox* box = openBox(chat);
     ASSERT_NE(box, nullptr);
@@ -253,7 +235,7 @@ TEST_F(PlayerFixesTest, LeavingARunningGameAsksFirst) {
     EXPECT_TRUE(chat.isVisible());
     EXPECT_EQ(closed.count(), 0);
 
-    chat.Exit1->trigger();
+    ui(chat).Exit1->trigger();
     box = openBox(chat);
     ASSERT_NE(box, nullptr);
     box->button(QMessageBox::Yes)->click();
@@ -264,7 +246,7 @@ TEST_F(PlayerFixesTest, HostingWindowSaysTheGameEndsForEveryone) {
     auto game = launch({});
     Tchat& chat = game->chat();
     chat.startgame(false, false);
-    ASSERT_TRUE(waitFor([&] { return chat.model.inProgress(); }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().inProgress(); }));
     QSignalSpy closed(&chat, &Tchat::closed);
     chat.close();
     QMessageBox* box = openBox(chat);
@@ -282,12 +264,13 @@ TEST_F(PlayerFixesTest, TextSizeChangeKeepsTheNewestLinesInView) {
     for (int i = 0; i < 300; ++i)
         chat.addlinetochat(QString("line %1").arg(i), clBlack);
     const auto newestInView = [&] {
-        const QTextCursor newest(chat.mainchat->document()->lastBlock());
-        return chat.mainchat->viewport()->rect().contains(chat.mainchat->cursorRect(newest));
+        const QTextCursor newest(ui(chat).mainchat->document()->lastBlock());
+        return ui(chat).mainchat->viewport()->rect().contains(
+            ui(chat).mainchat->cursorRect(newest));
     };
     ASSERT_TRUE(waitFor(newestInView));
-    chat.textSizeItems[3]->trigger(); // 14
-    ASSERT_EQ(chat.mainchat->font().pointSize(), 14);
+    ui(chat).textSizeItems[3]->trigger(); // 14
+    ASSERT_EQ(ui(chat).mainchat->font().pointSize(), 14);
     EXPECT_TRUE(waitFor(newestInView));
 }
 
@@ -300,8 +283,8 @@ TEST_F(PlayerFixesTest, SideWindowsOpenCentredOnThePlayerWindow) {
     Tchat& chat = game->chat();
     ASSERT_EQ(chat.frameGeometry().topLeft(), QPoint(300, 200));
     EXPECT_LE(centreOffset(*game->forms().download, chat), 2) << "the solo start-up panel";
-    chat.ViewTally1->trigger();
+    ui(chat).ViewTally1->trigger();
     EXPECT_LE(centreOffset(*game->forms().tallylist, chat), 2);
-    chat.SpyList1->trigger();
+    ui(chat).SpyList1->trigger();
     EXPECT_LE(centreOffset(*game->forms().spylist, chat), 2);
 }

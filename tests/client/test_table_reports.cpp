@@ -29,20 +29,20 @@ const QByteArray T(1, char(0xFF));
 class TableReportsTest : public GameWindowTest {
 protected:
     static bool dimmed(Tchat& chat, int seat) {
-        return chat.panel_scorecard->column_idle[seat]->isVisibleTo(&chat);
+        return ui(chat).panel_scorecard->column_idle[seat]->isVisibleTo(&chat);
     }
 
     // The winner's line as a player reads it, from the totals on the card.
     static QString winnerLine(Tchat& chat, const QString& suffix) {
-        const int mine = chat.label_score[1]->text().toInt();
-        const int klot = chat.label_score[2]->text().toInt();
+        const int mine = ui(chat).label_score[1]->text().toInt();
+        const int klot = ui(chat).label_score[2]->text().toInt();
         return mine > klot   ? "You have Won the Game!" + suffix
                : klot > mine ? QStringLiteral("Klot has Won the Game!")
                              : "You and Klot have Won the Game!" + suffix;
     }
 
     static QTextCursor at(Tchat& chat, int block, int position) {
-        QTextCursor cursor(chat.mainchat->document()->findBlockByNumber(block));
+        QTextCursor cursor(ui(chat).mainchat->document()->findBlockByNumber(block));
         cursor.setPosition(cursor.block().position() + position);
         return cursor;
     }
@@ -55,37 +55,37 @@ protected:
 TEST_F(TableReportsTest, JustWatchChosenBeforeTheStartHoldsAcrossGames) {
     auto game = launch({});
     Tchat& chat = game->chat();
-    chat.botSpeedTag = 1;
-    chat.JustWatch1->trigger();
+    chat.session().settings().botSpeed = 1;
+    ui(chat).JustWatch1->trigger();
     ASSERT_TRUE(waitForLine(chat, "You are just watching"));
-    ASSERT_TRUE(chat.JustWatch1->isChecked());
+    ASSERT_TRUE(ui(chat).JustWatch1->isChecked());
 
     for (int round = 1; round <= 2; ++round) {
         chat.startgame(false, false);
-        ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 1; })) << round;
+        ASSERT_TRUE(waitFor([&] { return chat.model().currentSeat() == 1; })) << round;
         EXPECT_TRUE(game->server().players[1].justwatch) << round;
-        EXPECT_TRUE(chat.JustWatch1->isChecked()) << round;
-        EXPECT_TRUE(chat.image_eyes[1]->isVisibleTo(&chat)) << round;
-        EXPECT_EQ(chat.label_playername[3]->text(), "<Waiting>");
-        EXPECT_EQ(chat.label_playername[4]->text(), "<Waiting>");
+        EXPECT_TRUE(ui(chat).JustWatch1->isChecked()) << round;
+        EXPECT_TRUE(ui(chat).image_eyes[1]->isVisibleTo(&chat)) << round;
+        EXPECT_EQ(ui(chat).label_playername[3]->text(), "<Waiting>");
+        EXPECT_EQ(ui(chat).label_playername[4]->text(), "<Waiting>");
         EXPECT_TRUE(dimmed(chat, 3) && dimmed(chat, 4)) << "seats 3 and 4 take no turns";
         EXPECT_FALSE(dimmed(chat, 1) || dimmed(chat, 2));
         // Nobody clicks: the game ends only if the computer plays seat 1.
-        ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }, 30000)) << round;
-        EXPECT_EQ(chat.label_winner->text(), winnerLine(chat, " (computer played)"));
+        ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }, 30000)) << round;
+        EXPECT_EQ(ui(chat).label_winner->text(), winnerLine(chat, " (computer played)"));
         EXPECT_EQ(lines(chat).last(), winnerLine(chat, " (computer played)"));
-        EXPECT_EQ(chat.label_playername[3]->text(), "<Waiting>") << "still, after the game";
+        EXPECT_EQ(ui(chat).label_playername[3]->text(), "<Waiting>") << "still, after the game";
         EXPECT_TRUE(dimmed(chat, 3));
     }
-    EXPECT_EQ(chat.mainchat->toPlainText().count("You have started a game."), 2);
+    EXPECT_EQ(ui(chat).mainchat->toPlainText().count("You have started a game."), 2);
 
     // Playing again: the next game's turns are the player's own.
-    chat.JustWatch1->trigger();
+    ui(chat).JustWatch1->trigger();
     ASSERT_TRUE(waitForLine(chat, "You are now playing again"));
     chat.startgame(false, false);
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Your Turn.");
-    EXPECT_FALSE(chat.image_eyes[1]->isVisibleTo(&chat));
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Your Turn.");
+    EXPECT_FALSE(ui(chat).image_eyes[1]->isVisibleTo(&chat));
 }
 
 // The hosting player removes a seated player and a spectator: each window
@@ -107,19 +107,18 @@ TEST_F(TableReportsTest, RemovedPlayersAreToldAndTheirWindowsStay) {
     QSignalSpy bobClosed(&bob, &Tchat::closed);
     QSignalSpy eveClosed(&eve, &Tchat::closed);
     ann.startgame(false, false);
-    ASSERT_TRUE(waitFor([&] { return bob.model.inProgress() && eve.model.inProgress(); }));
+    ASSERT_TRUE(waitFor([&] { return bob.model().inProgress() && eve.model().inProgress(); }));
 
     for (Tchat* removed : {&eve, &bob}) {
-        ann.kicking(removed->model.ownSeat());
+        ann.kicking(removed->model().ownSeat());
         ASSERT_TRUE(waitForLine(*removed, "You were removed from the game by the host."));
         // The host's close has reached the window: anything it would do
         // about it is done by now.
-        ASSERT_TRUE(waitFor([&] { return !removed->sock.isOpen(); }));
+        ASSERT_TRUE(waitFor([&] { return !removed->session().socket().isOpen(); }));
         QCoreApplication::processEvents();
         EXPECT_FALSE(lines(*removed).contains("The host has closed the game."));
         EXPECT_EQ(removed->findChild<QMessageBox*>(), nullptr);
-        EXPECT_FALSE(removed->loggedin);
-        EXPECT_EQ(removed->label_status->text(), "You were removed from the game by the host.");
+        EXPECT_EQ(ui(*removed).label_status->text(), "You were removed from the game by the host.");
     }
     EXPECT_TRUE(waitForLine(ann, "Eve has left."));
     EXPECT_TRUE(waitForLine(ann, "Bob disconnected."));
@@ -127,7 +126,7 @@ TEST_F(TableReportsTest, RemovedPlayersAreToldAndTheirWindowsStay) {
     EXPECT_EQ(eveClosed.count(), 0);
     EXPECT_EQ(bobClosed.count(), 0);
     EXPECT_TRUE(eve.isVisible() && bob.isVisible());
-    EXPECT_EQ(bob.label_playername[2]->text(), "Bob (left)") << "his points stay in the game";
+    EXPECT_EQ(ui(bob).label_playername[2]->text(), "Bob (left)") << "his points stay in the game";
     EXPECT_EQ(eveGame.forms().spylist->listbox_spys->count(), 0);
 }
 
@@ -145,17 +144,17 @@ TEST_F(TableReportsTest, OnlyWebLinksOpenAndLookLikeLinks) {
     const QString line = "Bob chats: file:///etc/passwd ftp://a.example/x mailto:a@b.example "
                          "https://ok.example/p www.ok.example";
     chat.addlinetochat(line, clBlack);
-    const int block = chat.mainchat->document()->blockCount() - 1;
+    const int block = ui(chat).mainchat->document()->blockCount() - 1;
     const auto formatAt = [&](int position) { return at(chat, block, position + 1).charFormat(); };
     for (const QString word : {"file://", "ftp://", "mailto:"}) {
         const int position = int(line.indexOf(word)) + 2;
-        QTest::mouseClick(chat.mainchat->viewport(), Qt::LeftButton, {},
-                          chat.mainchat->cursorRect(at(chat, block, position)).center());
+        QTest::mouseClick(ui(chat).mainchat->viewport(), Qt::LeftButton, {},
+                          ui(chat).mainchat->cursorRect(at(chat, block, position)).center());
         EXPECT_FALSE(formatAt(position).fontUnderline()) << word.toStdString();
     }
     const int https = int(line.indexOf("https")) + 2;
-    QTest::mouseClick(chat.mainchat->viewport(), Qt::LeftButton, {},
-                      chat.mainchat->cursorRect(at(chat, block, https)).center());
+    QTest::mouseClick(ui(chat).mainchat->viewport(), Qt::LeftButton, {},
+                      ui(chat).mainchat->cursorRect(at(chat, block, https)).center());
     EXPECT_EQ(opened, QStringList{"https://ok.example/p"}) << "the files were not opened";
     controls::setShellOpenHandler(nullptr);
     for (const int position : {https, int(line.indexOf("www.")) + 2}) {
@@ -167,11 +166,11 @@ TEST_F(TableReportsTest, OnlyWebLinksOpenAndLookLikeLinks) {
     // A selection up to the end of the chat stays as it was when lines come.
     QTextCursor selection = at(chat, block, int(line.indexOf("https")));
     selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    chat.mainchat->setTextCursor(selection);
-    const QString selected = chat.mainchat->textCursor().selectedText();
+    ui(chat).mainchat->setTextCursor(selection);
+    const QString selected = ui(chat).mainchat->textCursor().selectedText();
     chat.addlinetochat("Cid chats: more", clBlack);
     chat.addlinetochat("Dee chats: and more", clBlack);
-    EXPECT_EQ(chat.mainchat->textCursor().selectedText(), selected);
+    EXPECT_EQ(ui(chat).mainchat->textCursor().selectedText(), selected);
 }
 
 // A seat that never plays stays "<Waiting>" and dimmed; one its player left
@@ -186,23 +185,23 @@ TEST_F(TableReportsTest, IdleSeatsWaitAndDepartedSeatsKeepTheirPlayersName) {
                              "CMD_startgame+1+f+false" + T + "CMD_pscore+3+25+8" + card + T +
                              "CMD_playerdisconnected+3+Cid" + T + "CMD_chat+one|clBlack" + T));
     ASSERT_TRUE(waitForLine(chat, "one"));
-    EXPECT_EQ(chat.label_playername[4]->text(), "<Waiting>");
+    EXPECT_EQ(ui(chat).label_playername[4]->text(), "<Waiting>");
     EXPECT_TRUE(dimmed(chat, 4));
-    EXPECT_EQ(chat.label_playername[3]->text(), "Cid (left)");
+    EXPECT_EQ(ui(chat).label_playername[3]->text(), "Cid (left)");
     EXPECT_FALSE(dimmed(chat, 3)) << "Cid's points count";
-    EXPECT_EQ(chat.label_score[3]->text(), "25");
-    EXPECT_EQ(chat.label_playername[2]->text(), "Ann");
-    EXPECT_EQ(chat.label_playername[1]->text(), "Host");
+    EXPECT_EQ(ui(chat).label_score[3]->text(), "25");
+    EXPECT_EQ(ui(chat).label_playername[2]->text(), "Ann");
+    EXPECT_EQ(ui(chat).label_playername[1]->text(), "Host");
 
     ASSERT_TRUE(link.sendAll("CMD_startgame+1+f+true" + T + "CMD_nextplayer+3+1+0+0+" + T +
                              "CMD_chat+two|clBlack" + T));
     ASSERT_TRUE(waitForLine(chat, "two"));
     const std::array<QString, 5> names = {"", "Host", "Ann", "Kling", "Klick"};
     for (int seat = 1; seat <= 4; ++seat) {
-        EXPECT_EQ(chat.label_playername[seat]->text(), names[seat]) << seat;
+        EXPECT_EQ(ui(chat).label_playername[seat]->text(), names[seat]) << seat;
         EXPECT_FALSE(dimmed(chat, seat)) << seat;
     }
-    EXPECT_EQ(chat.panel_scorecard->label_turn->text(), "Kling's turn.");
+    EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Kling's turn.");
 }
 
 // Expert players: the tables are worked out from the moment Expert is chosen,
@@ -212,27 +211,27 @@ TEST_F(TableReportsTest, ExpertTablesStartWhenChosenAndTheWaitIsShown) {
     ASSERT_FALSE(store.started(true)) << "a fresh process";
     auto game = launch({});
     Tchat& chat = game->chat();
-    chat.botSpeedTag = 1;
+    chat.session().settings().botSpeed = 1;
     EXPECT_FALSE(store.started(true));
-    chat.ExpertPlayers1->trigger();
+    ui(chat).ExpertPlayers1->trigger();
     EXPECT_TRUE(store.started(true) && store.started(false));
 
     chat.startgame(true, false);
-    ASSERT_TRUE(waitFor([&] { return chat.canact; }));
-    chat.image_throwdiceClick();
-    ASSERT_TRUE(waitFor([&] { return chat.canact && chat.model.rollsMade() == 1; }));
-    chat.doubleCheck->setChecked(false);
-    chat.score1_1Click(12);
-    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct(); }));
+    invoke(chat, "image_throwdiceClick");
+    ASSERT_TRUE(waitFor([&] { return chat.session().canAct() && chat.model().rollsMade() == 1; }));
+    choose(ui(chat).doubleCheck, false);
+    invoke(chat, "score1_1Click", 12);
+    ASSERT_TRUE(waitFor([&] { return chat.model().currentSeat() == 2; }));
     if (!store.tables(true)) { // the tables may have been quicker than the first turn
-        EXPECT_EQ(chat.panel_scorecard->label_turn->text(), QString("Klot is thinking\u2026"));
+        EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), QString("Klot is thinking\u2026"));
     }
     ASSERT_TRUE(waitFor([&] { return store.tables(true) != nullptr; }, 60000));
     EXPECT_TRUE(waitFor([&] {
-        return chat.panel_scorecard->label_turn->text() == "Klot's turn." ||
-               chat.model.currentSeat() == 1;
+        return ui(chat).panel_scorecard->label_turn->text() == "Klot's turn." ||
+               chat.model().currentSeat() == 1;
     }));
-    EXPECT_FALSE(chat.panel_scorecard->label_turn->text().contains("thinking"));
+    EXPECT_FALSE(ui(chat).panel_scorecard->label_turn->text().contains("thinking"));
 }
 
 // A joining window cannot set what only the host's process reads; over each
@@ -241,15 +240,16 @@ TEST_F(TableReportsTest, JoiningWindowGreysHostOptionsAndColumnMarksKeepApart) {
     RawSocket link;
     auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
-    EXPECT_FALSE(chat.BotSpeed1->isEnabled());
-    EXPECT_FALSE(chat.ComputerPlayers1->isEnabled());
+    EXPECT_FALSE(ui(chat).BotSpeed1->isEnabled());
+    EXPECT_FALSE(ui(chat).ComputerPlayers1->isEnabled());
     auto host = launch({"Ann", "127.0.0.1", "true"});
-    EXPECT_TRUE(host->chat().BotSpeed1->isEnabled() && host->chat().ComputerPlayers1->isEnabled());
+    EXPECT_TRUE(ui(host->chat()).BotSpeed1->isEnabled() &&
+                ui(host->chat()).ComputerPlayers1->isEnabled());
 
-    TScoreCard& card = *chat.panel_scorecard;
+    TScoreCard& card = *ui(chat).panel_scorecard;
     for (int seat = 1; seat <= 4; ++seat) {
         card.markColumns(1, seat);
-        const QRect eyes = chat.image_eyes[seat]->geometry();
+        const QRect eyes = ui(chat).image_eyes[seat]->geometry();
         EXPECT_FALSE(card.image_turn->geometry().intersects(eyes)) << seat;
         EXPECT_FALSE(card.image_crown[seat]->geometry().intersects(eyes)) << seat;
         const QRect column(TScoreCard::columnLeft(seat), 0, 45, 100);

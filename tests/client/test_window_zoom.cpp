@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "support/GameWindowTest.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontInfo>
@@ -39,13 +40,13 @@ protected:
         EXPECT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
                                  "CMD_existingplayers+1+Beatrice" + T + "CMD_startgame+1+f+false" +
                                  T));
-        EXPECT_TRUE(waitFor([&] { return game->chat().model.inProgress(); }));
+        EXPECT_TRUE(waitFor([&] { return game->chat().model().inProgress(); }));
         return game;
     }
 
     static void zoomTo(Tchat& chat, int percent) {
-        chat.Zoom1Click(percent);
-        ASSERT_TRUE(waitFor([&] { return chat.zoom->percent() == percent; }));
+        chat.findChild<QAction*>(QStringLiteral("Zoom%1").arg(percent))->trigger();
+        ASSERT_TRUE(waitFor([&] { return ui(chat).zoom->percent() == percent; }));
     }
 
     void writeSettings(const QString& zoom, int width, int height) {
@@ -71,7 +72,7 @@ TEST_F(WindowZoomTest, AtTwoHundredPercentTheLayoutDoublesAndEveryCaptionFits) {
         link.sendAll("CMD_nextplayer+1+3+0+0+" + T + "CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T +
                      "CMD_pscore+2+105+*+1+4+9+12+20+24+" + Free + "70+35+105" + T +
                      "CMD_pscore+1+12+4+1000+1000+1000+12+1000+1000+" + Free + "12+0+12" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.label_score[1]->text() == "12"; }));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_score[1]->text() == "12"; }));
     zoomTo(chat, 200);
     ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1550, 932); }));
 
@@ -79,22 +80,22 @@ TEST_F(WindowZoomTest, AtTwoHundredPercentTheLayoutDoublesAndEveryCaptionFits) {
     // at 426, the tenth phrase button at 731, all within margins of 5 and 9;
     // seat 2's Ones cell at 143, 96 of the card.
     const QPoint margins(10, 18);
-    EXPECT_EQ(chat.panel_board->geometry(), twice(0, 0, 484, 312).translated(margins));
-    EXPECT_EQ(chat.panel_scorecard->geometry(), twice(484, 0, 281, 426).translated(margins));
-    EXPECT_EQ(chat.mainchat->geometry(), twice(0, 313, 483, 110).translated(margins));
-    EXPECT_EQ(chat.mychat->geometry(), twice(0, 426, 366, 22).translated(margins));
-    EXPECT_EQ(chat.b_phrase[10]->geometry(), twice(731, 427, 25, 21).translated(margins));
-    EXPECT_EQ(chat.panel_scorecard->score[2][1]->geometry(), twice(143, 96, 45, 19));
+    EXPECT_EQ(ui(chat).panel_board->geometry(), twice(0, 0, 484, 312).translated(margins));
+    EXPECT_EQ(ui(chat).panel_scorecard->geometry(), twice(484, 0, 281, 426).translated(margins));
+    EXPECT_EQ(ui(chat).mainchat->geometry(), twice(0, 313, 483, 110).translated(margins));
+    EXPECT_EQ(ui(chat).mychat->geometry(), twice(0, 426, 366, 22).translated(margins));
+    EXPECT_EQ(ui(chat).b_phrase[10]->geometry(), twice(731, 427, 25, 21).translated(margins));
+    EXPECT_EQ(ui(chat).panel_scorecard->score[2][1]->geometry(), twice(143, 96, 45, 19));
 
     // The saved text size stays; the display shows it twice as large.
-    EXPECT_EQ(chat.mainchat->font().pointSizeF(), 16.0);
-    chat.saveinifile();
+    EXPECT_EQ(ui(chat).mainchat->font().pointSizeF(), 16.0);
+    invoke(chat, "saveinifile");
     EXPECT_EQ(platform::IniFile(settingsPath()).readInteger("Dunvex", "Textsize", 0), 8);
 
     // Pictures are drawn anew at the new size, not stretched.
     const qreal ratio = chat.devicePixelRatioF();
-    ASSERT_TRUE(waitFor([&] { return chat.dice[1]->pixmap().width() == qRound(64 * ratio); }));
-    EXPECT_EQ(chat.dice[1]->pixmap().deviceIndependentSize(), QSizeF(64, 64));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).dice[1]->pixmap().width() == qRound(64 * ratio); }));
+    EXPECT_EQ(ui(chat).dice[1]->pixmap().deviceIndependentSize(), QSizeF(64, 64));
 
     int captions = 0;
     for (QLabel* label : chat.centralWidget()->findChildren<QLabel*>()) {
@@ -126,10 +127,10 @@ TEST_F(WindowZoomTest, EveryZoomStepKeepsTheDesignMargins) {
         const qreal factor = percent / 100.0;
         const QSize framed(int(std::ceil(775 * factor)), int(std::ceil(466 * factor)));
         ASSERT_TRUE(waitFor([&] { return ground->size() == framed; })) << percent;
-        const int left = chat.panel_board->x();
-        const int top = chat.panel_board->y();
-        const int right = ground->width() - 1 - chat.panel_scorecard->geometry().right();
-        const int bottom = ground->height() - 1 - chat.b_phrase[10]->geometry().bottom();
+        const int left = ui(chat).panel_board->x();
+        const int top = ui(chat).panel_board->y();
+        const int right = ground->width() - 1 - ui(chat).panel_scorecard->geometry().right();
+        const int bottom = ground->height() - 1 - ui(chat).b_phrase[10]->geometry().bottom();
         EXPECT_NEAR(left, 5 * factor, 1.0) << percent;
         EXPECT_NEAR(right, 5 * factor, 1.0) << percent;
         EXPECT_NEAR(top, 9 * factor, 1.0) << percent;
@@ -143,24 +144,24 @@ TEST_F(WindowZoomTest, DiceAndMarksMovedWhileZoomedLandAtTwiceTheirDesignPlace) 
     Tchat& chat = game->chat();
     zoomTo(chat, 200);
     ASSERT_TRUE(link.sendAll("CMD_nextplayer+1+3+0+0+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.currentSeat() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return chat.model().currentSeat() == 1; }));
     // Die 1 waits at 379, 210; seat 1's column starts at 97, Ann's (2) at 143.
-    EXPECT_EQ(chat.dice[1]->geometry(), twice(379, 210, 32, 32));
-    EXPECT_EQ(chat.panel_scorecard->column_turn->x(), 2 * (97 - 2));
-    EXPECT_EQ(chat.panel_scorecard->column_own->x(), 2 * (143 - 1));
+    EXPECT_EQ(ui(chat).dice[1]->geometry(), twice(379, 210, 32, 32));
+    EXPECT_EQ(ui(chat).panel_scorecard->column_turn->x(), 2 * (97 - 2));
+    EXPECT_EQ(ui(chat).panel_scorecard->column_own->x(), 2 * (143 - 1));
 
     // Kept dice go to the tray at 438, die 2 at the height 50; returned ones beside it at 376.
     ASSERT_TRUE(link.sendAll("CMD_thedice+1+y+1+1+4+2+1+3+2+4+3+5+6" + T + "CMD_setdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.model.die(2).kept(); }));
-    EXPECT_EQ(chat.dice[2]->geometry(), twice(438, 50, 32, 32));
-    EXPECT_EQ(chat.label_dicekey[2]->geometry(), twice(438 - 6, 50 - 6, 15, 15));
+    ASSERT_TRUE(waitFor([&] { return chat.model().die(2).kept(); }));
+    EXPECT_EQ(ui(chat).dice[2]->geometry(), twice(438, 50, 32, 32));
+    EXPECT_EQ(ui(chat).label_dicekey[2]->geometry(), twice(438 - 6, 50 - 6, 15, 15));
     ASSERT_TRUE(link.sendAll("CMD_unsetdice+2" + T));
-    ASSERT_TRUE(waitFor([&] { return !chat.model.die(2).kept(); }));
-    EXPECT_EQ(chat.dice[2]->geometry(), twice(376, 50, 32, 32));
+    ASSERT_TRUE(waitFor([&] { return !chat.model().die(2).kept(); }));
+    EXPECT_EQ(ui(chat).dice[2]->geometry(), twice(376, 50, 32, 32));
 
     // Back at 100 % everything is where the design has it.
     zoomTo(chat, 100);
-    EXPECT_EQ(chat.dice[2]->geometry(), QRect(376, 50, 32, 32));
+    EXPECT_EQ(ui(chat).dice[2]->geometry(), QRect(376, 50, 32, 32));
 }
 
 TEST_F(WindowZoomTest, TheZoomIsKeptInTheSettingsFile) {
@@ -178,8 +179,8 @@ TEST_F(WindowZoomTest, TheZoomIsKeptInTheSettingsFile) {
         Tchat& chat = game->chat();
         // 775 by 466 at 150 %, the half pixel rounded up.
         ASSERT_TRUE(waitFor([&] { return chat.centralWidget()->size() == QSize(1163, 699); }));
-        EXPECT_EQ(chat.zoom->percent(), 150);
-        EXPECT_TRUE(chat.zoomItems[2]->isChecked());
+        EXPECT_EQ(ui(chat).zoom->percent(), 150);
+        EXPECT_TRUE(ui(chat).zoomItems[2]->isChecked());
     }
     // The limits are kept; one past them, or no number, leaves the saved
     // size, and so does a saved size that shows the zoom already (1000 wide
@@ -216,8 +217,9 @@ TEST_F(WindowZoomTest, TheSmallestWindowShowsTheWholeScorecardAndChatLine) {
     chat.resize(1, 1);
     ASSERT_TRUE(waitFor([&] { return ground->size() == ground->minimumSize(); }));
     for (QWidget* part :
-         {static_cast<QWidget*>(chat.panel_scorecard), static_cast<QWidget*>(chat.mychat),
-          static_cast<QWidget*>(chat.Image4), static_cast<QWidget*>(chat.b_phrase[10])})
+         {static_cast<QWidget*>(ui(chat).panel_scorecard), static_cast<QWidget*>(ui(chat).mychat),
+          static_cast<QWidget*>(chat.findChild<QLabel*>("Image4")),
+          static_cast<QWidget*>(ui(chat).b_phrase[10])})
         EXPECT_TRUE(ground->rect().contains(part->geometry())) << part->objectName().toStdString();
 }
 
@@ -226,7 +228,7 @@ TEST_F(WindowZoomTest, TheSmallestWindowShowsTheWholeScorecardAndChatLine) {
 TEST_F(WindowZoomTest, TheChatLineKeepsItsGroundUnderTheTextColour) {
     RawSocket link;
     auto game = seatAnn(link);
-    QLineEdit* line = game->chat().mychat;
+    QLineEdit* line = ui(game->chat()).mychat;
     const QImage shown = line->grab().toImage();
     EXPECT_EQ(shown.pixelColor(line->width() - 4, line->height() / 2), QColor(0xFB, 0xF6, 0xE6));
     EXPECT_EQ(line->palette().color(QPalette::Text), Qt::black);
@@ -240,7 +242,7 @@ TEST_F(WindowZoomTest, AHoveredCaptionKeepsTheZoomedFont) {
     Tchat& chat = game->chat();
     QApplication::setActiveWindow(&chat);
     ASSERT_TRUE(waitFor([&] { return chat.isActiveWindow(); }));
-    QLabel* ones = chat.panel_scorecard->label[1];
+    QLabel* ones = ui(chat).panel_scorecard->label[1];
     const auto hover = [&](bool on) {
         QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QEvent leave(QEvent::Leave);

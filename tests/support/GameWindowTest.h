@@ -2,6 +2,7 @@
 
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "support/ChatParts.h"
 #include "support/ProtocolClient.h"
 
 #include <QTemporaryDir>
@@ -54,13 +55,13 @@ protected:
     }
 
     static QStringList lines(Tchat& chat) {
-        return chat.mainchat->toPlainText().split(QLatin1Char('\n'));
+        return ui(chat).mainchat->toPlainText().split(QLatin1Char('\n'));
     }
     static bool waitForLine(Tchat& chat, const QString& line) {
         return waitFor([&] { return lines(chat).contains(line); });
     }
     static bool waitForText(Tchat& chat, const QString& text) {
-        return waitFor([&] { return chat.mainchat->toPlainText().contains(text); });
+        return waitFor([&] { return ui(chat).mainchat->toPlainText().contains(text); });
     }
 
     QString settingsPath() const { return home.filePath("kelvlobby.ini"); }

@@ -389,15 +389,15 @@ TEST_F(TallyFormTest, NameWithALineBreakStaysOneCell) {
         ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+1+Evil\r\n99999" +
                                  T + "CMD_newplayerinfo+2+Ann" + T));
         ASSERT_TRUE(waitForLine(chat, "Evil  99999 is Connected."));
-        EXPECT_EQ(chat.label_playername[1]->text(), evil);
-        chat.ViewTally1->trigger();
+        EXPECT_EQ(ui(chat).label_playername[1]->text(), evil);
+        ui(chat).ViewTally1->trigger();
         ASSERT_EQ(tally.checklist->count(), 1);
         EXPECT_EQ(tally.checklist->item(0)->text(), evil);
         tally.checklist->item(0)->setCheckState(Qt::Checked);
         ASSERT_TRUE(link.sendAll("CMD_pscore+2+50+11+1000+1000+1000+1000+1000+1000+1000+1000+"
                                  "1000+1000+50+1000+0+0+50" +
                                  T + "CMD_winner+Evil\r\n99999+120+" + T));
-        ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+        ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }));
         EXPECT_EQ(ownText(tally.book()), "1 0 1 50");
         EXPECT_EQ(rowText(tally.book(), evil), "Evil  99999 1 1 0 0 / 1 1 0 0");
     }
@@ -417,7 +417,7 @@ TEST_F(TallyFormTest, PlayerWindowRecordsItsGamesAndAWatcherNothing) {
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+1+Host" + T +
                              "CMD_newplayerinfo+2+Ann" + T + "CMD_newplayerinfo+3+Cat" + T));
     ASSERT_TRUE(waitForLine(chat, "Cat is Connected."));
-    chat.ViewTally1->trigger();
+    ui(chat).ViewTally1->trigger();
     EXPECT_TRUE(tally.isVisible());
     ASSERT_EQ(tally.checklist->count(), 2);
     EXPECT_EQ(tally.checklist->item(0)->text(), "Host");
@@ -427,7 +427,7 @@ TEST_F(TallyFormTest, PlayerWindowRecordsItsGamesAndAWatcherNothing) {
     ASSERT_TRUE(link.sendAll("CMD_pscore+2+50+11+1000+1000+1000+1000+1000+1000+1000+1000+1000+"
                              "1000+50+1000+0+0+50" +
                              T + "CMD_winner+Host+120+" + T));
-    ASSERT_TRUE(waitFor([&] { return chat.label_winner->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return ui(chat).label_winner->isVisible(); }));
     EXPECT_EQ(ownText(tally.book()), "1 0 1 50");
     EXPECT_EQ(rowText(tally.book(), "Host"), "Host 1 1 0 0 / 1 1 0 0");
     EXPECT_EQ(rowText(tally.book(), "Cat"), "not tallied");

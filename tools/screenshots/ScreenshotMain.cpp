@@ -21,12 +21,14 @@
 #include "windows/SpyListForm.h"
 #include "windows/TallyListForm.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -50,6 +52,46 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
         QThread::msleep(2);
     }
     return true;
+}
+
+// The window's parts by their names, as a player's tools find them.
+template <typename Part> Part* part(QObject& window, const QString& name) {
+    return window.findChild<Part*>(name);
+}
+
+QAction* item(QObject& window, const QString& name) {
+    return part<QAction>(window, name);
+}
+
+// A menu item by its caption (the Game menu's items have no names).
+QAction* itemCalled(QObject& window, const QString& caption) {
+    for (QAction* action : window.findChildren<QAction*>())
+        if (action->text().startsWith(caption))
+            return action;
+    return nullptr;
+}
+
+void click(QWidget* widget) {
+    const QPointF centre = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+QLabel* label(QObject& window, const QString& name) {
+    return part<QLabel>(window, name);
+}
+
+QLabel* die(QObject& window, int number) {
+    return label(window, QStringLiteral("dice%1").arg(number));
+}
+
+QString chatText(QObject& window) {
+    return part<QTextEdit>(window, QStringLiteral("mainchat"))->toPlainText();
 }
 
 // A loopback socket bound to a free port; listening when asked (the lobby's
@@ -112,25 +154,28 @@ private:
 class SeatPlayer {
 public:
     explicit SeatPlayer(Tchat& chat)
-        : m_chat(chat) {}
+        : m_chat(chat)
+        , m_model(chat.model())
+        , m_card(*chat.findChild<TScoreCard*>())
+        , m_tumble(*chat.findChild<TDiceTumble*>()) {}
 
     int turnsScored = 0;
 
     bool myTurn() const {
-        return m_chat.model.currentSeat() == m_chat.model.ownSeat() && m_chat.canact;
+        return m_model.currentSeat() == m_model.ownSeat() && m_chat.session().canAct();
     }
 
     int rolls() const {
         int shown = 0;
         for (int mark = 1; mark <= 3; ++mark)
-            shown += m_chat.panel_scorecard->image_rolls[mark]->isVisible() ? 1 : 0;
+            shown += m_card.image_rolls[mark]->isVisible() ? 1 : 0;
         return shown;
     }
 
     scoring::Dice dice() const {
         scoring::Dice faces{};
         for (int die = 1; die <= 5; ++die)
-            faces[die - 1] = m_chat.model.die(die).face;
+            faces[die - 1] = m_model.die(die).face;
         return faces;
     }
 
@@ -145,9 +190,9 @@ public:
     bool keepOne() {
         const int face = commonestFace();
         for (int die = 1; die <= 5; ++die) {
-            if (!m_chat.model.die(die).kept() && m_chat.model.die(die).face == face) {
-                m_chat.dice1Click(die);
-                return waitFor([&] { return m_chat.model.die(die).kept(); }, 5000);
+            if (!m_model.die(die).kept() && m_model.die(die).face == face) {
+                itemCalled(m_chat, QStringLiteral("Keep or Return Die &%1").arg(die))->trigger();
+                return waitFor([&] { return m_model.die(die).kept(); }, 5000);
             }
         }
         return false;
@@ -156,9 +201,9 @@ public:
     int bestCategory() const {
         int best = 0;
         int bestPoints = -1;
-        const int bonus = m_chat.model.bonusFace();
+        const int bonus = m_model.bonusFace();
         for (int category = 1; category <= scoring::CategoryCount; ++category) {
-            if (!m_chat.model.ownCategoryFree(category))
+            if (!m_model.ownCategoryFree(category))
                 continue;
             const int points = scoring::points(dice(), category, bonus);
             if (points > bestPoints) {
@@ -171,10 +216,12 @@ public:
 
     bool roll() {
         const int before = rolls();
-        m_chat.image_throwdiceClick();
+        itemCalled(m_chat, QStringLiteral("&Roll Dice"))->trigger();
         // The pictures show the dice as they landed, not tumbling.
         return waitFor(
-            [&] { return rolls() == before + 1 && m_chat.canact && !m_chat.tumble->running(); },
+            [&] {
+                return rolls() == before + 1 && m_chat.session().canAct() && !m_tumble.running();
+            },
             5000);
     }
 
@@ -182,28 +229,32 @@ public:
         const int category = bestCategory();
         if (category == 0)
             return false;
-        m_chat.score1_1Click(category);
-        const bool done = waitFor([&] { return !m_chat.model.ownCategoryFree(category); }, 5000);
+        click(m_card.label[category]);
+        const bool done = waitFor([&] { return !m_model.ownCategoryFree(category); }, 5000);
         ++turnsScored;
         return done;
     }
 
 private:
     Tchat& m_chat;
+    const client::TGameModel& m_model;
+    TScoreCard& m_card;
+    TDiceTumble& m_tumble;
 };
 
 // The player window at every step of View -> Zoom and at its smallest size,
 // then back at the size it had. Each picture waits for the pictures drawn at its size.
 bool photographZoomSteps(Tchat& chat, Photographer& camera) {
     const QSize before = chat.size();
+    TWindowZoom& zoom = *chat.findChild<TWindowZoom*>();
     const auto drawnAtZoom = [&] {
-        const qreal side = chat.dice[1]->pixmap().deviceIndependentSize().width();
-        return qRound(side) == chat.zoom->scaled(32);
+        const qreal side = die(chat, 1)->pixmap().deviceIndependentSize().width();
+        return qRound(side) == zoom.scaled(32);
     };
     bool saved = true;
     for (int percent : {100, 125, 150, 200}) {
-        chat.Zoom1Click(percent);
-        const QSize ground = chat.zoom->groundSizeFor(percent);
+        item(chat, QStringLiteral("Zoom%1").arg(percent))->trigger();
+        const QSize ground = zoom.groundSizeFor(percent);
         if (!waitFor([&] { return chat.centralWidget()->size() == ground && drawnAtZoom(); }, 5000))
             return false;
         saved = camera.save(chat, QStringLiteral("player-zoom-%1").arg(percent)) && saved;
@@ -226,17 +277,21 @@ bool playGame(GameApplication& game, Photographer& camera) {
     Tchat& chat = game.chat();
     SeatPlayer seat(chat);
     // The seat takes zero scores without asking.
-    chat.doubleCheck->setChecked(false);
+    if (QAction* doubleCheck = item(chat, QStringLiteral("double")); doubleCheck->isChecked())
+        doubleCheck->trigger();
     chat.startgame(true, true);
+    QLabel* winner = label(chat, QStringLiteral("label_winner"));
+    QLabel* dieKey = label(chat, QStringLiteral("label_dicekey1"));
+    auto* chatLine = part<QLineEdit>(chat, QStringLiteral("mychat"));
     bool midGameTaken = false;
     QElapsedTimer clock;
     clock.start();
-    while (!chat.label_winner->isVisible()) {
+    while (!winner->isVisible()) {
         if (clock.elapsed() > 120000)
             return false;
-        if (!waitFor([&] { return seat.myTurn() || chat.label_winner->isVisible(); }, 30000))
+        if (!waitFor([&] { return seat.myTurn() || winner->isVisible(); }, 30000))
             return fail("waiting for a turn");
-        if (chat.label_winner->isVisible())
+        if (winner->isVisible())
             break;
         if (!seat.roll())
             return fail("first roll");
@@ -249,16 +304,16 @@ bool playGame(GameApplication& game, Photographer& camera) {
         if (seat.turnsScored == 2 && !midGameTaken) {
             // The own free categories preview the dice; the chat line has the keys.
             QApplication::setActiveWindow(&chat);
-            chat.mychat->setFocus();
-            if (!waitFor([&] { return !chat.label_dicekey[1]->isVisible(); }, 5000))
+            chatLine->setFocus();
+            if (!waitFor([&] { return !dieKey->isVisible(); }, 5000))
                 return fail("the chat line taking the keys");
             midGameTaken = camera.save(chat, "player-midgame");
             // The board with the keys: each die shows its key.
-            chat.giveBoardTheKeys();
-            if (!waitFor([&] { return chat.label_dicekey[1]->isVisible(); }, 5000))
+            part<QWidget>(chat, QStringLiteral("panel_board"))->setFocus(Qt::OtherFocusReason);
+            if (!waitFor([&] { return dieKey->isVisible(); }, 5000))
                 return fail("the board taking the keys");
             camera.save(chat, "player-keys");
-            chat.mychat->setFocus();
+            chatLine->setFocus();
             if (!photographZoomSteps(chat, camera))
                 return fail("the zoom steps");
         }
@@ -267,7 +322,10 @@ bool playGame(GameApplication& game, Photographer& camera) {
         if (!seat.score())
             return fail("scoring");
     }
-    return waitFor([&] { return chat.image_throwdice->isHidden(); }, 5000);
+    // The last roll may still tumble (a computer seat's): the picture shows where it landed.
+    QWidget* rollButton = part<QWidget>(chat, QStringLiteral("image_throwdice"));
+    TDiceTumble& tumble = *chat.findChild<TDiceTumble*>();
+    return waitFor([&] { return rollButton->isHidden() && !tumble.running(); }, 5000);
 }
 
 bool photographSideWindows(GameApplication& game, Photographer& camera) {
@@ -280,13 +338,15 @@ bool photographSideWindows(GameApplication& game, Photographer& camera) {
         saved = camera.save(*window, QString::fromLatin1(name)) && saved;
         window->hide();
     };
-    shoot([&] { chat.ViewTally1Click(); }, static_cast<QWidget*>(forms.tallylist), "tally");
-    shoot([&] { chat.SpyList1Click(); }, static_cast<QWidget*>(forms.spylist), "spylist");
-    shoot([&] { chat.button_startClick(); }, static_cast<QWidget*>(forms.gamestartform),
-          "gamestart");
-    shoot([&] { chat.PhraseList1Click(); }, static_cast<QWidget*>(forms.phrases), "phrases");
-    shoot([&] { chat.Help2Click(); }, static_cast<QWidget*>(forms.help), "help");
-    shoot([&] { chat.About1Click(); }, static_cast<QWidget*>(forms.about), "about");
+    const auto choose = [&](const char* name) {
+        return [&chat, name] { item(chat, QLatin1String(name))->trigger(); };
+    };
+    shoot(choose("ViewTally1"), static_cast<QWidget*>(forms.tallylist), "tally");
+    shoot(choose("SpyList1"), static_cast<QWidget*>(forms.spylist), "spylist");
+    shoot(choose("StartGame1"), static_cast<QWidget*>(forms.gamestartform), "gamestart");
+    shoot(choose("PhraseList1"), static_cast<QWidget*>(forms.phrases), "phrases");
+    shoot(choose("Help2"), static_cast<QWidget*>(forms.help), "help");
+    shoot(choose("About1"), static_cast<QWidget*>(forms.about), "about");
     auto* download = static_cast<QWidget*>(forms.download);
     shoot([&] { download->show(); }, download, "download");
     return saved;
@@ -300,23 +360,23 @@ bool photographRemovedPlayer(GameApplication& host, Photographer& camera) {
     eveGame.start();
     Tchat& eve = eveGame.chat();
     const auto reads = [&](const char* line) {
-        return waitFor([&] { return eve.mainchat->toPlainText().contains(line); }, 10000);
+        return waitFor([&] { return chatText(eve).contains(QLatin1String(line)); }, 10000);
     };
     if (!reads("You are Connected."))
         return fail("the removed player's login");
     // At design size, whatever zoom the shared settings file holds.
-    eve.Zoom1Click(100);
-    const QSize ground = eve.zoom->groundSizeFor(100);
+    item(eve, QStringLiteral("Zoom100"))->trigger();
+    const QSize ground = eve.findChild<TWindowZoom*>()->groundSizeFor(100);
     if (!waitFor(
             [&] {
                 return eve.centralWidget()->size() == ground &&
-                       qRound(eve.dice[1]->pixmap().deviceIndependentSize().width()) == 32;
+                       qRound(die(eve, 1)->pixmap().deviceIndependentSize().width()) == 32;
             },
             5000))
         return fail("the removed player's window at design size");
-    host.chat().kicking(eve.model.ownSeat());
+    host.chat().kicking(eve.model().ownSeat());
     if (!reads("You were removed from the game by the host.") ||
-        !waitFor([&] { return !eve.sock.isOpen(); }, 5000))
+        !waitFor([&] { return !eve.session().socket().isOpen(); }, 5000))
         return fail("the removal");
     return camera.save(eve, QStringLiteral("player-removed"));
 }
@@ -326,6 +386,8 @@ bool photographRemovedPlayer(GameApplication& host, Photographer& camera) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A steady text cursor: a blinking one is caught on or off by chance.
+    QApplication::setCursorFlashTime(0);
     controls::SkinFont::install();
     const QStringList arguments = app.arguments();
     const QString folder = arguments.value(1, QStringLiteral("docs/screenshots"));
@@ -353,9 +415,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("true")});
     // The computer seats play at once; the pictures need no waiting.
     dunvex.server().setBotSpeedSource([] { return 5; });
+    dunvex.chat().seedDiceScatter(20261208);
     dunvex.start();
     Tchat& chat = dunvex.chat();
-    if (!waitFor([&] { return chat.mainchat->toPlainText().contains("You are Connected."); })) {
+    if (!waitFor([&] { return chatText(chat).contains(QLatin1String("You are Connected.")); })) {
         std::fprintf(stderr, "the window did not connect to its host\n");
         return 1;
     }
