@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 
 #ifdef DUNVEX_TEST_GUI
 #include "controls/SkinFont.h"
