@@ -197,6 +197,19 @@ TEST_F(SideDialogsTest, AboutShowsTheLoginVersionAndOpensTheMakersSite) {
     EXPECT_FALSE(about.isVisible());
 }
 
+// Like any link, the maker's site opens when the left button comes up over
+// it, not on the press, and not for the other button.
+TEST_F(SideDialogsTest, TheMakersLinkOpensOnTheLeftButtonsRelease) {
+    Tabout about;
+    about.show();
+    QTest::mousePress(about.Label7, Qt::LeftButton);
+    EXPECT_TRUE(opened.isEmpty()) << "opened on the press";
+    QTest::mouseRelease(about.Label7, Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{"http://www.dunvex.example"});
+    QTest::mouseClick(about.Label7, Qt::RightButton);
+    EXPECT_EQ(opened.size(), 1);
+}
+
 TEST_F(SideDialogsTest, LinksGetThePrefixOfTheirType) {
     TURL link;
     EXPECT_EQ(link.URLType, TURL::utHttp);
