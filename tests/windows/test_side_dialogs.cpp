@@ -133,6 +133,7 @@ TEST_F(SideDialogsTest, ClosingThePhraseEditorOtherwiseDiscardsTheEdits) {
     form.onPhrasesChanged = [&](const QStringList&) { handedBack = true; };
     form.setPhrases(ninePhrases("p"));
     form.show();
+    EXPECT_EQ(form.size(), QSize(354, 288)) << "the editor's size as designed";
     form.phrase[1]->setText("changed");
     form.close();
     EXPECT_FALSE(handedBack);
