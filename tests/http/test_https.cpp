@@ -408,3 +408,22 @@ TEST(Https, APartialWildcardCertificateIsForNoName) {
     EXPECT_EQ(session.failure(), AnotherName);
     EXPECT_TRUE(server.requests().isEmpty());
 }
+
+// A server that resets the connection before the client's hello: the
+// handshake fails on the refused write at once, instead of waiting to write
+// again.
+TEST(Https, AHandshakeOnAResetConnectionFailsAtOnce) {
+    RawSocket listener;
+    ASSERT_TRUE(listener.listenOn("127.0.0.1", 0));
+    RawSocket link;
+    ASSERT_TRUE(link.connectTo("127.0.0.1", listener.localPort()));
+    listener.accept().reset();
+    pollfd entry{link.fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&entry, 1, 5000), 1) << "the reset did not arrive";
+    ::fcntl(link.fd(), F_SETFL, ::fcntl(link.fd(), F_GETFL) | O_NONBLOCK);
+    http::TlsSession session;
+    ASSERT_EQ(session.start(link.fd(), QStringLiteral("localhost"), QString()),
+              http::TlsSession::Done);
+    EXPECT_EQ(session.handshake(), http::TlsSession::Failed);
+    EXPECT_TRUE(session.failure().startsWith(ConnectionFailed)) << session.failure().toStdString();
+}
