@@ -1,5 +1,6 @@
 #include "app/GameApplication.h"
 #include "client/ChatForm.h"
+#include "client/WindowBounds.h"
 #include "controls/SkinFont.h"
 #include "platform/Environment.h"
 #include "platform/ExceptionHandler.h"
@@ -20,13 +21,6 @@ void showErrorBox(const std::exception& error) {
                                 QMessageBox::Ok, QApplication::activeWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-}
-
-void raiseWindow(QWidget& window) {
-    if (window.isMinimized())
-        window.showNormal();
-    window.raise();
-    window.activateWindow();
 }
 
 } // namespace
@@ -54,7 +48,7 @@ int main(int argc, char* argv[]) {
                      Qt::QueuedConnection);
     instance.setActivationHandler([&game] {
         qCInfo(lcLaunch) << "activated by a second start";
-        raiseWindow(game.chat());
+        client::bringToFront(game.chat());
     });
     game.start();
     return QApplication::exec();

@@ -31,6 +31,13 @@ void showCentredOn(QWidget& window, const QWidget& main) {
     window.raise();
 }
 
+void bringToFront(QWidget& window) {
+    if (window.isMinimized())
+        window.showNormal();
+    window.raise();
+    window.activateWindow();
+}
+
 std::optional<QRect> boundsToSave(const QRect& window, const QRect& saved, const QRect& workArea) {
     if (window == saved)
         return std::nullopt;

@@ -570,6 +570,13 @@ TEST(DunvexServer, WithoutDescriptorsItBacksOffAndServesItsPlayers) {
     EXPECT_TRUE(server.out().contains(
         "warning cannot accept a connection (Too many open files); trying again in 100 ms\n"));
     EXPECT_TRUE(server.out().contains("trying again in 1000 ms\n"));
+    // The waits double from 100 ms and stop growing at a second.
+    QList<int> waits;
+    auto found =
+        QRegularExpression(QStringLiteral("trying again in (\\d+) ms")).globalMatch(server.out());
+    while (found.hasNext())
+        waits.append(found.next().captured(1).toInt());
+    EXPECT_EQ(waits.mid(0, 5), (QList<int>{100, 200, 400, 800, 1000}));
 
     // Bob leaves; his descriptor goes to the newcomer, in his slot.
     bob.socket().close();

@@ -1,6 +1,7 @@
 // What the main window stores of its place and size when it closes.
 #include "client/WindowBounds.h"
 
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using client::boundsToSave;
@@ -31,4 +32,20 @@ TEST(WindowBounds, OversizeWindowIsTakenInOnceNotUntilItFits) {
     EXPECT_EQ(boundsToSave(tall, QRect(), WorkArea)->height(), WorkArea.height() - 14);
     const QRect exact(0, 0, WorkArea.width(), WorkArea.height());
     EXPECT_EQ(boundsToSave(exact, QRect(), WorkArea)->size(), WorkArea.size());
+}
+
+// A second start of the game wakes the first: a minimized window comes back,
+// a maximized one keeps filling the screen.
+TEST(WindowBounds, BringingToFrontRestoresOnlyAMinimizedWindow) {
+    QWidget minimized;
+    minimized.showMinimized();
+    ASSERT_TRUE(minimized.isMinimized());
+    client::bringToFront(minimized);
+    EXPECT_FALSE(minimized.isMinimized());
+    EXPECT_TRUE(minimized.isVisible());
+
+    QWidget maximized;
+    maximized.showMaximized();
+    client::bringToFront(maximized);
+    EXPECT_TRUE(maximized.isMaximized());
 }

@@ -565,6 +565,21 @@ TEST_F(PackProgramTest, PacksAndUnpacks) {
     EXPECT_TRUE(m_output.contains("dunvex-pack unpack IN OUT"));
 }
 
+// A command line it cannot use gets the usage on standard error and exit
+// code 2, apart from a failure of the work itself (1).
+TEST_F(PackProgramTest, AWrongCommandLineShowsTheUsage) {
+    write(path("plain"), Bytes{'a'});
+    for (const QStringList& arguments : {QStringList{}, QStringList{"pack", file("plain")},
+                                         QStringList{"pack", file("plain"), file("packed"), "more"},
+                                         QStringList{"squeeze", file("plain"), file("packed")}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_EQ(run(arguments), 2);
+        EXPECT_TRUE(m_errors.startsWith("Usage: dunvex-pack pack IN OUT\n"));
+        EXPECT_TRUE(m_output.isEmpty());
+    }
+    EXPECT_FALSE(exists(path("packed")));
+}
+
 TEST_F(PackProgramTest, FailureSaysWhyAndLeavesOutAsItWas) {
     write(path("packed"), Bytes{'N', 'O', 'P', 'E', 0, 0, 0, 0});
     EXPECT_EQ(run({"unpack", file("packed"), file("restored")}), 1);

@@ -9,6 +9,7 @@
 #include "controls/URL.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QPainter>
 #include <QTest>
@@ -115,6 +116,28 @@ TEST_F(SkinnedControlsTest, TheCheckBoxTogglesOnReleaseOverIt) {
     QTest::mousePress(box, Qt::LeftButton, {}, QPoint(5, 8));
     QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(60, 40));
     EXPECT_TRUE(box->Checked()) << "released below the box";
+}
+
+// While the game is in the background the check box and the speed buttons
+// show no hover; the plain buttons still do. Back in front, all of them do.
+TEST_F(SkinnedControlsTest, InTheBackgroundOnlyPlainButtonsShowHover) {
+    auto* box = new TSkinCheckBox(&form);
+    auto* speed = new TSkinSpeedButton(&form);
+    auto* plain = new TSelButton(&form);
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    for (QWidget* control :
+         {static_cast<QWidget*>(box), static_cast<QWidget*>(speed), static_cast<QWidget*>(plain)})
+        enter(control);
+    EXPECT_FALSE(box->isHovered());
+    EXPECT_FALSE(speed->isHovered());
+    EXPECT_TRUE(plain->isHovered());
+
+    QApplication::setActiveWindow(&form);
+    enter(box);
+    enter(speed);
+    EXPECT_TRUE(box->isHovered());
+    EXPECT_TRUE(speed->isHovered());
 }
 
 TEST_F(SkinnedControlsTest, TheHoverLabelRestoresItsColourAndFontOnLeave) {

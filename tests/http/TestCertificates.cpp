@@ -21,6 +21,7 @@ TestCertificates::TestCertificates() {
                             "-addext", "keyUsage=critical,keyCertSign,cRLSign"}) &&
         signedByCa("localhost", "DNS:localhost,IP:127.0.0.1", 2) &&
         signedByCa("other", "DNS:other.example", 3) &&
+        signedByCa("partial", "DNS:w*.dunvex.test", 4) &&
         openssl(QStringList{"req", "-x509"} + NewKey +
                 QStringList{"-keyout", path("self.key"), "-out", path("self.pem"), "-days", "2",
                             "-subj", "/CN=localhost", "-addext",

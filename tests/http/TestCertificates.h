@@ -28,6 +28,8 @@ public:
     Identity otherName() const { return identity("other"); }
     // For DNS:localhost and IP:127.0.0.1, signed by itself.
     Identity selfSigned() const { return identity("self"); }
+    // For DNS:w*.dunvex.test, a wildcard inside a label, signed by the CA.
+    Identity partialWildcard() const { return identity("partial"); }
 
 private:
     QString path(const char* name) const { return m_folder.filePath(QString::fromLatin1(name)); }

@@ -3,11 +3,13 @@
 #include "ScriptedHttpServer.h"
 #include "TestCertificates.h"
 #include "http/HttpClient.h"
+#include "http/TlsSession.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QTimer>
 #include <atomic>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -378,4 +380,50 @@ TEST(Https, RefusesARelocationToPlainHttp) {
     const Fetched same = get(url("localhost", secure.port(), "/same"), certificates.caFile());
     EXPECT_EQ(same.body, "ok");
     EXPECT_EQ(plain.requests().size(), 0);
+}
+
+// A wildcard stands for a whole label only: a certificate for "w*.dunvex.test"
+// is refused for www.dunvex.test as one for another name.
+TEST(Https, APartialWildcardCertificateIsForNoName) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << certificates.errors().toStdString();
+    ScriptedHttpServer server(
+        [](const QByteArray&, int) { return Reply{"HTTP/1.0 200 OK\r\n\r\n"}; },
+        certificates.partialWildcard().certificate, certificates.partialWildcard().key);
+    RawSocket link;
+    ASSERT_TRUE(link.connectTo("127.0.0.1", server.port()));
+    ::fcntl(link.fd(), F_SETFL, ::fcntl(link.fd(), F_GETFL) | O_NONBLOCK);
+    http::TlsSession session;
+    ASSERT_EQ(session.start(link.fd(), QStringLiteral("www.dunvex.test"), certificates.caFile()),
+              http::TlsSession::Done);
+    http::TlsSession::Result step = session.handshake();
+    for (int round = 0;
+         round < 100 && (step == http::TlsSession::WantRead || step == http::TlsSession::WantWrite);
+         ++round) {
+        pollfd entry{link.fd(), short(step == http::TlsSession::WantRead ? POLLIN : POLLOUT), 0};
+        ASSERT_EQ(::poll(&entry, 1, 5000), 1) << "the handshake stalled";
+        step = session.handshake();
+    }
+    EXPECT_EQ(step, http::TlsSession::Failed);
+    EXPECT_EQ(session.failure(), AnotherName);
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+// A server that resets the connection before the client's hello: the
+// handshake fails on the refused write at once, instead of waiting to write
+// again.
+TEST(Https, AHandshakeOnAResetConnectionFailsAtOnce) {
+    RawSocket listener;
+    ASSERT_TRUE(listener.listenOn("127.0.0.1", 0));
+    RawSocket link;
+    ASSERT_TRUE(link.connectTo("127.0.0.1", listener.localPort()));
+    listener.accept().reset();
+    pollfd entry{link.fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&entry, 1, 5000), 1) << "the reset did not arrive";
+    ::fcntl(link.fd(), F_SETFL, ::fcntl(link.fd(), F_GETFL) | O_NONBLOCK);
+    http::TlsSession session;
+    ASSERT_EQ(session.start(link.fd(), QStringLiteral("localhost"), QString()),
+              http::TlsSession::Done);
+    EXPECT_EQ(session.handshake(), http::TlsSession::Failed);
+    EXPECT_TRUE(session.failure().startsWith(ConnectionFailed)) << session.failure().toStdString();
 }

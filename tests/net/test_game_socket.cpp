@@ -193,6 +193,7 @@ TEST(GameSocketReceive, CountLimitsWhatIsHandedOut) {
     ASSERT_NE(pair.accepted, nullptr);
     ASSERT_TRUE(pair.raw.sendAll("abcdef"));
     ASSERT_TRUE(waitFor([&] { return pair.accepted->receiveBufferLength() == 6; }));
+    EXPECT_EQ(pair.accepted->Receive(0), "") << "a count of 0 hands out nothing";
     EXPECT_EQ(pair.accepted->Receive(2), "ab");
     EXPECT_EQ(pair.accepted->Receive(10), "cdef");
 }

@@ -432,6 +432,7 @@ TEST(GameSocketStream, ReadsWritesAndNeverSeeks) {
     ClientAndPeer pair(false);
     ASSERT_TRUE(pair.client.Connected());
     TGameSocketStream& stream = pair.client.Stream();
+    EXPECT_EQ(stream.Write("hello", 0), 0) << "nothing asked, nothing written";
     EXPECT_EQ(stream.Write("hello", 5), 5);
     EXPECT_EQ(pair.peer.readExactly(5), "hello");
 

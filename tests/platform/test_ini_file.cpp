@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 using platform::IniFile;
@@ -32,6 +33,17 @@ TEST(IniFile, MissingFileReadsAsDefaultsAndIsCreatedBySave) {
     ini.writeInteger("Dunvex", "Width", 800);
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(IniFile(path).readInteger("Dunvex", "width", 0), 800) << "keys ignore case";
+}
+
+// A signal that broke some earlier call leaves EINTR in errno; the settings
+// are read whole all the same.
+TEST(IniFile, AnEarlierInterruptedCallDoesNotSpoilReading) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("kelvlobby.ini");
+    writeFile(path, "[Dunvex]\nWidth=800\n");
+    errno = EINTR;
+    IniFile ini(path);
+    EXPECT_EQ(ini.readInteger("Dunvex", "Width", 783), 800);
 }
 
 TEST(IniFile, UnreadableNumbersFallBackPerKey) {

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #ifdef DUNVEX_TEST_GUI
@@ -15,8 +16,12 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     TestApplication application(argc, argv);
 #ifdef DUNVEX_TEST_GUI
-    // The windows draw their captions with the built-in typeface, as the game does.
-    controls::SkinFont::install();
+    // The windows draw their captions with the built-in typeface, as the game
+    // does; without it every measured layout would depend on the machine's fonts.
+    if (!controls::SkinFont::install()) {
+        std::fputs("the built-in typeface could not be installed\n", stderr);
+        return 1;
+    }
 #endif
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -133,6 +133,7 @@ TEST_F(SideDialogsTest, ClosingThePhraseEditorOtherwiseDiscardsTheEdits) {
     form.onPhrasesChanged = [&](const QStringList&) { handedBack = true; };
     form.setPhrases(ninePhrases("p"));
     form.show();
+    EXPECT_EQ(form.size(), QSize(354, 288)) << "the editor's size as designed";
     form.phrase[1]->setText("changed");
     form.close();
     EXPECT_FALSE(handedBack);
@@ -198,6 +199,19 @@ TEST_F(SideDialogsTest, AboutShowsTheLoginVersionAndOpensTheMakersSite) {
     EXPECT_EQ(opened, QStringList{"http://www.dunvex.example"});
     QTest::mouseClick(about.button_done, Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
+}
+
+// Like any link, the maker's site opens when the left button comes up over
+// it, not on the press, and not for the other button.
+TEST_F(SideDialogsTest, TheMakersLinkOpensOnTheLeftButtonsRelease) {
+    Tabout about;
+    about.show();
+    QTest::mousePress(about.Label7, Qt::LeftButton);
+    EXPECT_TRUE(opened.isEmpty()) << "opened on the press";
+    QTest::mouseRelease(about.Label7, Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{"http://www.dunvex.example"});
+    QTest::mouseClick(about.Label7, Qt::RightButton);
+    EXPECT_EQ(opened.size(), 1);
 }
 
 TEST_F(SideDialogsTest, LinksGetThePrefixOfTheirType) {
