@@ -101,13 +101,13 @@ TEST_F(BoardLookTest, TheLastColumnsAreRuledOffLikeTheOthers) {
     RawSocket link;
     auto game = seatAnn(link);
     Tchat& chat = game->chat();
-    const QImage card = chat.panel_scorecard->grab().toImage();
+    const QImage card = ui(chat).panel_scorecard->grab().toImage();
     const auto ruleLeftOf = [&](int seat) {
-        const QRect cell = chat.panel_scorecard->score[seat][1]->geometry();
+        const QRect cell = ui(chat).panel_scorecard->score[seat][1]->geometry();
         return card.pixel(cell.left() - 2, cell.center().y());
     };
     const auto groundOf = [&](int seat) {
-        const QRect cell = chat.panel_scorecard->score[seat][1]->geometry();
+        const QRect cell = ui(chat).panel_scorecard->score[seat][1]->geometry();
         return card.pixel(cell.center());
     };
     EXPECT_NE(ruleLeftOf(1), groundOf(1));
