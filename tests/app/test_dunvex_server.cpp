@@ -2,6 +2,7 @@
 // clients on loopback.
 #include "support/ProtocolClient.h"
 #include "support/ScoreReferee.h"
+#include "support/ServerProcess.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -22,84 +23,11 @@ using namespace testsupport;
 
 namespace {
 
-QString serverProgram() {
-    return QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex-server");
-}
-
 QByteArray message(const QByteArray& text) {
     return text + char(0xFF);
 }
 
-// Descriptor limits for a child, set between fork and exec.
-struct DescriptorLimit {
-    rlim_t soft = 0; // 0: the limits are inherited
-    rlim_t hard = 0;
-};
-
-// dunvex-server with its standard output and error kept apart.
-class Server {
-public:
-    explicit Server(const QStringList& arguments, DescriptorLimit limit = {},
-                    const QString& loggingRules = QString()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        // Without --port it must not fall back to the real game's port.
-        environment.insert(QStringLiteral("DUNVEX_PORT"), QString::number(freeTcpPort()));
-        if (!loggingRules.isEmpty())
-            environment.insert(QStringLiteral("QT_LOGGING_RULES"), loggingRules);
-        m_process.setProcessEnvironment(environment);
-        if (limit.soft != 0)
-            m_process.setChildProcessModifier([limit] {
-                // Only the server's own descriptors count: none the test
-                // (or whatever started it) would pass on.
-                for (int fd = 3; fd < 1024; ++fd) {
-                    const int flags = ::fcntl(fd, F_GETFD);
-                    if (flags >= 0 && !(flags & FD_CLOEXEC))
-                        ::close(fd);
-                }
-                const struct rlimit value { limit.soft, limit.hard };
-                ::setrlimit(RLIMIT_NOFILE, &value);
-            });
-        m_process.start(serverProgram(), arguments);
-        m_process.waitForStarted();
-    }
-    // Stopped as a service manager would, so it leaves its coverage counters;
-    // killed only if that fails.
-    ~Server() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    QString out() {
-        m_out += QString::fromLocal8Bit(m_process.readAllStandardOutput());
-        return m_out;
-    }
-    QString err() {
-        m_err += QString::fromLocal8Bit(m_process.readAllStandardError());
-        return m_err;
-    }
-    bool waitForOut(const QString& text, int milliseconds = 5000) {
-        return waitFor([&] { return out().contains(text); }, milliseconds);
-    }
-    bool waitForExit(int milliseconds = 5000) {
-        return waitFor([this] { return m_process.state() == QProcess::NotRunning; }, milliseconds);
-    }
-    // Exit code of a normal exit; -1 when it died of a signal.
-    int exitCode() const {
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-    qint64 pid() const { return m_process.processId(); }
-    void terminate() { m_process.terminate(); }
-
-private:
-    QProcess m_process;
-    QString m_out;
-    QString m_err;
-};
+using Server = ServerProcess;
 
 // Connects a raw client and checks the greeting for the slot it should get.
 RawSocket arrive(Server& server, std::uint16_t port, int slot) {
@@ -502,7 +430,9 @@ QString descriptorLimits(qint64 pid) {
 // as a descriptor is free again.
 TEST(DunvexServer, WithoutDescriptorsItBacksOffAndServesItsPlayers) {
     const std::uint16_t port = freeTcpPort();
-    Server server({"--port", QString::number(port)}, {64, 1024});
+    ServerLaunch launch;
+    launch.limit = {64, 1024};
+    Server server({"--port", QString::number(port)}, launch);
     ASSERT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
     EXPECT_EQ(descriptorLimits(server.pid()), "1024 1024 files") << "soft raised to hard";
 
@@ -593,7 +523,9 @@ TEST(DunvexServer, WithoutDescriptorsItBacksOffAndServesItsPlayers) {
 // 20,000-character name does not make a 20 KB line.
 TEST(DunvexServer, LogLinesShowPeerTextEscapedAndCut) {
     const std::uint16_t port = freeTcpPort();
-    Server server({"--port", QString::number(port)}, {}, "dunvex.*.info=true");
+    ServerLaunch launch;
+    launch.loggingRules = QStringLiteral("dunvex.*.info=true");
+    Server server({"--port", QString::number(port)}, launch);
     ASSERT_TRUE(server.waitForOut("listening on port")) << server.err().toStdString();
 
     ProtocolClient evil;

@@ -1,6 +1,7 @@
 // dunvex-server --tables N: several games in one process, started as a child
 // process and played by raw clients on loopback.
 #include "support/ProtocolClient.h"
+#include "support/ServerProcess.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -17,43 +18,19 @@ using namespace testsupport;
 
 namespace {
 
-// dunvex-server with its standard output and error kept apart.
-class Server {
+// dunvex-server with its tables' log lines shown.
+class Server : public ServerProcess {
 public:
-    explicit Server(const QStringList& arguments, const QString& portName = QString()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DUNVEX_PORT"),
-                           portName.isEmpty() ? QString::number(freeTcpPort()) : portName);
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                           QStringLiteral("dunvex.*.info=true"));
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral(DUNVEX_PROGRAM_DIR "/dunvex-server"), arguments);
-        m_process.waitForStarted();
-    }
-    ~Server() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    QString out() {
-        m_out += QString::fromLocal8Bit(m_process.readAllStandardOutput());
-        return m_out;
-    }
-    QString err() {
-        m_err += QString::fromLocal8Bit(m_process.readAllStandardError());
-        return m_err;
-    }
-    bool waitForOut(const QString& text, int milliseconds = 10000) {
-        return waitFor([&] { return out().contains(text); }, milliseconds);
-    }
-    bool waitForExit() {
-        return waitFor([this] { return m_process.state() == QProcess::NotRunning; });
-    }
-    int exitCode() const { return m_process.exitCode(); }
+    explicit Server(const QStringList& arguments, const QString& port = QString())
+        : ServerProcess(arguments, launch(port)) {}
 
 private:
-    QProcess m_process;
-    QString m_out;
-    QString m_err;
+    static ServerLaunch launch(const QString& port) {
+        ServerLaunch launch;
+        launch.port = port;
+        launch.loggingRules = QStringLiteral("dunvex.*.info=true");
+        return launch;
+    }
 };
 
 // The first of `count` consecutive TCP ports that nothing listened on a moment ago.
