@@ -68,7 +68,9 @@ void TEpollEventDispatcher::registerSocketNotifier(QSocketNotifier* notifier) {
     if (it->second.notifiers[type] && it->second.notifiers[type] != notifier)
         qWarning("TEpollEventDispatcher: several socket notifiers of one type for socket %d", fd);
     it->second.notifiers[type] = notifier;
-    updateWatch(fd, it->second);
+    // Told to the kernel even when the events are the same: the number may
+    // belong to a new socket whose closed predecessor left epoll's list.
+    updateWatch(fd, it->second, true);
 }
 
 void TEpollEventDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
@@ -87,12 +89,12 @@ void TEpollEventDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) 
 // descriptor closed before its notifier went away has already left epoll's
 // list, and its number may be reused: hence ENOENT and EEXIST are retried
 // the other way round, and a failed removal is no error.
-void TEpollEventDispatcher::updateWatch(int fd, Watch& watch) {
+void TEpollEventDispatcher::updateWatch(int fd, Watch& watch, bool renew) {
     std::uint32_t events = 0;
     for (int type = 0; type < 3; ++type)
         if (watch.notifiers[type])
             events |= WatchedEvents[type];
-    if (events == watch.events)
+    if (events == watch.events && !renew)
         return;
     epoll_event event{};
     event.events = events;

@@ -60,7 +60,7 @@ private:
         bool firing = false;
     };
 
-    void updateWatch(int fd, Watch& watch);
+    void updateWatch(int fd, Watch& watch, bool renew = false);
     int dispatchSocketEvents(int timeoutMs, bool sockets);
     void activateNotifiers(int fd, std::uint32_t generation, std::uint32_t events);
     int fireTimers();

@@ -161,6 +161,26 @@ TEST(EpollEventDispatcher, NotifiersActivateOnlyWhenEnabled) {
     ASSERT_TRUE(waitFor([&] { return reads == 2; }, 5000)) << "enabled again, still readable";
 }
 
+// A socket closed while its notifier listens leaves epoll's list; a new
+// socket given the same number must still be watched.
+TEST(EpollEventDispatcher, NotifierOnAReusedDescriptorNumberActivates) {
+    auto first = std::make_unique<SocketPair>();
+    const int number = first->fds[0];
+    auto stale = std::make_unique<QSocketNotifier>(number, QSocketNotifier::Read);
+    first.reset();
+    SocketPair second;
+    ASSERT_EQ(second.fds[0], number) << "the system did not reuse the number";
+    QSocketNotifier fresh(number, QSocketNotifier::Read);
+    int reads = 0;
+    QObject::connect(&fresh, &QSocketNotifier::activated, [&] {
+        ++reads;
+        second.drain();
+    });
+    second.send();
+    EXPECT_TRUE(waitFor([&] { return reads == 1; }, 5000));
+    stale.reset();
+}
+
 // Two sockets readable in the same turn; whichever notifier is called first
 // deletes the other, which must then never be called.
 TEST(EpollEventDispatcher, NotifierDeletedDuringTheSameBatchIsNeverCalled) {
