@@ -599,6 +599,8 @@ int main(int argc, char* argv[]) {
         }
         if (argument == "--processes") {
             options.processes = true;
+        } else if (argument == "--server" && i + 1 < argc) {
+            options.server = argv[++i];
         } else if ((argument == "--tables" || argument == "--seconds") && i + 1 < argc) {
             const int value = std::atoi(argv[++i]);
             if (value < 1 || value > 1000) {
@@ -609,7 +611,8 @@ int main(int argc, char* argv[]) {
         } else {
             std::fprintf(
                 stderr,
-                "usage: capacity --tables K [--seconds S] [--processes] [-- SERVER OPTIONS]\n");
+                "usage: capacity --tables K [--seconds S] [--processes] [--server PROGRAM]\n"
+                "                [-- SERVER OPTIONS]\n");
             return 2;
         }
     }

@@ -4,6 +4,7 @@
 #include "app/ServerTables.h"
 #include "game/RandomGenerator.h"
 #include "platform/Environment.h"
+#include "platform/EpollEventDispatcher.h"
 #include "platform/Logging.h"
 #include "platform/StrToInt.h"
 #include "platform/TerminationSignals.h"
@@ -204,10 +205,12 @@ std::optional<int> checkPortRange(const Options& options) {
 int main(int argc, char* argv[]) {
     raiseDescriptorLimit();
     qInstallMessageHandler(logQtMessage);
-    // Qt's own poll loop rather than glib's: nothing of glib runs here, and
-    // with thousands of connections glib's loop kept the tables' timers
-    // waiting behind the sockets for seconds (bench/capacity).
+    // Neither glib's loop (with thousands of connections it kept the tables'
+    // timers waiting behind the sockets for seconds) nor Qt's own poll loop
+    // (each turn scans every socket): an epoll loop, where the system has
+    // one. QT_NO_GLIB picks Qt's poll loop where it does not.
     qputenv("QT_NO_GLIB", "1");
+    platform::installEpollEventDispatcher();
     QCoreApplication application(argc, argv);
     Options options;
     if (const auto exitCode = parse(QCoreApplication::arguments(), options))

@@ -7,6 +7,8 @@
 #include <QApplication>
 using TestApplication = QApplication;
 #else
+#include "platform/EpollEventDispatcher.h"
+
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
 #endif
@@ -14,6 +16,11 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+#ifndef DUNVEX_TEST_GUI
+    // The host's tests can run on dunvex-server's own event loop.
+    if (qEnvironmentVariableIsSet("DUNVEX_TEST_EPOLL_DISPATCHER"))
+        platform::installEpollEventDispatcher();
+#endif
     TestApplication application(argc, argv);
 #ifdef DUNVEX_TEST_GUI
     // The windows draw their captions with the built-in typeface, as the game
