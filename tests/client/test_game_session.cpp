@@ -7,8 +7,10 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 
 using client::DiePlace;
@@ -381,6 +383,47 @@ TEST_F(GameSessionTest, RemovedByTheHostTheSessionCloses) {
     EXPECT_FALSE(session.loggedIn());
     EXPECT_TRUE(session.spectators().isEmpty());
     EXPECT_TRUE(host.peerClosed());
+}
+
+// A host that runs ahead of the player by 64 MiB is still served; one byte
+// more and it is taken to be broken. The pump is held back so that nothing
+// is taken off the queue while it fills.
+TEST_F(GameSessionTest, TheQueueHoldsExactly64MiBAndNotOneByteMore) {
+    QSignalSpy flooded(&session, &TGameSession::hostFlooded);
+    session.timer_pump.setInterval(std::chrono::hours(1));
+    const qsizetype lineLength = 32 * 1024; // a message's bytes, terminator not counted
+    const int lines = 64 * 1024 * 1024 / lineLength;
+    const QByteArray line = "CMD_x+" + QByteArray(lineLength - 6, 'a') + T;
+    QByteArray flood;
+    for (int n = 0; n < lines; ++n)
+        flood += line;
+    const auto filled = [&] {
+        return session.queuedMessages() == std::size_t(lines) || !flooded.isEmpty();
+    };
+    qsizetype sent = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            // The session reads 32 KiB at a time: many rounds between waits.
+            for (int round = 0; round < 1000 && !filled(); ++round) {
+                sent += host.sendSome(
+                    QByteArray::fromRawData(flood.constData() + sent, flood.size() - sent));
+                QCoreApplication::processEvents();
+            }
+            return filled();
+        },
+        60000));
+    EXPECT_EQ(sent, flood.size());
+    EXPECT_TRUE(flooded.isEmpty()) << "exactly the limit is held";
+    EXPECT_EQ(session.link(), client::HostLink::Open);
+
+    send("x");
+    ASSERT_TRUE(waitFor([&] { return flooded.size() == 1; }));
+    EXPECT_EQ(session.link(), client::HostLink::Flooded);
+    EXPECT_EQ(session.queuedMessages(), 0u);
+    EXPECT_TRUE(waitFor([&] {
+        host.readAvailable();
+        return host.peerClosed();
+    }));
 }
 
 // The settings keep the lobby's file as it was written, keys and defaults alike.
