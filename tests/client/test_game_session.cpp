@@ -440,7 +440,7 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[Dunvex]\nBotspeed=499\nBotSkill=eXpErT\nPlaysounds=False\nDoublecheck=false\n"
-               "Turnsound=1\nPhrase4=/me hops\nTextcolor=$00123456\nLobby=kept\n");
+               "Turnsound=1\nPhrase1=hi\nPhrase9=/me hops\nTextcolor=$00123456\nLobby=kept\n");
     file.close();
     settings.load(path);
     EXPECT_EQ(settings.botSpeed, 1000) << "only 500, 1000 and 1500";
@@ -448,7 +448,8 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     EXPECT_TRUE(settings.playSounds) << "only the exact text false is false";
     EXPECT_FALSE(settings.doubleCheck);
     EXPECT_EQ(settings.turnSound, TPlayerSettings::TurnSound::New);
-    EXPECT_EQ(settings.phrases[4], "/me hops");
+    EXPECT_EQ(settings.phrases[1], "hi");
+    EXPECT_EQ(settings.phrases[9], "/me hops") << "the last phrase button";
     EXPECT_EQ(settings.textColor, TColor(0x00123456));
 
     settings.botSpeed = 1500;
@@ -458,7 +459,7 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     const QByteArray written = file.readAll();
     for (const char* line :
          {"Botspeed=1500", "BotSkill=Expert", "Zoom=125", "Turnsound=1", "Playsounds=true",
-          "Doublecheck=false", "Lobby=kept", "Phrase4=/me hops", "Textcolor=$00123456"})
+          "Doublecheck=false", "Lobby=kept", "Phrase9=/me hops", "Textcolor=$00123456"})
         EXPECT_TRUE(written.contains(line)) << line;
 }
 
@@ -488,9 +489,13 @@ TEST(PlayerSettings, OddValuesFallBackAndEveryKeyIsWritten) {
     EXPECT_EQ(ini.readString("Dunvex", "Actioncolor", ""), "clBlack");
     EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
 
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Dunvex]\nBotspeed=fast\n");
-    file.close();
-    settings.load(path);
-    EXPECT_EQ(settings.botSpeed, 1000) << "a word is no speed";
+    // The two other speeds are kept; a word is no speed.
+    for (const auto& [stored, speed] :
+         {std::pair{"500", 500}, {"1500", 1500}, {"1501", 1000}, {"fast", 1000}}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[Dunvex]\nBotspeed=") + stored + "\n");
+        file.close();
+        settings.load(path);
+        EXPECT_EQ(settings.botSpeed, speed) << stored;
+    }
 }
