@@ -193,13 +193,15 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
     auto game = joinFakeHost(link);
     Tchat& chat = game->chat();
     ASSERT_TRUE(link.sendAll("CMD_sendlogininfo+2" + T + "CMD_newplayerinfo+2+Ann" + T +
-                             "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T +
-                             "CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));
+                             "CMD_existingplayers+1+Host" + T + "CMD_startgame+1+t+false" + T));
+    ASSERT_TRUE(waitForLine(chat, "Host has started a BONUS DICE game."));
+    EXPECT_TRUE(ui(chat).image_bonus->isVisible());
+    EXPECT_TRUE(ui(chat).image_bonus->pixmap().isNull()) << "no bonus die before the host's";
+    ASSERT_TRUE(link.sendAll("CMD_setbonusdice+4" + T + "CMD_nextplayer+2+1+0+0+" + T));
     ASSERT_TRUE(
         waitFor([&] { return chat.model().currentSeat() == 2 && chat.session().canAct(); }));
     link.readAvailable();
-    EXPECT_TRUE(ui(chat).mainchat->toPlainText().contains("Host has started a BONUS DICE game."));
-    EXPECT_TRUE(ui(chat).image_bonus->isVisible());
+    EXPECT_FALSE(ui(chat).image_bonus->pixmap().isNull());
     EXPECT_EQ(ui(chat).panel_scorecard->label_turn->text(), "Your Turn.");
     EXPECT_EQ(ui(chat).label_playername[3]->text(), "<Waiting>") << "seat 3 takes no turns";
 

@@ -15,6 +15,7 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -240,6 +241,12 @@ TEST_F(ChatTest, ScrollChatOffKeepsTheViewAndBothMarksAgree) {
     chat.addlinetochat("another", clBlack);
     EXPECT_EQ(scroll->value(), scroll->maximum());
 
+    QStringList offered;
+    for (QMenu* menu : chat.findChildren<QMenu*>())
+        if (menu->title() == "Text Si&ze")
+            for (QAction* item : menu->actions())
+                offered << item->text();
+    EXPECT_EQ(offered, (QStringList{"8", "10", "12", "14"})) << "the text sizes offered";
     ui(chat).textSizeItems[2]->trigger();
     EXPECT_EQ(ui(chat).mainchat->font().pointSize(), 12);
     EXPECT_TRUE(ui(chat).textSizeItems[2]->isChecked());

@@ -7,8 +7,10 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 
 using client::DiePlace;
@@ -383,6 +385,47 @@ TEST_F(GameSessionTest, RemovedByTheHostTheSessionCloses) {
     EXPECT_TRUE(host.peerClosed());
 }
 
+// A host that runs ahead of the player by 64 MiB is still served; one byte
+// more and it is taken to be broken. The pump is held back so that nothing
+// is taken off the queue while it fills.
+TEST_F(GameSessionTest, TheQueueHoldsExactly64MiBAndNotOneByteMore) {
+    QSignalSpy flooded(&session, &TGameSession::hostFlooded);
+    session.timer_pump.setInterval(std::chrono::hours(1));
+    const qsizetype lineLength = 32 * 1024; // a message's bytes, terminator not counted
+    const int lines = 64 * 1024 * 1024 / lineLength;
+    const QByteArray line = "CMD_x+" + QByteArray(lineLength - 6, 'a') + T;
+    QByteArray flood;
+    for (int n = 0; n < lines; ++n)
+        flood += line;
+    const auto filled = [&] {
+        return session.queuedMessages() == std::size_t(lines) || !flooded.isEmpty();
+    };
+    qsizetype sent = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            // The session reads 32 KiB at a time: many rounds between waits.
+            for (int round = 0; round < 1000 && !filled(); ++round) {
+                sent += host.sendSome(
+                    QByteArray::fromRawData(flood.constData() + sent, flood.size() - sent));
+                QCoreApplication::processEvents();
+            }
+            return filled();
+        },
+        60000));
+    EXPECT_EQ(sent, flood.size());
+    EXPECT_TRUE(flooded.isEmpty()) << "exactly the limit is held";
+    EXPECT_EQ(session.link(), client::HostLink::Open);
+
+    send("x");
+    ASSERT_TRUE(waitFor([&] { return flooded.size() == 1; }));
+    EXPECT_EQ(session.link(), client::HostLink::Flooded);
+    EXPECT_EQ(session.queuedMessages(), 0u);
+    EXPECT_TRUE(waitFor([&] {
+        host.readAvailable();
+        return host.peerClosed();
+    }));
+}
+
 // The settings keep the lobby's file as it was written, keys and defaults alike.
 TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     QTemporaryDir folder;
@@ -397,7 +440,7 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[Dunvex]\nBotspeed=499\nBotSkill=eXpErT\nPlaysounds=False\nDoublecheck=false\n"
-               "Turnsound=1\nPhrase4=/me hops\nTextcolor=$00123456\nLobby=kept\n");
+               "Turnsound=1\nPhrase1=hi\nPhrase9=/me hops\nTextcolor=$00123456\nLobby=kept\n");
     file.close();
     settings.load(path);
     EXPECT_EQ(settings.botSpeed, 1000) << "only 500, 1000 and 1500";
@@ -405,7 +448,8 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     EXPECT_TRUE(settings.playSounds) << "only the exact text false is false";
     EXPECT_FALSE(settings.doubleCheck);
     EXPECT_EQ(settings.turnSound, TPlayerSettings::TurnSound::New);
-    EXPECT_EQ(settings.phrases[4], "/me hops");
+    EXPECT_EQ(settings.phrases[1], "hi");
+    EXPECT_EQ(settings.phrases[9], "/me hops") << "the last phrase button";
     EXPECT_EQ(settings.textColor, TColor(0x00123456));
 
     settings.botSpeed = 1500;
@@ -415,7 +459,7 @@ TEST(PlayerSettings, ReadWithDefaultsAndWrittenBack) {
     const QByteArray written = file.readAll();
     for (const char* line :
          {"Botspeed=1500", "BotSkill=Expert", "Zoom=125", "Turnsound=1", "Playsounds=true",
-          "Doublecheck=false", "Lobby=kept", "Phrase4=/me hops", "Textcolor=$00123456"})
+          "Doublecheck=false", "Lobby=kept", "Phrase9=/me hops", "Textcolor=$00123456"})
         EXPECT_TRUE(written.contains(line)) << line;
 }
 
@@ -445,9 +489,13 @@ TEST(PlayerSettings, OddValuesFallBackAndEveryKeyIsWritten) {
     EXPECT_EQ(ini.readString("Dunvex", "Actioncolor", ""), "clBlack");
     EXPECT_EQ(ini.readString("Lobby", "Nick", ""), "Ann");
 
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Dunvex]\nBotspeed=fast\n");
-    file.close();
-    settings.load(path);
-    EXPECT_EQ(settings.botSpeed, 1000) << "a word is no speed";
+    // The two other speeds are kept; a word is no speed.
+    for (const auto& [stored, speed] :
+         {std::pair{"500", 500}, {"1500", 1500}, {"1501", 1000}, {"fast", 1000}}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[Dunvex]\nBotspeed=") + stored + "\n");
+        file.close();
+        settings.load(path);
+        EXPECT_EQ(settings.botSpeed, speed) << stored;
+    }
 }
