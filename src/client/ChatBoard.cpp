@@ -253,6 +253,8 @@ void Tchat::startthegame(int starter, bool bonusGame, bool teamGame) {
     clearall();
     // Just Watch stays as the host keeps it: the mark and the eyes too.
     JustWatch1->setChecked(m_session.justWatching());
+    // The last game's bonus die stays off the plate until the host draws this one's.
+    image_bonus->clear();
     image_bonus->setVisible(bonusGame);
     image_bonusback->setVisible(bonusGame);
     const QString starterName = model().seatName(starter);

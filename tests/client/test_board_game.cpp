@@ -263,4 +263,10 @@ TEST_F(BoardTest, MovesFollowTheHostAndRefusalsAreShown) {
               "No One and Host and Ann and Kling and Klick have Won the Game!");
     EXPECT_EQ(game->forms().tallylist->book().cell(windows::TallyBook::Wins, 0), "0");
     EXPECT_FALSE(ui(chat).button_start->isVisible()) << "only the hosting window starts games";
+
+    // The next bonus game shows no bonus die until the host draws its own.
+    ASSERT_TRUE(link.sendAll("CMD_startgame+1+t+false" + T));
+    ASSERT_TRUE(waitFor([&] { return !ui(chat).label_winner->isVisible(); }));
+    EXPECT_TRUE(ui(chat).image_bonus->isVisible());
+    EXPECT_TRUE(ui(chat).image_bonus->pixmap().isNull()) << "the last game's bonus die";
 }
