@@ -1,5 +1,6 @@
 #include "http/AsyncSocket.h"
 
+#include "net/HostAddress.h"
 #include "net/SocketErrors.h"
 
 #include <QCoreApplication>
@@ -62,21 +63,10 @@ void resolveOnWorker(const QByteArray& host, TAsyncSocket::Lookup& lookup) {
 // A host written as four dotted numbers, spaces allowed around it, converted
 // without any lookup. Empty when it is not one.
 std::optional<QString> dottedAddress(const QString& host) {
-    const QStringList parts = host.trimmed().split(QLatin1Char('.'));
-    if (parts.size() != 4)
+    const auto endpoint = net::parseAddress(host.trimmed());
+    if (!endpoint || endpoint->family() != AF_INET)
         return std::nullopt;
-    QStringList numbers;
-    for (const QString& part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return std::nullopt;
-        for (const QChar c : part)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return std::nullopt;
-        if (part.toInt() > 255)
-            return std::nullopt;
-        numbers.append(QString::number(part.toInt()));
-    }
-    return numbers.join(QLatin1Char('.'));
+    return net::addressText(endpoint->address());
 }
 
 // A port number written in plain decimal digits.
