@@ -286,15 +286,12 @@ void Tchat::colourOwnColumn(TColor color) {
 // The turn caption, the roll button and the own column's colour for the seat on turn.
 void Tchat::showTurn() {
     markColumns();
-    showDiceCursors();
-    colourOwnColumn(clMaroon);
     showRollButton();
-    if (model().ownTurn()) {
+    colourOwnColumn(model().ownTurn() ? clGreen : clMaroon);
+    if (model().ownTurn())
         showTurnCaption(QStringLiteral("Your Turn."));
-        colourOwnColumn(clGreen);
-    } else {
+    else
         showOtherTurnCaption();
-    }
     showDiceCursors();
     showScorePreview();
 }
